@@ -1,0 +1,24 @@
+// Conversions between our UTF-8 strings and the encodings found on disk: CP932 (the system's
+// ANSI code page of the main application) and UTF-16LE (ini files with a byte-order mark,
+// version resources).
+#ifndef COMMON_TEXT_ENCODING_H_
+#define COMMON_TEXT_ENCODING_H_
+
+#include <string>
+#include <string_view>
+
+namespace common {
+
+// UTF-8 -> CP932. A character CP932 cannot hold becomes "?", as the Windows conversion does.
+std::string Utf8ToCp932(std::string_view utf8);
+
+// CP932 -> UTF-8. A byte sequence that is not valid CP932 becomes U+FFFD; never fails.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// UTF-16LE bytes (no byte-order mark) <-> UTF-8. Unpaired surrogates become U+FFFD.
+std::string Utf16LeToUtf8(std::string_view utf16le_bytes);
+std::string Utf8ToUtf16Le(std::string_view utf8);
+
+}  // namespace common
+
+#endif  // COMMON_TEXT_ENCODING_H_
