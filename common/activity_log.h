@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/regional_format.h"
+
 namespace common {
 
 // An input/output error: a file that could not be opened, created, written or closed.
@@ -17,6 +19,13 @@ class IoError : public std::runtime_error {
 // Appends "<date> <time> <pstLog>\r\n" to `pstFile`, creating the file when missing (never its
 // folder). Throws IoError when the line cannot be written.
 void WrtLog(const std::string& pstFile, std::string_view pstLog);
+
+// WrtLog with the time of the entry given instead of read from the clock.
+void WrtLogAt(const std::string& pstFile, std::string_view pstLog, const LocalDateTime& when);
+
+// The line WrtLog writes for `when`, in UTF-8, ending with "\r\n": the date and time (the date
+// alone at exactly midnight), one blank, the text unchanged.
+std::string FormatLogLine(const LocalDateTime& when, std::string_view text);
 
 }  // namespace common
 

@@ -1,0 +1,45 @@
+#include "common/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace common {
+namespace {
+
+struct Cp932Case {
+  const char* name;
+  std::string utf8;
+  std::string cp932;
+};
+
+TEST(TextEncodingTest, Utf8ToCp932ReplacesWhatCp932CannotHold) {
+  const Cp932Case cases[] = {
+      {"ascii", "PARAM=1\r\n", "PARAM=1\r\n"},
+      {"japanese", "名でバックアップ完了", "\x96\xBC\x82\xC5\x83o\x83\x62\x83N\x83\x41\x83\x62\x83v\x8A\xAE\x97\xB9"},
+      {"half-width katakana", "\xEF\xBD\xB1", "\xB1"},
+      {"latin letter outside", "a\xC3\xB6" "b", "a?b"},
+      {"four-byte character is one ?", "x\xF0\x9F\x98\x80y", "x?y"},
+      {"malformed byte", "x\xFFy", "x?y"},
+      {"truncated sequence at the end", "x\xE3\x81", "x??"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf8ToCp932(c.utf8), c.cp932) << c.name;
+}
+
+TEST(TextEncodingTest, Cp932ToUtf8NeverFails) {
+  const Cp932Case cases[] = {
+      {"japanese", "ゾ", "\x83\x5D"},  // the trail byte is "]" in ASCII
+      {"undefined lead byte", "a\xEF\xBF\xBDz", "a\xA0z"},
+      {"lone lead byte at the end", "a\xEF\xBF\xBD", "a\x83"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cp932ToUtf8(c.cp932), c.utf8) << c.name;
+}
+
+TEST(TextEncodingTest, Utf16LeRoundTripAndDamage) {
+  const std::string text = "2.0.0.2 名 \xF0\x9F\x98\x80";
+  EXPECT_EQ(Utf16LeToUtf8(Utf8ToUtf16Le(text)), text);
+  EXPECT_EQ(Utf8ToUtf16Le("A\xF0\x9F\x98\x80"), std::string("A\0\x3D\xD8\x00\xDE", 6));
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\x00\xD8" "A\0", 4)), "\xEF\xBF\xBD" "A");  // unpaired
+  EXPECT_EQ(Utf16LeToUtf8(std::string("A\0B", 3)), "A\xEF\xBF\xBD");             // odd length
+}
+
+}  // namespace
+}  // namespace common
