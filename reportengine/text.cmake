@@ -1,0 +1,7 @@
+# Fonts, shaping and line breaking: FreeType for metrics, HarfBuzz for shaping (its subsetter
+# serves the PDF writer), fontconfig to find faces, libhyphen for Russian word breaks.
+pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz harfbuzz-subset freetype2 fontconfig)
+find_library(HYPHEN_LIBRARY NAMES hyphen REQUIRED)
+find_path(HYPHEN_INCLUDE_DIR NAMES hyphen.h REQUIRED)
+target_include_directories(reportengine PRIVATE ${HYPHEN_INCLUDE_DIR})
+target_link_libraries(reportengine PUBLIC PkgConfig::TEXT_LIBS ${HYPHEN_LIBRARY})
