@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reportengine/font_metrics.h"
 #include "reportengine/prepared_page.h"
 
 namespace re {
@@ -44,23 +45,6 @@ struct FontSpec {
   std::string name;  // e.g. "ＭＳ Ｐゴシック" or "Arial"
   int size_pt = 10;
   friend bool operator==(const FontSpec&, const FontSpec&) = default;
-};
-
-// Vertical metrics of a face at a size, as a 96 dpi Windows screen gives them.
-// The *_px values are whole device pixels; the *_mm values are the same lengths in mm.
-struct FontMetrics {
-  int char_height_px = 0;   // em height: round(size_pt * 96 / 72)
-  int ascent_px = 0;        // baseline below the top of a line
-  int descent_px = 0;       // bottom of a line below the baseline
-  int cell_height_px = 0;   // ascent_px + descent_px
-  int line_height_px = 0;   // cell_height_px + 2 px of spacing between lines
-  float char_height_mm = 0;
-  float ascent_mm = 0;      // where the baseline of a line lies below the line's top
-  float descent_mm = 0;
-  float cell_height_mm = 0;
-  float line_height_mm = 0; // distance from one line's top to the next line's top
-  // Height taken by `lines` lines of text, spacing after each line included.
-  float TextHeight(int lines) const { return static_cast<float>(lines) * line_height_mm; }
 };
 
 // Pass as max_width_mm to break only at explicit line breaks (auto-width objects).
