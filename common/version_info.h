@@ -3,6 +3,7 @@
 #define COMMON_VERSION_INFO_H_
 
 #include <string>
+#include <string_view>
 
 namespace common {
 
@@ -11,6 +12,9 @@ namespace common {
 // version resource, no translation table, or no FileVersion under the first translation.
 // Safe on hostile input: bounded reads, bounded recursion, no large allocations.
 std::string GetEXEDLLVersionInfo2(const std::string& FileName);
+
+// The same for a file image held in memory.
+std::string FileVersionOfImage(std::string_view image);
 
 }  // namespace common
 
