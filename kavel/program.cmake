@@ -1,0 +1,44 @@
+# Kavel's run flow, its seven templates, its windows and the program itself.
+#   kavel_core  run flow, templates, run without a display (no Qt)
+#   kavel_ui    the Qt main window, message boxes, progress and preview (BUILD_GUI only)
+#   Kavel       the program, written to <build>/kavel/Kavel
+
+# Built once the parts it stands on are there (the row sources come from rowsource.cmake).
+if(NOT TARGET kavel_db OR NOT EXISTS ${PROJECT_SOURCE_DIR}/reportengine/pdf_exporter.h
+   OR NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection.h)
+  return()
+endif()
+
+add_library(kavel_core STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/run_flow.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/console_ui.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/templates/check_result_lists.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/templates/patient_list.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/templates/grouped_check_lists.cc
+)
+target_include_directories(kavel_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(kavel_core PUBLIC kavel_db reportengine common)
+# The templates are designated initialisers that name only what differs from the defaults.
+target_compile_options(kavel_core PRIVATE -Wno-missing-field-initializers)
+
+add_executable(Kavel ${CMAKE_CURRENT_SOURCE_DIR}/main.cc)
+target_link_libraries(Kavel PRIVATE kavel_core)
+
+if(BUILD_GUI)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
+  add_library(kavel_ui STATIC
+    ${CMAKE_CURRENT_SOURCE_DIR}/main_window.cc
+    ${CMAKE_CURRENT_SOURCE_DIR}/main_window.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/qt_run_ui.cc
+  )
+  set_target_properties(kavel_ui PROPERTIES AUTOMOC ON)
+  target_link_libraries(kavel_ui PUBLIC kavel_core reportengine_qt Qt6::Widgets)
+  target_link_libraries(Kavel PRIVATE kavel_ui)
+  target_compile_definitions(Kavel PRIVATE KAVEL_WITH_QT)
+endif()
+
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc)
+project_test(kavel_run_flow_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc
+  LIBS kavel_core jet_writer)
+endif()
