@@ -3,7 +3,10 @@
 #define COMMON_BACKUP_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "common/regional_format.h"
 
 namespace common {
 
@@ -12,6 +15,12 @@ namespace common {
 // Returns true when at least one copy succeeded. Throws IoError when a log line cannot be
 // written (the later copies are then not tried).
 bool BackUpPro(std::string_view pstLog, int32_t pinKbn);
+
+// BackUpPro with the time stamp of the backup names taken from `when` instead of the clock.
+bool BackUpProAt(std::string_view pstLog, int32_t pinKbn, const LocalDateTime& when);
+
+// The time stamp of the database copies: "2024-05-01093005" for 9:30:05 on 1 May 2024.
+std::string FormatBackupStamp(const LocalDateTime& when);
 
 }  // namespace common
 

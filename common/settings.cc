@@ -17,13 +17,14 @@
 #include "common/file_helper.h"
 #include "common/program_folder.h"
 #include "common/text_encoding.h"
+#include "common/texts.h"
 
 namespace common {
 namespace {
 
-constexpr char kIniFileName[] = "user.ini";
-constexpr char kLockFileSuffix[] = ".lock";      // user.ini.lock beside user.ini
-constexpr char kWriteErrorSuffix[] = " に書き込めません";
+using texts::kSettingsFileName;
+using texts::kSettingsLockSuffix;
+using texts::kSettingsWriteErrorSuffix;
 constexpr char kUtf16LeBom[] = "\xFF\xFE";
 constexpr char kNewFileLineEnd[] = "\r\n";
 constexpr size_t kMaxValueUtf16Units = 2047;    // the 2048-character read buffer less its zero
@@ -323,7 +324,7 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
   }
   if (!IsWritable(FolderOf(target))) return false;
 
-  IniLock lock(ini_path + kLockFileSuffix);
+  IniLock lock(ini_path + kSettingsLockSuffix);
   if (!lock.held()) return false;
 
   std::string bytes;
@@ -352,7 +353,7 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
 std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pDef) {
   try {
     std::string bytes;
-    if (ReadWholeFile(ProgramFolder() + kIniFileName, bytes) != ReadResult::kOk) {
+    if (ReadWholeFile(ProgramFolder() + kSettingsFileName, bytes) != ReadResult::kOk) {
       return std::string(pDef);
     }
     const IniDocument doc = Parse(bytes);
@@ -367,14 +368,14 @@ std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::st
 }
 
 void IFWriteIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pPara) {
-  const std::string path = ProgramFolder() + kIniFileName;
+  const std::string path = ProgramFolder() + kSettingsFileName;
   bool ok = false;
   try {
     ok = WriteIniValue(path, pMKey, pSKey, pPara);
   } catch (const std::exception&) {
     ok = false;
   }
-  if (!ok) throw SettingsWriteError(path + kWriteErrorSuffix);
+  if (!ok) throw SettingsWriteError(path + kSettingsWriteErrorSuffix);
 }
 
 }  // namespace common
