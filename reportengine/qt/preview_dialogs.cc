@@ -1,0 +1,59 @@
+#include "reportengine/qt/preview_dialogs.h"
+
+#include <QFileDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "reportengine/prepared_report_file.h"
+#include "reportengine/qt/preview_texts.h"
+
+using namespace re::preview;  // NOLINT: the window's own texts and numbers
+
+namespace re {
+namespace {
+
+QString PreparedFilter() {
+  return QString::fromUtf8(kPreparedFilterFormat).arg(QString::fromUtf8(kPreparedReportExtension));
+}
+
+// Adds `extension` when the user typed a name without it, as the filter promises.
+QString WithExtension(QString path, const char* extension) {
+  if (!path.isEmpty() && !path.endsWith(QString::fromUtf8(extension), Qt::CaseInsensitive)) {
+    path += QString::fromUtf8(extension);
+  }
+  return path;
+}
+
+}  // namespace
+
+QString QtPreviewDialogs::OpenFileName(QWidget* parent) {
+  return QFileDialog::getOpenFileName(parent, QString::fromUtf8(kOpenCaption), QString(),
+                                      PreparedFilter());
+}
+
+QString QtPreviewDialogs::SaveFileName(QWidget* parent) {
+  return WithExtension(QFileDialog::getSaveFileName(parent, QString::fromUtf8(kSaveCaption),
+                                                    QString(), PreparedFilter()),
+                       kPreparedReportExtension);
+}
+
+QString QtPreviewDialogs::ExportFileName(QWidget* parent) {
+  return WithExtension(QFileDialog::getSaveFileName(parent, QString::fromUtf8(kExportCaption),
+                                                    QString(), QString::fromUtf8(kPdfFilter)),
+                       kPdfExtension);
+}
+
+bool QtPreviewDialogs::Print(QWidget* parent, QPrinter& printer, int page_count) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setMinMax(1, page_count);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPreviewDialogs::PageSetup(QWidget* parent, QPrinter& printer) {
+  QPageSetupDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace re

@@ -1,0 +1,189 @@
+// The preview window: shows a prepared report page by page and offers the standard set of
+// preview functions — print, open and save of prepared reports, export to PDF, find, zoom,
+// outline and thumbnails, page settings, page navigation and close.
+//
+// It opens at once; the preparation starts from a timer shortly after, so the window is already
+// on screen while the pages are built. Its own settings (zoom, side panel) are remembered per
+// user. All work runs on the window's thread.
+#ifndef REPORTENGINE_QT_PREVIEW_WINDOW_H_
+#define REPORTENGINE_QT_PREVIEW_WINDOW_H_
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "reportengine/prepared_page.h"
+#include "reportengine/template.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPrinter;
+class QScrollArea;
+class QSplitter;
+class QTabWidget;
+class QTreeWidget;
+class QWidget;
+
+namespace re {
+
+class PageRenderer;
+class PageView;
+class PreviewDialogs;
+class PreviewSource;
+
+// What a report asks of its preview.
+struct PreviewOptions {
+  // Zoom to open with (1.0 = 100 %); when unset, the zoom the user last had.
+  std::optional<double> zoom = 1.0;
+  uint32_t buttons = kStandardPreviewButtons;  // PreviewButton bits; the rest are left out
+};
+
+// How printing from the preview chooses its printer.
+struct PrintOptions {
+  static constexpr char kDefaultPrinter[] = "Default";
+  std::string printer = kDefaultPrinter;  // a printer name, or "Default" for the system default
+};
+
+class PreviewWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum class ZoomMode { kFactor, kPageWidth, kWholePage };
+
+  // `source` and `dialogs` must outlive the window.
+  PreviewWindow(PreviewSource& source, PreviewDialogs& dialogs, PreviewOptions preview,
+                PrintOptions print, QWidget* parent = nullptr);
+  ~PreviewWindow() override;
+
+  // Opens the window modal and maximised, prepares the report 50 ms later and returns when the
+  // user closes the window.
+  void Run();
+
+  // State, for callers and tests.
+  bool prepared() const { return prepared_; }
+  const PreparedReport& report() const { return report_; }
+  int page_count() const { return static_cast<int>(report_.pages.size()); }
+  int page_number() const { return page_ + 1; }  // 1-based; 0 when there are no pages
+  double zoom() const { return zoom_; }
+  ZoomMode zoom_mode() const { return zoom_mode_; }
+  bool side_panel_visible() const;
+  // The current find hit as (page number, item index), or nothing.
+  std::optional<std::pair<int, int>> current_hit() const;
+  int hit_count() const { return static_cast<int>(hits_.size()); }
+  // The toolbar action with this object name ("print", "open", "save", "export", "find",
+  // "zoomIn", "zoomOut", "zoom100", "pageWidth", "wholePage", "fullScreen", "sidePanel",
+  // "pageSettings", "first", "prior", "next", "last", "close"), or nullptr.
+  QAction* action(const QString& name) const;
+
+  // Operations behind the buttons.
+  void Prepare();
+  void GoToPage(int page_number);  // clamped to the pages there are
+  void First();
+  void Prior();
+  void Next();
+  void Last();
+  void ZoomIn();
+  void ZoomOut();
+  void SetZoom(double zoom);
+  void FitPageWidth();
+  void FitWholePage();
+  void ToggleFullScreen();
+  void SetSidePanelVisible(bool visible);
+  // Finds `text` (case-insensitive) in every text line, starting on the current page; moves to
+  // the first hit. Returns the number of hits.
+  int Find(const QString& text);
+  void FindNext();
+  void FindPrevious();
+  // Printing without the print dialog: every page, or the printer's chosen range, each on its
+  // own sheet of the page's size (or the size chosen in the page settings, scaled down to fit).
+  // Returns false when the printer cannot be opened.
+  bool PrintTo(QPrinter& printer) const;
+  // Return true on success; failures are shown in the engine's error box.
+  bool SaveTo(const QString& path);
+  bool OpenFrom(const QString& path);
+  bool ExportTo(const QString& path);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void done(int result) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildUi();
+  void ApplyButtons();  // leaves out what the report's button set does not hold
+  QAction* AddAction(const char* name, const char* text, QKeySequence key);
+  void SetReport(PreparedReport report);
+  void ShowPage();
+  void ApplyZoom(double zoom, ZoomMode mode);
+  void UpdateControls();
+  void ShowCurrentHit();
+  void UpdateHighlights();
+  void RenderThumbnailBatch();
+  void LoadSettings();
+  void SaveSettings() const;
+  void OnPrint();
+  void OnOpen();
+  void OnSave();
+  void OnExport();
+  void OnPageSettings();
+  void OnPageFieldEntered();
+  void OnFindEntered();
+  void OnShowFind();
+
+  struct Hit {
+    int page;        // 0-based
+    int item;        // index into the page's items
+    size_t begin;    // byte range of the match in the line's text
+    size_t end;
+  };
+
+  PreviewSource& source_;
+  PreviewDialogs& dialogs_;
+  PreviewOptions preview_options_;
+  PrintOptions print_options_;
+
+  PreparedReport report_;                  // the pages shown
+  std::unique_ptr<PageRenderer> renderer_; // draws report_'s pages
+  bool prepared_ = false;                  // the timer's preparation has run
+  int page_ = -1;                          // index of the page shown, -1 when none
+  double zoom_ = 1.0;                      // current zoom factor
+  ZoomMode zoom_mode_ = ZoomMode::kFactor; // fit modes follow the window's size
+  std::vector<Hit> hits_;                  // find hits in page order
+  int current_hit_ = -1;                   // index into hits_
+  QString find_text_;                      // text of the last search
+  std::unique_ptr<QPrinter> printer_;      // made on first print or page settings
+  bool page_setup_chosen_ = false;         // the user set paper in the page settings
+  int next_thumbnail_ = 0;                 // thumbnails rendered so far
+
+  QTimer prepare_timer_;                   // starts the preparation once the window is open
+  QTimer thumbnail_timer_;                 // renders thumbnails a few at a time
+  bool started_ = false;                   // the first show has happened
+
+  QSplitter* splitter_ = nullptr;
+  QTabWidget* side_panel_ = nullptr;
+  QTreeWidget* outline_ = nullptr;
+  QListWidget* thumbnails_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
+  PageView* view_ = nullptr;
+  QLineEdit* page_field_ = nullptr;
+  QLabel* page_count_label_ = nullptr;
+  QLabel* zoom_label_ = nullptr;
+  QAction* zoom_label_action_ = nullptr;   // the toolbar places of the widgets above
+  QAction* page_field_action_ = nullptr;
+  QAction* page_count_action_ = nullptr;
+  QWidget* find_bar_ = nullptr;
+  QLineEdit* find_field_ = nullptr;
+  QLabel* find_status_ = nullptr;
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_QT_PREVIEW_WINDOW_H_

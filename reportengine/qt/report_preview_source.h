@@ -1,0 +1,45 @@
+// PreviewSource over a re::Report: the preview prepares through the report (whose error box
+// shows what went wrong), saves and opens prepared reports in the engine's file format, and
+// exports through a PDF exporter that the caller configures.
+#ifndef REPORTENGINE_QT_REPORT_PREVIEW_SOURCE_H_
+#define REPORTENGINE_QT_REPORT_PREVIEW_SOURCE_H_
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "reportengine/exporter.h"
+#include "reportengine/qt/preview_source.h"
+
+namespace re {
+
+class Report;
+
+// Makes the exporter that writes a PDF file at `path`, or nullptr when there is none.
+using PdfExporterFactory = std::function<std::unique_ptr<Exporter>(const std::string& path)>;
+
+class ReportPreviewSource : public PreviewSource {
+ public:
+  // `report` must outlive this object. `errors` shows failures of save and open; it may be
+  // null, then they are only returned.
+  ReportPreviewSource(Report& report, ErrorReporter* errors, PdfExporterFactory pdf);
+
+  PreparedReport Prepare() override;
+  bool Save(const PreparedReport& report, const std::string& path, std::string* error) override;
+  std::optional<PreparedReport> Load(const std::string& path, std::string* error) override;
+  // The report takes over `pages` (what the window shows) before it exports them.
+  bool ExportPdf(const PreparedReport& pages, const std::string& path,
+                 ExportProgress* progress) override;
+  void ShowErrors(const std::vector<std::string>& errors) override;
+
+ private:
+  Report& report_;             // the report being previewed
+  ErrorReporter* errors_;      // the engine's error box; may be null
+  PdfExporterFactory pdf_;     // may be empty: then export reports that it cannot
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_QT_REPORT_PREVIEW_SOURCE_H_
