@@ -1,0 +1,157 @@
+#include "common/shell_start.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+// Programs are started the way the Windows shell starts them: detached, in a session of their
+// own, never waited for, and without leaving a zombie behind. The started process is a
+// grandchild: the child in between exits at once and is reaped here, so the program is adopted
+// by init. A pipe whose write end closes on exec tells whether the exec itself succeeded: end of
+// file means it did, an errno value means it did not.
+//
+// pkexec refuses to work for a process whose parent has gone ("dead parents"), and checks the
+// authorisation against that parent; so for it the detached process stays as its parent until
+// it ends.
+
+namespace common {
+namespace {
+
+constexpr char kOpener[] = "xdg-open";
+constexpr char kElevator[] = "pkexec";
+
+// The full path of `name` on PATH, or empty.
+std::string FindOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string rest = path != nullptr ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = rest.find(':', start);
+    if (end == std::string::npos) end = rest.size();
+    std::string candidate = end > start ? rest.substr(start, end - start) : std::string(".");
+    candidate += '/';
+    candidate += name;
+    struct stat st {};
+    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+    start = end + 1;
+  }
+  return "";
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0 &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// Only async-signal-safe calls from here on: the caller may have threads.
+void WriteErrno(int fd, int error) {
+  while (::write(fd, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+}
+
+// In the process that is about to exec: default signal handling, nothing blocked, no terminal
+// input, and every inherited descriptor closed on exec.
+void PrepareForExec() {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+  sigset_t none;
+  ::sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  const int null = ::open("/dev/null", O_RDONLY);
+  if (null >= 0 && null != STDIN_FILENO) {
+    ::dup2(null, STDIN_FILENO);
+    ::close(null);
+  }
+#ifdef CLOSE_RANGE_CLOEXEC
+  ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+#endif
+}
+
+[[noreturn]] void ExecOrReport(const char* path, char* const argv[], int report_fd) {
+  PrepareForExec();
+  ::execv(path, argv);
+  WriteErrno(report_fd, errno);
+  ::_exit(127);
+}
+
+// Starts `argv` (argv[0] a full path) detached. With `keep_parent`, a process of the new session
+// stays as the program's parent until the program ends. Returns whether the exec succeeded.
+bool StartDetached(const std::vector<std::string>& args, bool keep_parent) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const char* path = args.front().c_str();
+
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
+  if (child == 0) {
+    ::close(report[0]);
+    ::setsid();
+    const pid_t detached = ::fork();
+    if (detached < 0) {
+      WriteErrno(report[1], errno);
+      ::_exit(1);
+    }
+    if (detached > 0) ::_exit(0);  // the program's process is adopted by init
+    if (!keep_parent) ExecOrReport(path, argv.data(), report[1]);
+    const pid_t program = ::fork();
+    if (program < 0) {
+      WriteErrno(report[1], errno);
+      ::_exit(1);
+    }
+    if (program == 0) ExecOrReport(path, argv.data(), report[1]);
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(program, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::_exit(0);
+  }
+
+  ::close(report[1]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  ssize_t n;
+  while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  return n == 0;
+}
+
+}  // namespace
+
+bool ShellOpen(const std::string& target) {
+  if (target.empty()) return false;
+  if (IsExecutableFile(target)) return StartDetached({target}, false);
+  const std::string opener = FindOnPath(kOpener);
+  if (opener.empty()) return false;
+  return StartDetached({opener, target}, false);
+}
+
+bool ShellRunAs(const std::string& program) {
+  if (program.empty()) return false;
+  const std::string elevator = FindOnPath(kElevator);
+  if (elevator.empty()) return false;
+  return StartDetached({elevator, program}, true);
+}
+
+}  // namespace common
