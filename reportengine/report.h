@@ -103,8 +103,8 @@ class Report {
   bool Export(Exporter& exporter, ExportProgress* progress = nullptr);
 
   // Discards earlier pages when `clear`, then shows the preview window through the previewer,
-  // which prepares the report itself. Returns false (after the error box) when no previewer is
-  // set or the preparation inside the window reported errors.
+  // which prepares the report itself (its preparation shows its own error box). Returns false
+  // when no previewer is set (after the error box) or the preparation inside the window failed.
   bool ShowReport(bool clear = true);
 
   // The pages of the last preparation (or of a prepared report loaded for preview).
@@ -127,8 +127,7 @@ class Report {
   std::unique_ptr<LayoutCache> cache_;     // fonts and shaped texts, kept across preparations
   PreparedReport prepared_;                // pages of the last preparation
   std::vector<std::string> errors_;        // errors of the last operation
-  bool in_preview_ = false;                // ShowReport is running: preparation errors are its own
-  bool preview_failed_ = false;            // a preparation inside the preview reported errors
+  bool last_prepare_ok_ = true;            // the last PrepareReport succeeded
 };
 
 }  // namespace re

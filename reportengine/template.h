@@ -9,11 +9,14 @@
 //       .bands = {
 //           {.name = "PageHeader1", .kind = re::BandKind::kPageHeader, .height = 8.0f,
 //            .objects = {re::TextObject{.name = "SysMemo1", .rect = {153.0f, 0.0f, 21.0f, 5.0f},
-//                                       .text = "[DATE]", .font = {"Arial", 9}}}},
+//                                       .text = "[DATE]", .font = {"Arial", 9}},
+//                        re::LineObject{.name = "Line1", .top = 14.0f, .width = 200.0f}}},
 //           {.name = "MasterData1", .kind = re::BandKind::kMasterData, .height = 4.0f,
 //            .dataset = "frxDBDataset1", .objects = {...}},
 //       }};
 //
+// Objects left out of a template's table take the text-object defaults; a text object without
+// a font of its own (empty face) uses the page's default font, "Arial" 10 pt black.
 // All lengths are millimetres; object positions are measured from the top-left corner of the band
 // that holds them, and a band's left edge lies on the page's left margin.
 #ifndef REPORTENGINE_TEMPLATE_H_
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "reportengine/prepared_page.h"
+#include "reportengine/text_shaper.h"
 
 namespace re {
 
@@ -36,18 +40,12 @@ inline constexpr Color kBlue{0, 0, 255};
 inline constexpr Color kRed{255, 0, 0};
 inline constexpr Color kAqua{0, 255, 255};
 
+inline constexpr char kDefaultFontFace[] = "Arial";
+inline constexpr int kDefaultFontSize = 10;
+
 // The character set a font is selected with. It names the glyph repertoire the designer meant;
 // faces are resolved by name, so it does not change which font file is used.
 enum class Charset : uint8_t { kDefault, kAnsi, kShiftJis };
-
-// A font as the templates name it. The default is the page's default font, "Arial" 10 pt black.
-struct FontSpec {
-  std::string face = "Arial";  // face name exactly as the system knows it, e.g. "ＭＳ Ｐゴシック"
-  int size_pt = 10;            // whole points
-  Color color = kBlack;
-  Charset charset = Charset::kDefault;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
-};
 
 enum class HAlign : uint8_t { kLeft, kCenter };
 
@@ -58,7 +56,9 @@ struct TextObject {
   std::string name;
   RectMm rect;             // left, top, width, height within the band
   std::string text;        // a line break ("\n", "\r\n") starts a new line
-  FontSpec font;
+  FontSpec font;           // face and whole points; an empty face is the page's default font
+  Color color = kBlack;    // text colour
+  Charset charset = Charset::kDefault;
   HAlign align = HAlign::kLeft;
   bool auto_width = false;   // width follows the text set on one line; never wraps
   bool grow_height = false;  // grows downwards to fit the wrapped text; never shrinks

@@ -1,0 +1,118 @@
+// Laying out one printed instance of a band: evaluating its text objects' expressions, breaking
+// and shaping their text, auto width, growing heights, moving objects below grown ones, the
+// band's printed height, and the page items it draws, in drawing order.
+//
+// Geometry of a text object (at the templates' 96 dpi design resolution): the text stands 2 px
+// in from the left and right edges and 1 px in from the top; lines follow each other at the
+// font's cell height plus 2 px; everything outside the object's box is cut off.
+#ifndef REPORTENGINE_BAND_LAYOUT_H_
+#define REPORTENGINE_BAND_LAYOUT_H_
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reportengine/error_list.h"
+#include "reportengine/expression.h"
+#include "reportengine/layout_cache.h"
+#include "reportengine/prepared_page.h"
+#include "reportengine/row_source.h"
+#include "reportengine/template.h"
+
+namespace re {
+
+inline constexpr size_t kNoRow = std::numeric_limits<size_t>::max();
+
+// The dataset bindings one preparation may use, each with the row it currently stands on.
+struct BoundDataset {
+  std::string name;
+  RowSource* source = nullptr;  // null: registered nowhere
+  bool open = false;            // opened successfully for this preparation
+  size_t current_row = kNoRow;  // kNoRow: no row (empty dataset, or not reached yet)
+};
+
+class DatasetTable {
+ public:
+  // Index of the binding named `name` (without regard to ASCII case), or -1.
+  int Find(std::string_view name) const;
+  int Add(BoundDataset dataset);
+  BoundDataset& at(int index) { return datasets_[static_cast<size_t>(index)]; }
+  const BoundDataset& at(int index) const { return datasets_[static_cast<size_t>(index)]; }
+  size_t size() const { return datasets_.size(); }
+
+ private:
+  std::vector<BoundDataset> datasets_;
+};
+
+// System values for one preparation.
+struct EvalContext {
+  std::string date;  // [DATE], fixed at the start of the preparation
+  std::string time;  // [TIME], likewise
+  int page_number = 1;
+};
+
+// A reference to a field, resolved against a DatasetTable.
+struct ResolvedField {
+  int dataset = -1;  // -1: unresolved; prints as ""
+  int field = -1;
+};
+
+// Resolves `ref` for `owner` (an object or band name). Unknown bindings and fields are added to
+// `errors`; a binding that could not be opened is not reported again here.
+ResolvedField ResolveField(const FieldRef& ref, std::string_view owner,
+                           const DatasetTable& datasets, ErrorList& errors);
+
+// The value of a resolved field in its dataset's current row; "" when unresolved or without row.
+std::string_view FieldValue(const ResolvedField& field, const DatasetTable& datasets);
+
+// A band prepared for printing: expressions parsed and resolved once per preparation.
+class CompiledBand {
+ public:
+  // Unknown expressions, bindings and fields are added to `errors`.
+  // REQUIRES: `band` outlives this object (its objects are read anew at every layout, so
+  // changes made between rows, e.g. by a per-row rule, take effect).
+  CompiledBand(const Band& band, const DatasetTable& datasets, ErrorList& errors);
+
+  const Band& band() const { return *band_; }
+  // Whether any text shows the page number (a band moved to a new page is then laid out anew).
+  bool uses_page_number() const { return uses_page_number_; }
+
+  // Lays the band out with its left edge at `x` and top at `y` (page mm), appending its items
+  // to `items`. Returns the band's printed height: its design height, or for a stretched band
+  // the lowest bottom edge of its objects after growth and moving.
+  float LayOut(float x, float y, const DatasetTable& datasets, const EvalContext& context,
+               LayoutCache& cache, std::vector<PageItem>& items);
+
+ private:
+  struct Part {
+    TextPart::Kind kind = TextPart::Kind::kVerbatim;
+    std::string text;     // kVerbatim
+    ResolvedField field;  // kField
+  };
+  struct Text {
+    std::vector<Part> parts;
+  };
+  // Where an object ends up in one layout.
+  struct Placed {
+    float left = 0, top = 0, width = 0, height = 0;  // after auto width and growth, before moving
+    float growth = 0;
+    float shift = 0;                  // how far it moves down
+    const TextBlock* block = nullptr;  // text objects
+    const FontMetrics* metrics = nullptr;
+  };
+
+  std::string_view Evaluate(const Text& text, const DatasetTable& datasets,
+                            const EvalContext& context);
+
+  const Band* band_;
+  std::vector<Text> texts_;           // per object, parallel to band_->objects (empty for shapes)
+  bool uses_page_number_ = false;
+  std::vector<Placed> placed_;        // scratch for one layout
+  std::string scratch_;               // scratch for evaluated text
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_BAND_LAYOUT_H_
