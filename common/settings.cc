@@ -276,7 +276,7 @@ class IniLock {
         return;
       }
       std::this_thread::sleep_for(pause);
-      pause = std::min(pause * 2, std::chrono::microseconds(5000));
+      pause = std::min(pause * 2, std::chrono::microseconds(2000));
     }
   }
   ~IniLock() {

@@ -150,7 +150,7 @@ TEST_F(SettingsTest, WriteFailureNamesThePath) {
 // Two processes write different keys at the same time, many times; a third reads all along.
 // With a plain rewrite one writer's key can vanish, and a reader can see a half-written file.
 TEST_F(SettingsTest, ConcurrentWritersLoseNothingAndReadersSeeWholeFiles) {
-  constexpr int kWrites = 150;
+  constexpr int kWrites = 100;
   folder_.Write("user.ini", "[KEYS]\r\n[Z]\r\nANCHOR=1\r\n");
   pid_t writers[2];
   for (int w = 0; w < 2; ++w) {

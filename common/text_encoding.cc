@@ -110,9 +110,17 @@ class Converter {
   iconv_t cd_;  // the open conversion, or (iconv_t)-1
 };
 
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string Utf8ToCp932(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);  // the same in both; spares an iconv descriptor
   std::string out;
   out.reserve(utf8.size());
   Converter converter("CP932", "UTF-8");
@@ -139,6 +147,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
+  if (IsAscii(cp932)) return std::string(cp932);
   std::string out;
   out.reserve(cp932.size() * 3 / 2);
   Converter converter("UTF-8", "CP932");
