@@ -153,18 +153,43 @@ class UpdateFlow {
   bool bMaster() const { return master_; }
 
  private:
+  class Events;        // the HTTP client's connection events, logged
+  class DownloadFile;  // a download's temporary file and its progress display
+
+  bool StartProgram(const std::string& pstExe, bool in_run);
+  void Button1Action();
+  void DecideAfterRun();
   void ApplyUpdate(int32_t iR2, const std::string& DownLoadPath);
   void InstallerRoute(const std::string& DownLoadPath);
   bool CopyIntoProgramFolder(const std::string& from, const std::string& name);
   void Log(const std::string& text);
   void WriteIni(const char* section, const char* key, const std::string& value);
   void ThrowIfCancelled() const;
+  // The window while the run is in progress; throws RunCancelled once the run is cancelled.
+  UpdateUi& Ui() const;
+
+  // Runs one file step of the run (settings write, log line, rename, copy, backup, start)
+  // unless the run has been cancelled; Cancel() waits for a step in progress.
+  template <typename F>
+  auto RunStep(F&& step) {
+    std::lock_guard<std::mutex> lock(step_mutex_);
+    ThrowIfCancelled();
+    return step();
+  }
+  // The same for the window's own handlers, which act also after Cancel().
+  template <typename F>
+  auto WindowStep(F&& step) {
+    std::lock_guard<std::mutex> lock(step_mutex_);
+    return step();
+  }
 
   UpdateUi& ui_;
   FlowOptions options_;
   ShellProgramStarter shell_starter_;  // used when options_.starter is null
   ProgramStarter& starter_;
+  std::unique_ptr<Events> events_;    // receives IdHTTP1_'s events
   std::unique_ptr<IdHttp> IdHTTP1_;    // the one HTTP client of the window
+  std::string RealUrl_;                // RealUrl: the URL of the last probe
 
   std::string url_;         // URL: base URL of the update server, ending with "/" as configured
   std::string log_path_;    // mstLogPath: program folder + "Log/Update.log"

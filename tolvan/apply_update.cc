@@ -1,0 +1,98 @@
+// Applying the chosen update: backup, downloads, copies into the program folder, and the
+// installer route.
+#include <string>
+
+#include "common/activity_log.h"
+#include "common/backup.h"
+#include "common/file_helper.h"
+#include "common/program_folder.h"
+#include "common/version_info.h"
+#include "tolvan/text_util.h"
+#include "tolvan/texts.h"
+#include "tolvan/update_flow.h"
+#include "tolvan/version_number.h"
+
+namespace tolvan {
+namespace {
+
+// The size as the installer check has always seen it: through a 32-bit integer, so a size
+// that does not fit counts as 0.
+int64_t SizeThrough32Bits(int64_t size) {
+  if (size > INT32_MAX || size < INT32_MIN) return 0;
+  return size;
+}
+
+}  // namespace
+
+bool UpdateFlow::CopyIntoProgramFolder(const std::string& from, const std::string& name) {
+  // Through a temporary file and a rename: the installed file is either the old one or the
+  // new one, never half of each.
+  return RunStep([&] { return common::CopyFileAtomic(from, common::ProgramFolder() + name); });
+}
+
+void UpdateFlow::ApplyUpdate(int32_t iR2, const std::string& DownLoadPath) {
+  if (iR2 == 3) {
+    RunStep([] { common::BackUpPro(texts::kBackupCaption, texts::kBackupKind); });
+  }
+  Ui().SetStatusVisible(true);
+  Ui().SetStatusText(texts::kStatusUpdating);
+  Ui().SetBusyCursor(false);
+
+  if (iR2 == 3) {
+    AutoDl(DownLoadPath + texts::kMainAppName, url_ + texts::kMainAppName);
+    AutoDl(DownLoadPath + texts::kMasterDbName, url_ + texts::kMasterDbName);
+  } else if (iR2 == 2) {
+    AutoDl(DownLoadPath + texts::kMasterDbName, url_ + texts::kMasterDbName);
+  }
+
+  if (iR2 == 1) {
+    InstallerRoute(DownLoadPath);
+  } else if (iR2 == 2) {
+    if (CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
+      Ui().ShowButton1();
+      Ui().SetStatusText(texts::kStatusUpdateDone);
+      master_ = true;
+    }
+  } else if (iR2 == 3) {
+    if (CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
+      Ui().ShowButton1();
+      Ui().SetStatusText(texts::kStatusMasterDone);
+      master_ = true;
+    }
+    if (CopyIntoProgramFolder(DownLoadPath + texts::kMainAppName, texts::kMainAppName)) {
+      Ui().ShowButton1();
+      Ui().SetStatusText(texts::kStatusUpdateDone);
+      master_ = true;
+    }
+  }
+}
+
+void UpdateFlow::InstallerRoute(const std::string& DownLoadPath) {
+  pgm_ = true;
+  const std::string local = common::ProgramFolder() + texts::kSetupName;
+  const std::string fetched = DownLoadPath + texts::kSetupName;
+  if (!common::FileExists(local)) {
+    AutoDl(fetched, url_ + texts::kSetupName);
+    Log(texts::kLogSetupMissing);
+  } else {
+    const int64_t iSize = SizeThrough32Bits(common::TFileHelper::GetSize(local));
+    const std::string stVer = common::GetEXEDLLVersionInfo2(local);
+    const int32_t iV = GetVerNo(Trim(stVer));
+    const int32_t iV2 = GetVerNo(Trim(setup_ver_));
+    if (iSize > texts::kMinCurrentSetupSize && iV >= iV2) {
+      Log(texts::kLogSetupCurrent);
+      if (RunStep([&] { return common::CopyFileAtomic(local, fetched); })) {
+        Log(texts::kLogSetupCurrent);
+      }
+    } else {
+      AutoDl(fetched, url_ + texts::kSetupName);
+      Log(std::string(texts::kLogSetupOutdated) + texts::kLineBreak + texts::kLogSetupSize +
+          std::to_string(iSize) + " " + texts::kLogSetupLocalVersion + std::string(Trim(stVer)) +
+          " " + texts::kLogSetupLatestVersion + std::string(Trim(setup_ver_)));
+    }
+  }
+  const bool started = RunStep([&] { return starter_.RunAs(fetched); });
+  if (!started) Ui().ShowMessage(MessageKind::kWarning, texts::kMsgSetupStartFailed);
+}
+
+}  // namespace tolvan

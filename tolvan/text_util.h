@@ -1,0 +1,28 @@
+// Small text helpers of the updater.
+#ifndef TOLVAN_TEXT_UTIL_H_
+#define TOLVAN_TEXT_UTIL_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tolvan {
+
+// Without the leading and trailing characters U+0000 to U+0020.
+std::string_view Trim(std::string_view text);
+
+// The number of characters of a UTF-8 text.
+size_t CountCharacters(std::string_view utf8);
+
+// A 32-bit integer written in decimal (optional sign) or hexadecimal ("$1F", "0x1F"), the
+// whole text; nullopt for anything else, including a value that does not fit.
+std::optional<int32_t> ParseInt32(std::string_view text);
+
+// `pattern` with its first "%s" replaced by `value`.
+std::string Format(std::string_view pattern, std::string_view value);
+
+}  // namespace tolvan
+
+#endif  // TOLVAN_TEXT_UTIL_H_
