@@ -5,3 +5,8 @@ find_library(HYPHEN_LIBRARY NAMES hyphen REQUIRED)
 find_path(HYPHEN_INCLUDE_DIR NAMES hyphen.h REQUIRED)
 target_include_directories(reportengine PRIVATE ${HYPHEN_INCLUDE_DIR})
 target_link_libraries(reportengine PUBLIC PkgConfig::TEXT_LIBS ${HYPHEN_LIBRARY})
+
+project_test(reportengine_text_shaper_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/text_shaper_test.cc LIBS reportengine)
+project_test(reportengine_line_break_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/line_break_test.cc LIBS reportengine)
+project_test(reportengine_hyphenation_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/hyphenation_test.cc LIBS reportengine)
+project_test(reportengine_font_metrics_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/font_metrics_test.cc LIBS reportengine)

@@ -11,6 +11,8 @@ namespace re::text {
 inline constexpr std::string_view kFontNotFound = "Font not found: ";
 inline constexpr std::string_view kFontUnreadable = "Font file cannot be read: ";
 inline constexpr std::string_view kFontSizeInvalid = "Invalid font size: ";
+inline constexpr std::string_view kHyphenationUnreadable = "Hyphenation patterns cannot be read: ";
+inline constexpr std::string_view kHyphenationNotKoi8r = "Hyphenation patterns are not KOI8-R: ";
 
 // The templates are drawn for a Windows screen of 96 pixels per inch.
 inline constexpr int kDevicePixelsPerInch = 96;
