@@ -82,7 +82,7 @@ std::string TemporaryNameBeside(const std::string& target) {
 
 bool CopyFileAtomic(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) return false;
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   FdCloser in_closer(in);
   struct stat st {};

@@ -147,6 +147,13 @@ TEST_F(SettingsTest, WriteFailureNamesThePath) {
   }
 }
 
+TEST_F(SettingsTest, FifoInPlaceOfTheFileNeitherBlocksNorIsOverwritten) {
+  ASSERT_EQ(::mkfifo(IniPath().c_str(), 0644), 0);
+  EXPECT_EQ(IFReadIniStr("PARAM", "DISK", "150"), "150");
+  EXPECT_THROW(IFWriteIniStr("PARAM", "DISK", "1"), SettingsWriteError);
+  EXPECT_TRUE(std::filesystem::is_fifo(IniPath()));
+}
+
 // Two processes write different keys at the same time, many times; a third reads all along.
 // With a plain rewrite one writer's key can vanish, and a reader can see a half-written file.
 TEST_F(SettingsTest, ConcurrentWritersLoseNothingAndReadersSeeWholeFiles) {

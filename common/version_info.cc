@@ -308,7 +308,7 @@ std::string FileVersionOfImage(std::string_view image) {
 }
 
 std::string GetEXEDLLVersionInfo2(const std::string& FileName) {
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return "";
   std::string result;
   struct stat st {};

@@ -1,5 +1,7 @@
 #include "common/version_info.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -74,6 +76,7 @@ TEST(VersionInfoTest, FileVersionOfTheFirstTranslation) {
   TempFolderForTesting folder;
   folder.Write("readme.txt", "FileVersion 2.0.0.2\r\n");
   folder.Write("empty.exe", "");
+  ASSERT_EQ(::mkfifo((folder.path() + "pipe.exe").c_str(), 0644), 0);
   const struct {
     std::string path;
     const char* expected;
@@ -90,6 +93,7 @@ TEST(VersionInfoTest, FileVersionOfTheFirstTranslation) {
       {folder.path() + "empty.exe", ""},
       {folder.path() + "missing.exe", ""},
       {folder.path(), ""},
+      {folder.path() + "pipe.exe", ""},  // must not block
   };
   for (const auto& c : cases) EXPECT_EQ(GetEXEDLLVersionInfo2(c.path), c.expected) << c.path;
 }
