@@ -1,0 +1,120 @@
+#include "kavel/mdb_connection.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/activity_log.h"
+#include "common/program_folder.h"
+#include "kavel/mdb_database.h"
+#include "kavel/mdb_texts.h"
+#include "kavel/texts.h"
+
+namespace kavel {
+namespace {
+
+// The database definition page (page 0) as Jet 3 and Jet 4 write it.
+constexpr unsigned char kDefinitionMagic[4] = {0x00, 0x01, 0x00, 0x00};
+constexpr char kJetEngineName[] = "Standard Jet DB";  // "Standard ACE DB" marks Access 2007 files
+constexpr size_t kEngineNameOffset = 4;
+constexpr size_t kVersionOffset = 0x14;
+constexpr size_t kHeaderBytes = kVersionOffset + 1;
+constexpr unsigned char kVersionJet3 = 0x00;
+constexpr unsigned char kVersionJet4 = 0x01;
+constexpr uint32_t kJet3PageSize = 2048;
+constexpr uint32_t kJet4PageSize = 4096;
+// Definition page, global usage map and the catalog's table definition come before anything else.
+constexpr uint64_t kMinimumPages = 3;
+// Jet 3 text is in the code page of the machine that wrote it: the main application's is CP932.
+constexpr char kJet3CharsetVariable[] = "MDB_JET3_CHARSET";
+constexpr char kJet3Charset[] = "CP932";
+
+// Checks the file before libmdb sees it. Returns false for anything that is not a regular file of
+// whole Jet 3 or Jet 4 pages with a definition page.
+bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  unsigned char header[kHeaderBytes] = {};
+  const bool read_ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                       ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
+  ::close(fd);
+  if (!read_ok) return false;
+  if (std::memcmp(header, kDefinitionMagic, sizeof kDefinitionMagic) != 0 ||
+      std::memcmp(header + kEngineNameOffset, kJetEngineName, sizeof kJetEngineName - 1) != 0) {
+    return false;
+  }
+  if (header[kVersionOffset] == kVersionJet4) {
+    database->jet4 = true;
+    database->page_size = kJet4PageSize;
+  } else if (header[kVersionOffset] == kVersionJet3) {
+    database->jet4 = false;
+    database->page_size = kJet3PageSize;
+  } else {
+    return false;
+  }
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (size % database->page_size != 0 || size / database->page_size < kMinimumPages) return false;
+  database->page_count = size / database->page_size;
+  return true;
+}
+
+}  // namespace
+
+ScopedStderrSilencer::ScopedStderrSilencer() {
+  std::fflush(stderr);
+  const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) return;
+  saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (saved_ >= 0) ::dup2(null_fd, STDERR_FILENO);
+  ::close(null_fd);
+}
+
+ScopedStderrSilencer::~ScopedStderrSilencer() {
+  if (saved_ < 0) return;
+  std::fflush(stderr);
+  ::dup2(saved_, STDERR_FILENO);
+  ::close(saved_);
+}
+
+MdbConnection::MdbConnection()
+    : query1_(std::make_unique<MdbTableSource>(*this, kTableRepChk)),
+      query3_(std::make_unique<MdbTableSource>(*this, kTableRep)),
+      query4_(std::make_unique<MdbTableSource>(*this, kTableRepChkList)) {}
+
+MdbConnection::~MdbConnection() = default;
+
+void MdbConnection::Close() {
+  query1_->Close();
+  query3_->Close();
+  query4_->Close();
+  database_.reset();
+}
+
+bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
+  const std::string folder = common::ProgramFolder();
+  std::string path = folder + kDefaultDatabaseName;
+  // The line names the default database even when another file is opened: the main
+  // application reads it that way.
+  common::WrtLog(folder + kLogFileName, std::string(kLogDatabaseSource) + path);
+  Close();
+  if (!pstDataSource.empty()) path = pstDataSource;
+
+  auto database = std::make_unique<MdbDatabase>();
+  if (!LooksLikeJetFile(path, database.get())) return false;
+  if (!database->jet4) ::setenv(kJet3CharsetVariable, kJet3Charset, 0);
+  database->path = path;
+  {
+    ScopedStderrSilencer quiet;
+    database->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (database->mdb == nullptr || mdb_read_catalog(database->mdb, MDB_TABLE) == nullptr) return false;
+  }
+  database_ = std::move(database);
+  return true;
+}
+
+}  // namespace kavel

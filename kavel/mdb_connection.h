@@ -1,0 +1,65 @@
+// The check-results database connection (ADOConnection1) and its three row sources.
+//
+// OpenMDB opens a Jet database file read-only through mdbtools' libmdb; the file is never locked,
+// so the main application may keep it open. libmdb is not hardened against damaged files, so the
+// file is checked first (a regular file of whole pages with a Jet 3 or Jet 4 definition page and
+// a readable catalog) and libmdb's warnings are kept off standard error.
+#ifndef KAVEL_MDB_CONNECTION_H_
+#define KAVEL_MDB_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "kavel/mdb_table_source.h"
+
+namespace kavel {
+
+struct MdbDatabase;  // libmdb's open database (kavel/mdb_database.h)
+
+class MdbConnection {
+ public:
+  // Creates the closed connection and its row sources ADOQuery1 (RepChk), ADOQuery3 (Rep) and
+  // ADOQuery4 (RepChkList), all closed.
+  MdbConnection();
+  ~MdbConnection();
+  MdbConnection(const MdbConnection&) = delete;
+  MdbConnection& operator=(const MdbConnection&) = delete;
+
+  // Appends "DBsource:" + program folder + "Data.Rpt" to Pdf.log in the program folder (whatever
+  // the argument), closes the connection, then opens `pstDataSource`, or that default database
+  // when it is empty. Returns false, silently, when the file is missing, unreadable, empty,
+  // damaged or not a Jet database. Throws common::IoError when the log line cannot be written.
+  bool OpenMDB(const std::string& pstDataSource);
+
+  // Closes the database and the row sources; they read afresh after the next OpenMDB.
+  void Close();
+  bool IsOpen() const { return database_ != nullptr; }
+
+  MdbTableSource& ADOQuery1() { return *query1_; }
+  MdbTableSource& ADOQuery3() { return *query3_; }
+  MdbTableSource& ADOQuery4() { return *query4_; }
+
+  // For the row sources: the open database, or null while closed.
+  MdbDatabase* database() const { return database_.get(); }
+
+ private:
+  std::unique_ptr<MdbDatabase> database_;  // null while closed
+  std::unique_ptr<MdbTableSource> query1_, query3_, query4_;
+};
+
+// Silences standard error while libmdb runs (it prints warnings about the files it reads).
+class ScopedStderrSilencer {
+ public:
+  ScopedStderrSilencer();
+  ~ScopedStderrSilencer();
+  ScopedStderrSilencer(const ScopedStderrSilencer&) = delete;
+  ScopedStderrSilencer& operator=(const ScopedStderrSilencer&) = delete;
+
+ private:
+  int saved_ = -1;  // the original standard error, -1 when nothing was redirected
+};
+
+}  // namespace kavel
+
+#endif  // KAVEL_MDB_CONNECTION_H_

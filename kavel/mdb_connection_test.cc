@@ -1,0 +1,1 @@
+#include "kavel/mdb_connection.h"

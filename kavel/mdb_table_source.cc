@@ -1,0 +1,348 @@
+#include "kavel/mdb_table_source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "common/text_encoding.h"
+#include "kavel/mdb_connection.h"
+#include "kavel/mdb_database.h"
+#include "kavel/mdb_texts.h"
+#include "kavel/mdb_value_text.h"
+
+namespace kavel {
+namespace {
+
+constexpr uint32_t kRowOffsetMask = 0x1FFF;  // the high bits of a row offset are flags
+constexpr uint32_t kMemoHeaderSize = 12;
+constexpr uint32_t kMemoInline = 0x80000000u;
+constexpr uint32_t kMemoSingleRecord = 0x40000000u;
+constexpr uint32_t kMemoLengthMask = 0x3FFFFFFFu;
+constexpr uint8_t kDataPage = 0x01;
+constexpr uint32_t kMaxRowsPerPage = 256;
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+int CompareIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char x = static_cast<unsigned char>(AsciiLower(a[i]));
+    const unsigned char y = static_cast<unsigned char>(AsciiLower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+uint32_t Read16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+uint32_t Read32(const unsigned char* p) { return Read16(p) | (Read16(p + 2) << 16); }
+uint64_t Read64(const unsigned char* p) { return Read32(p) | (static_cast<uint64_t>(Read32(p + 4)) << 32); }
+template <typename T>
+T ReadAs(const unsigned char* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+bool IsNumericType(int type) {
+  switch (type) {
+    case MDB_BOOL:
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_NUMERIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Reads one table through libmdb, checking every position libmdb hands back against the page.
+class TableReader {
+ public:
+  explicit TableReader(const MdbDatabase& database) : db_(database), mdb_(database.mdb) {}
+
+  // One field's value as text and, for numeric columns, its number for sorting. Returns false
+  // when the stored bytes do not fit the page or the column.
+  bool Convert(const MdbColumn& column, const MdbField& field, std::string* text, double* number) {
+    *number = 0;
+    if (column.col_type == MDB_BOOL) {
+      // A Yes/No value lives in the null mask: "null" means No.
+      *number = field.is_null ? 0 : -1;
+      *text = field.is_null ? kFalseText : kTrueText;
+      return true;
+    }
+    if (field.is_null) {
+      const bool textual = column.col_type == MDB_TEXT || column.col_type == MDB_MEMO ||
+                           column.col_type == MDB_BINARY || column.col_type == MDB_OLE;
+      *text = textual || !IsNumericType(column.col_type) ? kNullText : kNullNumber;
+      return true;
+    }
+    const unsigned char* value = static_cast<const unsigned char*>(field.value);
+    const unsigned char* page = mdb_->pg_buf;
+    if (field.siz < 0 || value < page || value + field.siz > page + db_.page_size) return false;
+    const size_t size = static_cast<size_t>(field.siz);
+    auto need = [&](size_t bytes) { return size >= bytes; };
+    switch (column.col_type) {
+      case MDB_BYTE:
+        if (!need(1)) return false;
+        *number = value[0];
+        *text = std::to_string(value[0]);
+        return true;
+      case MDB_INT:
+        if (!need(2)) return false;
+        *number = static_cast<int16_t>(Read16(value));
+        *text = std::to_string(static_cast<int16_t>(Read16(value)));
+        return true;
+      case MDB_LONGINT:
+        if (!need(4)) return false;
+        *number = static_cast<int32_t>(Read32(value));
+        *text = std::to_string(static_cast<int32_t>(Read32(value)));
+        return true;
+      case MDB_MONEY: {
+        if (!need(8)) return false;
+        const int64_t amount = static_cast<int64_t>(Read64(value));
+        *number = static_cast<double>(amount) / 10000.0;
+        *text = FormatCurrency(amount);
+        return true;
+      }
+      case MDB_FLOAT:
+        if (!need(4)) return false;
+        *number = ReadAs<float>(value);
+        *text = FormatSingle(ReadAs<float>(value));
+        return true;
+      case MDB_DOUBLE:
+        if (!need(8)) return false;
+        *number = ReadAs<double>(value);
+        *text = FormatDouble(*number);
+        return true;
+      case MDB_DATETIME:
+        if (!need(8)) return false;
+        *number = ReadAs<double>(value);
+        *text = FormatJetDate(*number);
+        return true;
+      case MDB_NUMERIC: {
+        if (!need(17)) return false;
+        char* decimal = mdb_numeric_to_string(mdb_, static_cast<int>(value - page), column.col_scale, column.col_prec);
+        *text = decimal != nullptr ? decimal : "";
+        g_free(decimal);
+        *number = std::strtod(text->c_str(), nullptr);
+        return true;
+      }
+      case MDB_TEXT:
+        *text = DecodeText(std::string_view(reinterpret_cast<const char*>(value), size));
+        return true;
+      case MDB_MEMO: {
+        std::string stored;
+        if (!ReadMemo(value, size, &stored)) return false;
+        *text = DecodeText(stored);
+        return true;
+      }
+      case MDB_REPID:
+        *text = FormatGuid(std::string_view(reinterpret_cast<const char*>(value), std::min<size_t>(size, 16)));
+        return true;
+      default:  // binary, OLE and anything newer print as nothing
+        text->clear();
+        return true;
+    }
+  }
+
+ private:
+  std::string DecodeText(std::string_view stored) const {
+    return db_.jet4 ? DecodeJet4Text(stored) : common::Cp932ToUtf8(stored);
+  }
+
+  // One record of a long-value page, by its page/row pointer.
+  bool ReadRecord(uint32_t pointer, std::string* record) {
+    const uint32_t page_number = pointer >> 8;
+    const uint32_t row = pointer & 0xFF;
+    if (page_number == 0 || page_number >= db_.page_count) return false;
+    if (mdb_read_alt_pg(mdb_, page_number) != static_cast<ssize_t>(db_.page_size)) return false;
+    const unsigned char* page = mdb_->alt_pg_buf;
+    const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
+    if (page[0] != kDataPage || row >= Read16(page + row_count_offset)) return false;
+    const uint32_t start = Read16(page + row_count_offset + 2 + 2 * row) & kRowOffsetMask;
+    const uint32_t end = row == 0 ? db_.page_size : Read16(page + row_count_offset + 2 * row) & kRowOffsetMask;
+    if (start >= end || end > db_.page_size) return false;
+    record->assign(reinterpret_cast<const char*>(page + start), end - start);
+    return true;
+  }
+
+  bool ReadMemo(const unsigned char* value, size_t size, std::string* stored) {
+    if (size < kMemoHeaderSize) return false;
+    const uint32_t header = Read32(value);
+    const uint32_t length = header & kMemoLengthMask;
+    if (length > db_.page_count * db_.page_size) return false;
+    if (header & kMemoInline) {
+      if (kMemoHeaderSize + length > size) return false;
+      stored->assign(reinterpret_cast<const char*>(value + kMemoHeaderSize), length);
+      return true;
+    }
+    uint32_t pointer = Read32(value + 4);
+    if (header & kMemoSingleRecord) {
+      if (!ReadRecord(pointer, stored) || stored->size() < length) return false;
+      stored->resize(length);
+      return true;
+    }
+    // A chain of records, each starting with the pointer to the next. A chain longer than the
+    // file has pages is a loop.
+    stored->clear();
+    std::string record;
+    for (uint64_t hops = 0; stored->size() < length; ++hops) {
+      if (pointer == 0 || hops >= db_.page_count || !ReadRecord(pointer, &record) || record.size() < 4) return false;
+      pointer = Read32(reinterpret_cast<const unsigned char*>(record.data()));
+      stored->append(record, 4);
+    }
+    stored->resize(length);
+    return true;
+  }
+
+  const MdbDatabase& db_;
+  MdbHandle* mdb_;
+};
+
+struct TableDefDeleter {
+  void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+
+}  // namespace
+
+MdbTableSource::MdbTableSource(const MdbConnection& connection, std::string table)
+    : connection_(connection), table_(std::move(table)) {}
+
+void MdbTableSource::Close() {
+  open_ = false;
+  field_names_.clear();
+  text_.clear();
+  cells_.clear();
+  order_.clear();
+}
+
+int MdbTableSource::FieldIndex(std::string_view name) const {
+  for (size_t i = 0; i < field_names_.size(); ++i) {
+    if (EqualIgnoringAsciiCase(field_names_[i], name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string_view MdbTableSource::Value(size_t row, int field) const {
+  if (row >= order_.size() || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
+  const Cell& cell = cells_[static_cast<size_t>(order_[row]) * field_names_.size() + static_cast<size_t>(field)];
+  return std::string_view(text_).substr(cell.offset, cell.length);
+}
+
+bool MdbTableSource::Open(std::string* error) {
+  if (open_) return true;
+  Close();
+  const MdbDatabase* db = connection_.database();
+  if (db == nullptr) {
+    *error = kMessageConnectionClosed;
+    return false;
+  }
+  auto damaged = [&]() {
+    Close();
+    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
+    return false;
+  };
+  MdbHandle* mdb = db->mdb;
+  ScopedStderrSilencer quiet;
+
+  MdbCatalogEntry* entry = nullptr;
+  for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
+    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (candidate->object_type == MDB_TABLE && EqualIgnoringAsciiCase(candidate->object_name, table_)) {
+      entry = candidate;
+      break;
+    }
+  }
+  if (entry == nullptr) {
+    *error = std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
+    return false;
+  }
+  if (entry->table_pg == 0 || entry->table_pg >= db->page_count) return damaged();
+  std::unique_ptr<MdbTableDef, TableDefDeleter> table(mdb_read_table(entry));
+  if (!table || mdb_read_columns(table.get()) == nullptr || table->num_cols == 0 ||
+      table->columns->len != table->num_cols) {
+    return damaged();
+  }
+  const size_t columns = table->num_cols;
+  std::vector<const MdbColumn*> column_defs;
+  for (size_t i = 0; i < columns; ++i) {
+    const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+    column_defs.push_back(column);
+    field_names_.emplace_back(column->name);
+  }
+  const int sort_field = FieldIndex(kSortColumn);
+  if (sort_field < 0) {
+    Close();
+    *error = kMessageMissingParameter;
+    return false;
+  }
+  const bool numeric_sort = IsNumericType(column_defs[static_cast<size_t>(sort_field)]->col_type);
+
+  // Sort keys: whether num is NULL, and its number (numeric columns) or text.
+  struct Key {
+    bool null = false;
+    double number = 0;
+  };
+  std::vector<Key> keys;
+  TableReader reader(*db);
+  std::vector<MdbField> fields(columns);
+  std::string text;
+  const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
+  mdb_rewind_table(table.get());
+  while (mdb_fetch_row(table.get())) {
+    if (keys.size() >= row_limit || table->cur_row == 0) return damaged();
+    int start = 0;
+    size_t size = 0;
+    if (mdb_find_row(mdb, static_cast<int>(table->cur_row - 1), &start, &size) != 0) return damaged();
+    start &= static_cast<int>(kRowOffsetMask);
+    if (size == 0 || static_cast<size_t>(start) + size > db->page_size) return damaged();
+    if (mdb_crack_row(table.get(), start, size, fields.data()) != static_cast<int>(columns)) return damaged();
+    std::vector<Cell> row(columns);
+    Key key;
+    for (const MdbField& field : fields) {
+      if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return damaged();
+      double number = 0;
+      if (!reader.Convert(*column_defs[static_cast<size_t>(field.colnum)], field, &text, &number)) return damaged();
+      if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return damaged();
+      row[static_cast<size_t>(field.colnum)] = Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
+      text_ += text;
+      if (field.colnum == sort_field) {
+        const bool is_bool = column_defs[static_cast<size_t>(sort_field)]->col_type == MDB_BOOL;
+        key = Key{field.is_null != 0 && !is_bool, number};
+      }
+    }
+    cells_.insert(cells_.end(), row.begin(), row.end());
+    keys.push_back(key);
+  }
+  // Rows that libmdb skipped because it could not read them show as a shortfall.
+  if (keys.size() < table->num_rows) return damaged();
+
+  order_.resize(keys.size());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
+  const size_t stride = columns;
+  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+    if (keys[a].null != keys[b].null) return keys[a].null;
+    if (keys[a].null) return false;
+    if (numeric_sort) return keys[a].number < keys[b].number;
+    const Cell& ca = cells_[a * stride + static_cast<size_t>(sort_field)];
+    const Cell& cb = cells_[b * stride + static_cast<size_t>(sort_field)];
+    return CompareIgnoringAsciiCase(std::string_view(text_).substr(ca.offset, ca.length),
+                                    std::string_view(text_).substr(cb.offset, cb.length)) < 0;
+  });
+  open_ = true;
+  return true;
+}
+
+}  // namespace kavel
