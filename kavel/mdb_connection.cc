@@ -32,6 +32,11 @@ constexpr uint64_t kMinimumPages = 3;
 // Jet 3 text is in the code page of the machine that wrote it: the main application's is CP932.
 constexpr char kJet3CharsetVariable[] = "MDB_JET3_CHARSET";
 constexpr char kJet3Charset[] = "CP932";
+constexpr char kCatalogTableName[] = "MSysObjects";
+// A table's usage map: inline (type, first page, bitmap) or by reference to map pages.
+constexpr unsigned char kInlineUsageMap = 0x00;
+constexpr unsigned char kReferenceUsageMap = 0x01;
+constexpr size_t kInlineUsageMapHeader = 5;
 
 // Checks the file before libmdb sees it. Returns false for anything that is not a regular file of
 // whole Jet 3 or Jet 4 pages with a definition page.
@@ -61,6 +66,33 @@ bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
   if (size % database->page_size != 0 || size / database->page_size < kMinimumPages) return false;
   database->page_count = size / database->page_size;
   return true;
+}
+
+// The catalog must list itself, and every table's definition and data pages must lie inside the
+// file: a copy cut short fails here rather than later with rows missing.
+bool CatalogIsWhole(const MdbDatabase& database) {
+  MdbHandle* mdb = database.mdb;
+  bool has_catalog_table = false;
+  for (guint i = 0; i < mdb->catalog->len; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (entry->object_type != MDB_TABLE) continue;
+    if (std::strcmp(entry->object_name, kCatalogTableName) == 0) has_catalog_table = true;
+    if (entry->table_pg == 0 || entry->table_pg >= database.page_count) return false;
+    MdbTableDef* table = mdb_read_table(entry);
+    if (table == nullptr) return false;
+    bool whole = table->usage_map != nullptr && table->map_sz >= 1 &&
+                 (table->usage_map[0] == kInlineUsageMap ? table->map_sz >= kInlineUsageMapHeader
+                                                        : table->usage_map[0] == kReferenceUsageMap);
+    gint32 page = 0;
+    for (uint64_t steps = 0; whole; ++steps) {
+      page = mdb_map_find_next(mdb, table->usage_map, static_cast<unsigned int>(table->map_sz), static_cast<guint32>(page));
+      if (page <= 0) break;
+      whole = static_cast<uint64_t>(page) < database.page_count && steps < database.page_count;
+    }
+    mdb_free_tabledef(table);
+    if (!whole || page < 0) return false;
+  }
+  return has_catalog_table;
 }
 
 }  // namespace
@@ -111,7 +143,10 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
   {
     ScopedStderrSilencer quiet;
     database->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
-    if (database->mdb == nullptr || mdb_read_catalog(database->mdb, MDB_TABLE) == nullptr) return false;
+    if (database->mdb == nullptr || mdb_read_catalog(database->mdb, MDB_TABLE) == nullptr ||
+        !CatalogIsWhole(*database)) {
+      return false;
+    }
   }
   database_ = std::move(database);
   return true;

@@ -1,1 +1,136 @@
 #include "kavel/mdb_connection.h"
+
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/activity_log.h"
+#include "common/program_folder.h"
+#include "common/temp_folder_for_testing.h"
+#include "tools/sample_database.h"
+
+namespace kavel {
+namespace {
+
+class MdbConnectionTest : public ::testing::Test {
+ protected:
+  MdbConnectionTest() { common::OverrideProgramFolderForTesting(folder_.path()); }
+  ~MdbConnectionTest() override { common::OverrideProgramFolderForTesting(""); }
+
+  // The sample database's bytes, made once per test.
+  std::string SampleImage() {
+    jet::DatabaseWriter writer;
+    EXPECT_TRUE(jet::AddSampleTables(&writer, {}).ok);
+    std::string image;
+    EXPECT_TRUE(writer.Finish(&image).ok);
+    return image;
+  }
+
+  common::TempFolderForTesting folder_;
+  MdbConnection connection_;
+};
+
+TEST_F(MdbConnectionTest, BadFilesFailQuietly) {
+  const std::string good = SampleImage();
+  std::mt19937 rng(7);
+  std::string random_page(4096, '\0');
+  for (char& c : random_page) c = static_cast<char>(rng());
+  std::string random_after_header = good.substr(0, 4096) + std::string(good.size() - 4096, '\0');
+  for (size_t i = 4096; i < random_after_header.size(); ++i) random_after_header[i] = static_cast<char>(rng());
+  std::string accdb = good;
+  accdb.replace(4, 15, "Standard ACE DB");
+  std::string newer_version = good;
+  newer_version[0x14] = 0x02;
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } const cases[] = {
+      {"empty", ""},
+      {"text", "num,Line1\r\n1,山田\r\n"},
+      {"one random page", random_page},
+      {"half page", good.substr(0, 2048)},
+      {"cut inside a page", good.substr(0, good.size() - 100)},
+      {"cut at a page boundary", good.substr(0, good.size() / 2 / 4096 * 4096)},
+      {"header page only", good.substr(0, 3 * 4096)},
+      {"random after the header page", random_after_header},
+      {"Access 2007 file", accdb},
+      {"unknown version", newer_version},
+  };
+  testing::internal::CaptureStderr();
+  for (const Case& c : cases) {
+    folder_.Write("bad.mdb", c.bytes);
+    EXPECT_FALSE(connection_.OpenMDB(folder_.path() + "bad.mdb")) << c.name;
+    EXPECT_FALSE(connection_.IsOpen()) << c.name;
+  }
+  EXPECT_FALSE(connection_.OpenMDB(folder_.path() + "missing.mdb"));
+  EXPECT_FALSE(connection_.OpenMDB(folder_.path()));  // a folder
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  // The same connection then opens a good file.
+  folder_.Write("good.mdb", good);
+  EXPECT_TRUE(connection_.OpenMDB(folder_.path() + "good.mdb"));
+}
+
+TEST_F(MdbConnectionTest, UnreadableFileFails) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  folder_.Write("locked.mdb", SampleImage());
+  std::filesystem::permissions(folder_.path() + "locked.mdb", std::filesystem::perms::none);
+  EXPECT_FALSE(connection_.OpenMDB(folder_.path() + "locked.mdb"));
+}
+
+TEST_F(MdbConnectionTest, LogLineNamesTheDefaultDatabase) {
+  folder_.Write("Data.Rpt", SampleImage());
+  std::filesystem::create_directory(folder_.path() + "data dir;1");
+  const std::string other = folder_.path() + "data dir;1/チェック 結果;.mdb";  // blanks, semicolons
+  std::filesystem::copy_file(folder_.path() + "Data.Rpt", other);
+
+  EXPECT_TRUE(connection_.OpenMDB(""));
+  EXPECT_TRUE(connection_.OpenMDB(other));
+  EXPECT_FALSE(connection_.OpenMDB(other + "x"));
+  const std::string log = folder_.Read("Pdf.log");
+  const std::string line = " DBsource:" + folder_.path() + "Data.Rpt\r\n";
+  size_t count = 0;
+  for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+  EXPECT_EQ(count, 3u) << log;
+
+  std::string error;
+  EXPECT_FALSE(connection_.IsOpen());
+  EXPECT_FALSE(connection_.ADOQuery1().Open(&error));
+  ASSERT_TRUE(connection_.OpenMDB(other));
+  ASSERT_TRUE(connection_.ADOQuery1().Open(&error)) << error;
+  EXPECT_GT(connection_.ADOQuery1().RowCount(), 0u);
+}
+
+TEST_F(MdbConnectionTest, NeverLocksTheDatabase) {
+  folder_.Write("Data.Rpt", SampleImage());
+  const std::string path = folder_.path() + "Data.Rpt";
+  // The main application holds the file locked while Kavel opens and reads it, and may lock it
+  // again afterwards.
+  const int held = ::open(path.c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_EQ(::lockf(held, F_LOCK, 0), 0);
+  EXPECT_TRUE(connection_.OpenMDB(path));
+  std::string error;
+  EXPECT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
+  ::close(held);
+  const int again = ::open(path.c_str(), O_RDWR);
+  ASSERT_GE(again, 0);
+  EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
+  ::close(again);
+}
+
+TEST_F(MdbConnectionTest, UnwritableLogThrows) {
+  common::OverrideProgramFolderForTesting(folder_.path() + "no such folder/");
+  EXPECT_THROW(connection_.OpenMDB(""), common::IoError);
+}
+
+}  // namespace
+}  // namespace kavel
