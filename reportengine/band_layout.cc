@@ -51,12 +51,13 @@ ResolvedField ResolveField(const FieldRef& ref, std::string_view owner,
                            const DatasetTable& datasets, ErrorList& errors) {
   ResolvedField resolved;
   const int index = datasets.Find(ref.binding);
-  if (index < 0 || datasets.at(index).source == nullptr) {
+  if (index < 0) {
     errors.Add(std::string(kDatasetNotFound) + std::string(owner) + ": " + ref.binding);
     return resolved;
   }
   const BoundDataset& dataset = datasets.at(index);
-  if (!dataset.open) return resolved;  // its open error is already collected
+  // A listed binding that is not registered or cannot be opened is reported once, by name.
+  if (dataset.source == nullptr || !dataset.open) return resolved;
   const int field = dataset.source->FieldIndex(ref.field);
   if (field < 0) {
     errors.Add(std::string(kFieldNotFound) + std::string(owner) + ": " + FieldRefText(ref));

@@ -59,8 +59,9 @@ struct ResolvedField {
   int field = -1;
 };
 
-// Resolves `ref` for `owner` (an object or band name). Unknown bindings and fields are added to
-// `errors`; a binding that could not be opened is not reported again here.
+// Resolves `ref` for `owner` (an object or band name). Bindings missing from the table and
+// unknown fields are added to `errors`; a listed binding that is not registered or could not be
+// opened has been reported by name already and is not reported again here.
 ResolvedField ResolveField(const FieldRef& ref, std::string_view owner,
                            const DatasetTable& datasets, ErrorList& errors);
 

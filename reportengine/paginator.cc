@@ -48,9 +48,9 @@ Paginator::Paginator(const Template& layout, DatasetTable& datasets, LayoutCache
       case BandKind::kMasterData: {
         pending.data = std::make_unique<CompiledBand>(band, datasets, errors);
         const int index = datasets.Find(band.dataset);
-        if (index < 0 || datasets.at(index).source == nullptr) {
+        if (index < 0) {
           errors.Add(std::string(kDatasetNotFound) + band.name + ": " + band.dataset);
-        } else if (datasets.at(index).open) {
+        } else if (datasets.at(index).source != nullptr && datasets.at(index).open) {
           pending.dataset = index;
         }
         chains_.push_back(std::move(pending));

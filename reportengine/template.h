@@ -53,10 +53,10 @@ enum class HAlign : uint8_t { kLeft, kCenter };
 // Defaults: transparent, no frame, top-left aligned, inset 2 px left/right and 1 px top/bottom,
 // 2 px extra line spacing, word wrap at the object's width, text cut off at the object's edges.
 struct TextObject {
-  std::string name;
-  RectMm rect;             // left, top, width, height within the band
-  std::string text;        // a line break ("\n", "\r\n") starts a new line
-  FontSpec font;           // face and whole points; an empty face is the page's default font
+  std::string name{};
+  RectMm rect{};           // left, top, width, height within the band
+  std::string text{};      // a line break ("\n", "\r\n") starts a new line
+  FontSpec font{};         // face and whole points; an empty face is the page's default font
   Color color = kBlack;    // text colour
   Charset charset = Charset::kDefault;
   HAlign align = HAlign::kLeft;
@@ -73,7 +73,7 @@ struct TextObject {
 // A straight line from (left, top) to (left + width, top + height): width 0 for a vertical line,
 // height 0 for a horizontal one.
 struct LineObject {
-  std::string name;
+  std::string name{};
   float left = 0, top = 0, width = 0, height = 0;
   float stroke_px = 1;  // at 96 dpi: 1 px is 0.26 mm, 2 px 0.53 mm
   Color color = kBlack;
@@ -83,9 +83,9 @@ struct LineObject {
 
 // A rectangle (shape) with an outline and an optional fill.
 struct RectObject {
-  std::string name;
-  RectMm rect;
-  std::optional<Color> fill;        // none: transparent
+  std::string name{};
+  RectMm rect{};
+  std::optional<Color> fill{};      // none: transparent
   std::optional<Color> outline = kBlack;
   float stroke_px = 1;
   bool visible = true;
@@ -104,13 +104,13 @@ enum class BandKind : uint8_t {
 // A band. Group headers are nested in the order they are listed: the first one listed is the
 // outermost. Objects are drawn in the order listed, later ones over earlier ones.
 struct Band {
-  std::string name;
+  std::string name{};
   BandKind kind = BandKind::kMasterData;
   float height = 0;
-  std::string dataset;    // kMasterData: user name of the dataset binding it prints
-  std::string condition;  // kGroupHeader: key field, e.g. frxDBDataset4."Line1" (no brackets)
+  std::string dataset{};  // kMasterData: user name of the dataset binding it prints
+  std::string condition{};  // kGroupHeader: key field, e.g. frxDBDataset4."Line1" (no brackets)
   bool stretched = false; // printed with the height of its lowest object after growth
-  std::vector<ReportObject> objects;
+  std::vector<ReportObject> objects{};
 };
 
 enum class Orientation : uint8_t { kPortrait, kLandscape };
@@ -123,7 +123,7 @@ struct Margins {
 struct PageSettings {
   float paper_width = 210, paper_height = 297;  // A4
   Orientation orientation = Orientation::kPortrait;
-  Margins margins;
+  Margins margins{};
 
   float PageWidth() const {
     return orientation == Orientation::kPortrait ? paper_width : paper_height;
@@ -158,10 +158,10 @@ inline constexpr uint32_t kStandardPreviewButtons =
 
 // A whole template (one page design).
 struct Template {
-  std::string name;                   // e.g. "frxReport1"
-  PageSettings page;
-  std::vector<std::string> datasets;  // user names of the dataset bindings it may use
-  std::vector<Band> bands;            // page header, data header, group headers, data, footer
+  std::string name{};                 // e.g. "frxReport1"
+  PageSettings page{};
+  std::vector<std::string> datasets{};  // user names of the dataset bindings it may use
+  std::vector<Band> bands{};          // page header, data header, group headers, data, footer
   uint32_t preview_buttons = kStandardPreviewButtons;
   float preview_zoom = 1.0f;
 };
