@@ -4,14 +4,13 @@
 #include <optional>
 
 #include "reportengine/hyphenation.h"
+#include "reportengine/text_constants.h"
 
 namespace re {
 namespace {
 
 enum class Kind : uint8_t { kOther, kSpace, kCjk, kRussianLetter };
 
-// Widths are sums of floats: a line that fits exactly must not fail by a rounding error.
-constexpr float kWidthTolerance = 1e-4f;
 
 class ParagraphBreaker {
  public:
@@ -79,7 +78,7 @@ class ParagraphBreaker {
  private:
   size_t Begin(size_t k) const { return k < clusters_.size() ? clusters_[k].begin : text_.size(); }
   float Width(size_t from, size_t to) const { return x_[to] - x_[from]; }
-  bool Fits(float width) const { return width <= max_width_ + kWidthTolerance; }
+  bool Fits(float width) const { return width <= max_width_ + text::kWidthToleranceMm; }
 
   // The last cluster (in (start, overflow]) before which the word that overflowed at `overflow`
   // can be split with a hyphen that still fits on the line started at `start`.

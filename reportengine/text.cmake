@@ -10,3 +10,7 @@ project_test(reportengine_text_shaper_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/t
 project_test(reportengine_line_break_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/line_break_test.cc LIBS reportengine)
 project_test(reportengine_hyphenation_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/hyphenation_test.cc LIBS reportengine)
 project_test(reportengine_font_metrics_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/font_metrics_test.cc LIBS reportengine)
+
+# Figures, not a test: run by hand or from scripts/bench.
+add_executable(reportengine_text_shaper_perftest ${CMAKE_CURRENT_SOURCE_DIR}/text_shaper_perftest.cc)
+target_link_libraries(reportengine_text_shaper_perftest PRIVATE reportengine)

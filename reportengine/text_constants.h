@@ -23,6 +23,9 @@ inline constexpr float kMmPerPixel = kMmPerInch / kDevicePixelsPerInch;
 // Extra space between two lines of one text, in pixels.
 inline constexpr int kLineSpacingPx = 2;
 
+// Widths are sums of floats: a text that fits exactly must not fail by a rounding error (mm).
+inline constexpr float kWidthToleranceMm = 1e-4f;
+
 // Sizes a text object may ask for, in whole points.
 inline constexpr int kMinFontSizePt = 1;
 inline constexpr int kMaxFontSizePt = 1000;

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "reportengine/font_resolver.h"
 #include "reportengine/hyphenation.h"
@@ -25,7 +27,6 @@ const hb_feature_t kFeatures[] = {
     {HB_TAG('c', 'l', 'i', 'g'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
 };
 
-constexpr float kWidthTolerance = 1e-4f;
 
 bool ValidSize(int size_pt) {
   return size_pt >= text::kMinFontSizePt && size_pt <= text::kMaxFontSizePt;
@@ -44,19 +45,45 @@ void ForEachParagraph(std::string_view text, F&& f) {
   f(text.substr(begin));
 }
 
-// Key of the shaping cache; `text` views the cached line's own text (or the caller's, on lookup).
+// What identifies a shaped line: face, character height in pixels and text.
 struct LineKey {
   int font;
-  int size_pt;
+  int char_height_px;
   std::string_view text;
-  friend bool operator==(const LineKey&, const LineKey&) = default;
 };
 
-struct LineKeyHash {
+LineKey KeyOf(const ShapedLine& line) {
+  return {line.font,
+          static_cast<int>(std::lround(line.size_pt * text::kDevicePixelsPerInch /
+                                       text::kPointsPerInch)),
+          line.text};
+}
+
+// The cache holds the shared lines themselves and is searched by LineKey, so that no key
+// repeats a line's text.
+struct LineHash {
+  using is_transparent = void;
   size_t operator()(const LineKey& k) const {
     const size_t h = std::hash<std::string_view>()(k.text);
-    return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull + static_cast<size_t>(k.size_pt));
+    return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull +
+                static_cast<size_t>(k.char_height_px));
   }
+  size_t operator()(const std::shared_ptr<const ShapedLine>& line) const {
+    return (*this)(KeyOf(*line));
+  }
+};
+
+struct LineEqual {
+  using is_transparent = void;
+  static bool Same(const LineKey& a, const LineKey& b) {
+    return a.font == b.font && a.char_height_px == b.char_height_px && a.text == b.text;
+  }
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    return Same(Key(a), Key(b));
+  }
+  static LineKey Key(const LineKey& k) { return k; }
+  static LineKey Key(const std::shared_ptr<const ShapedLine>& line) { return KeyOf(*line); }
 };
 
 struct StringHash {
@@ -115,10 +142,25 @@ class TextShaper::Impl {
         emit(p, false, nullptr);
         return;
       }
-      std::shared_ptr<const ShapedLine> whole = ShapeCached(index, spec.size_pt, p);
-      if (whole->width <= max_width + kWidthTolerance) {
-        emit(p, false, std::move(whole));
-        return;
+      // Most cells fit on one line: shape once, cache the line and be done. A paragraph that
+      // needs breaking is never drawn whole, so it is measured but not kept.
+      std::vector<BreakCluster> clusters;
+      if (std::shared_ptr<const ShapedLine> whole = FindCached(index, spec.size_pt, p)) {
+        if (whole->width <= max_width + text::kWidthToleranceMm) {
+          emit(p, false, std::move(whole));
+          return;
+        }
+        RunShaper(index, p);
+        clusters = ClustersFromBuffer(index, spec.size_pt);
+      } else {
+        RunShaper(index, p);
+        std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, spec.size_pt, p);
+        if (line->width <= max_width + text::kWidthToleranceMm) {
+          cache_.insert(line);
+          emit(p, false, std::move(line));
+          return;
+        }
+        clusters = ClustersFromBuffer(index, spec.size_pt);
       }
       HyphenationPoints points;
       float hyphen_width = 0;
@@ -126,8 +168,7 @@ class TextShaper::Impl {
         points = [this](std::string_view word) { return hyphenator_.Points(word); };
         hyphen_width = ShapeCached(index, spec.size_pt, text::kHyphen)->width;
       }
-      for (const LineSpan& s : BreakParagraph(p, MeasureClusters(index, spec.size_pt, p),
-                                              max_width, points, hyphen_width)) {
+      for (const LineSpan& s : BreakParagraph(p, clusters, max_width, points, hyphen_width)) {
         emit(p.substr(s.begin, s.end - s.begin), s.hyphen, nullptr);
       }
     });
@@ -232,11 +273,21 @@ class TextShaper::Impl {
     hb_shape(faces_[index].font, buffer_, kFeatures, std::size(kFeatures));
   }
 
-  std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
-    auto it = cache_.find(LineKey{index, size_pt, text});
-    if (it != cache_.end()) return it->second;
+  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) const {
+    auto it = cache_.find(LineKey{index, CharHeightPx(size_pt), text});
+    return it != cache_.end() ? *it : nullptr;
+  }
 
+  std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
+    if (std::shared_ptr<const ShapedLine> found = FindCached(index, size_pt, text)) return found;
     RunShaper(index, text);
+    std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, size_pt, text);
+    cache_.insert(line);
+    return line;
+  }
+
+  // The shaped line for text from the last RunShaper(index, text).
+  std::shared_ptr<const ShapedLine> LineFromBuffer(int index, int size_pt, std::string_view text) {
     unsigned count = 0;
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer_, &count);
     const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer_, &count);
@@ -256,15 +307,11 @@ class TextShaper::Impl {
       pen += pos[i].x_advance;
     }
     line->width = static_cast<float>(pen) * scale;
-
-    std::shared_ptr<const ShapedLine> shared = std::move(line);
-    cache_.emplace(LineKey{index, size_pt, shared->text}, shared);
-    return shared;
+    return line;
   }
 
-  // The advance of each cluster of text, in text order, for line breaking.
-  std::vector<BreakCluster> MeasureClusters(int index, int size_pt, std::string_view text) {
-    RunShaper(index, text);
+  // The advance of each cluster of the last text shaped, in text order, for line breaking.
+  std::vector<BreakCluster> ClustersFromBuffer(int index, int size_pt) const {
     unsigned count = 0;
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer_, &count);
     const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer_, &count);
@@ -304,7 +351,7 @@ class TextShaper::Impl {
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_
   std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for
-  std::unordered_map<LineKey, std::shared_ptr<const ShapedLine>, LineKeyHash> cache_;  // shaped lines
+  std::unordered_set<std::shared_ptr<const ShapedLine>, LineHash, LineEqual> cache_;  // shaped lines
   Hyphenator hyphenator_;             // Russian patterns, loaded on first use
   bool hyphenator_tried_ = false;
 };
