@@ -5,3 +5,6 @@ target_link_libraries(reportengine PUBLIC PkgConfig::PDF_DEPS)
 project_test(pdf_syntax_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/pdf_syntax_test.cc
   LIBS reportengine)
+project_test(pdf_exporter_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/pdf_exporter_test.cc
+  LIBS reportengine)

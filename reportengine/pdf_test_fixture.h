@@ -104,7 +104,7 @@ class ReportBuilder {
 };
 
 // Runs a shell command; returns its exit status and standard output.
-inline std::pair<int, std::string> Run(const std::string& command) {
+inline std::pair<int, std::string> RunTool(const std::string& command) {
   std::string output;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return {-1, output};
