@@ -40,5 +40,5 @@ endif()
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc)
 project_test(kavel_run_flow_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc
-  LIBS kavel_core jet_writer)
+  LIBS kavel_core jetwriter)
 endif()

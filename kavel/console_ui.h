@@ -1,0 +1,34 @@
+// The user interface of a run without a display server: no windows at all. The engine's error
+// box and the run's own failures go to standard error; an export shows no progress; a preview
+// cannot be shown and says so in one line.
+#ifndef KAVEL_CONSOLE_UI_H_
+#define KAVEL_CONSOLE_UI_H_
+
+#include <ostream>
+#include <string>
+
+#include "kavel/run_ui.h"
+
+namespace kavel {
+
+class ConsoleUi : public RunUi {
+ public:
+  // `err` (standard error in the program) must outlive the object.
+  explicit ConsoleUi(std::ostream& err);
+
+  void ShowError(const std::string& caption, const std::string& text) override;
+  re::ExportProgress* ExportProgress() override { return nullptr; }
+  void Preview(re::Report& report) override;
+  void ShowFatal(const std::string& text) override;
+
+ private:
+  std::ostream& err_;  // where every message goes
+};
+
+// True when a display server is named in the environment (DISPLAY or WAYLAND_DISPLAY set and
+// not empty).
+bool HasDisplay();
+
+}  // namespace kavel
+
+#endif  // KAVEL_CONSOLE_UI_H_

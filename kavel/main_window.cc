@@ -1,0 +1,57 @@
+#include "kavel/main_window.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+#include <exception>
+#include <string>
+
+#include "kavel/qt_run_ui.h"
+#include "kavel/run_flow.h"
+#include "kavel/texts.h"
+#include "kavel/window_run.h"
+
+namespace kavel {
+
+TfrmMain::TfrmMain(const std::vector<std::string>& arguments)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui_(std::make_unique<QtRunUi>(this)),
+      flow_(std::make_unique<RunFlow>(*ui_)) {
+  setWindowTitle(QString::fromUtf8(kMainCaption));
+  setFixedSize(kMainClientWidth, kMainClientHeight);
+  setFont(QFont(QString::fromUtf8(kMainFontFamily), kMainFontPoints));
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  button1_ = new QPushButton(QString::fromUtf8(kButton1Caption), this);
+  button1_->setObjectName(QString::fromUtf8(kButton1Name));
+  button1_->setGeometry(0, 0, kButton1Width, kButton1Height);
+  // Exceptions must not cross Qt's event handling: a failure to write Pdf.log or user.ini is
+  // shown here, as FormShow does for its own click.
+  connect(button1_, &QPushButton::clicked, this, [this] {
+    try {
+      flow_->Button1Click();
+    } catch (const std::exception& e) {
+      ui_->ShowFatal(std::string(kRunStopped) + e.what());
+    }
+  });
+  flow_->FormCreate(arguments);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::FormShow() {
+  flow_->FormShow();
+  close();
+}
+
+void RunWithWindow(int argc, char** argv, const std::vector<std::string>& arguments) {
+  QApplication app(argc, argv);
+  TfrmMain window(arguments);
+  window.FormShow();
+}
+
+}  // namespace kavel

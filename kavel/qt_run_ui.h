@@ -1,0 +1,34 @@
+// RunUi with Qt windows: the engine's error box as a modal message box (caption "Error", error
+// icon), the engine's progress window with a page counter during an export, the engine's
+// preview window, and a message box (plus a line on standard error) when the run has to stop.
+#ifndef KAVEL_QT_RUN_UI_H_
+#define KAVEL_QT_RUN_UI_H_
+
+#include <memory>
+#include <string>
+
+#include "kavel/run_ui.h"
+
+class QWidget;
+
+namespace kavel {
+
+class QtRunUi : public RunUi {
+ public:
+  // `parent` (the main window) owns the windows shown; it must outlive this object.
+  explicit QtRunUi(QWidget* parent);
+  ~QtRunUi() override;
+
+  void ShowError(const std::string& caption, const std::string& text) override;
+  re::ExportProgress* ExportProgress() override;
+  void Preview(re::Report& report) override;
+  void ShowFatal(const std::string& text) override;
+
+ private:
+  QWidget* parent_;                               // owner of the message boxes
+  std::unique_ptr<re::ExportProgress> progress_;  // made on first export
+};
+
+}  // namespace kavel
+
+#endif  // KAVEL_QT_RUN_UI_H_

@@ -1,0 +1,184 @@
+#include "kavel/run_flow.h"
+
+#include <array>
+#include <exception>
+#include <iostream>
+#include <string_view>
+#include <utility>
+
+#include "common/activity_log.h"
+#include "common/program_folder.h"
+#include "common/settings.h"
+#include "kavel/mdb_connection.h"
+#include "kavel/templates/templates.h"
+#include "kavel/texts.h"
+#include "reportengine/pdf_exporter.h"
+#include "reportengine/report.h"
+
+namespace kavel {
+namespace {
+
+// Kind → template, action, output file, flag. At most one entry matches a kind.
+constexpr KindAction kDispatch[] = {
+    // kind  template     variant "1"  preview output file        flag       "pdf名:"
+    {"1", kFrxReport1, nullptr, false, kFileRepChk, kFlagPdf, false},
+    {"2", kFrxReport1, nullptr, true, nullptr, nullptr, false},
+    {"3", kFrxReport2, nullptr, false, kFileRepChk2, kFlagPdf2, false},
+    {"4", kFrxReport2, nullptr, true, nullptr, nullptr, false},
+    {"5", kFrxReport3, kFrxReport7, false, kFileRep, kFlagPdf3, true},
+    {"6", kFrxReport3, nullptr, true, nullptr, nullptr, false},
+    {"7", kFrxReport4, nullptr, false, kFileRepChkList, kFlagPdf4, true},
+    {"8", kFrxReport4, nullptr, false, kFileRepChkList2, kFlagPdf4, true},
+    {"9", kFrxReport6, nullptr, false, kFileRepChkList3, kFlagPdf6, true},
+    {"10", kFrxReport8, nullptr, false, kFileRepJyoken, kFlagPdf8, false},
+};
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+std::string LogPath() { return common::ProgramFolder() + kLogFileName; }
+
+}  // namespace
+
+const KindAction* FindKindAction(const std::string& kind) {
+  for (const KindAction& action : kDispatch) {
+    if (kind == action.kind) return &action;
+  }
+  return nullptr;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The main window's non-visual components: the connection with its three row sources, the seven
+// templates bound to them, and the PDF exporter. They live as long as the flow.
+struct RunFlow::Components {
+  Components()
+      : frxReport1(templates::frxReport1()),
+        frxReport2(templates::frxReport2()),
+        frxReport3(templates::frxReport3()),
+        frxReport4(templates::frxReport4()),
+        frxReport6(templates::frxReport6()),
+        frxReport7(templates::frxReport7()),
+        frxReport8(templates::frxReport8()) {
+    re::DatasetBinding frxDBDataset1{"frxDBDataset1", &database.ADOQuery1()};
+    re::DatasetBinding frxDBDataset3{"frxDBDataset3", &database.ADOQuery3()};
+    re::DatasetBinding frxDBDataset4{"frxDBDataset4", &database.ADOQuery4()};
+    frxReport1.AddDataset(frxDBDataset1);
+    frxReport2.AddDataset(frxDBDataset1);
+    frxReport8.AddDataset(frxDBDataset1);
+    frxReport3.AddDataset(frxDBDataset3);
+    frxReport7.AddDataset(frxDBDataset3);
+    frxReport4.AddDataset(frxDBDataset4);
+    frxReport6.AddDataset(frxDBDataset4);
+    frxReport3.set_row_rule(templates::ChartNumberRule);
+    frxReport7.set_row_rule(templates::ChartNumberRule);
+  }
+
+  std::array<re::Report*, 7> All() {
+    return {&frxReport1, &frxReport2, &frxReport3, &frxReport4,
+            &frxReport6, &frxReport7, &frxReport8};
+  }
+
+  MdbConnection database;  // ADOConnection1 with ADOQuery1/3/4
+  re::Report frxReport1, frxReport2, frxReport3, frxReport4, frxReport6, frxReport7, frxReport8;
+  re::PdfExporter frxPDFExport1;
+};
+
+RunFlow::RunFlow(RunUi& ui) : ui_(ui), components_(std::make_unique<Components>()) {
+  for (re::Report* report : components_->All()) report->set_error_reporter(&ui_);
+}
+
+RunFlow::~RunFlow() = default;
+
+void RunFlow::FormCreate(const std::vector<std::string>& arguments) {
+  std::array<std::string*, kArgumentCount> fields{&parameters_.gstNgt, &parameters_.gstFile,
+                                                  &parameters_.gstKbn, &parameters_.gstShort};
+  for (size_t i = 0; i < fields.size(); ++i) {
+    *fields[i] = i < arguments.size() ? arguments[i] : std::string();
+  }
+}
+
+re::Report* RunFlow::FindReport(const std::string& name) {
+  for (re::Report* report : components_->All()) {
+    if (report->name() == name) return report;
+  }
+  return nullptr;
+}
+
+void RunFlow::FormShow() {
+  try {
+    // 1. The caption goes to the log first, whatever happens next.
+    common::WrtLog(LogPath(), std::string(kLogCaption) + parameters_.gstNgt);
+
+    // 2. Without a database there is nothing to print.
+    if (!components_->database.OpenMDB(parameters_.gstFile)) return;
+
+    // 3. The title object: each true test replaces the earlier choice.
+    const std::string kind = TrimBlanks(parameters_.gstKbn);
+    const bool short_variant = TrimBlanks(parameters_.gstShort) == kShortVariant;
+    re::Report* titled = nullptr;
+    if (kind == "1" || kind == "2") titled = &components_->frxReport1;
+    if (kind == "3" || kind == "4") titled = &components_->frxReport2;
+    if (kind == "5" || kind == "6") titled = &components_->frxReport3;
+    if (kind == "5" && short_variant) titled = &components_->frxReport7;
+
+    // 4. The caption replaces the stored sample text before the template is prepared.
+    if (titled != nullptr) {
+      if (re::TextObject* title = titled->FindObject(kTitleObject)) {
+        title->SetText(parameters_.gstNgt);
+      }
+    }
+
+    // 5. The dispatch.
+    Button1Click();
+  } catch (const std::exception& e) {
+    // Pdf.log or user.ini could not be written: the run cannot report its outcome, so it says
+    // so and stops rather than leave the main application guessing.
+    ui_.ShowFatal(std::string(kRunStopped) + e.what());
+  }
+  // 6. The caller closes the window.
+}
+
+void RunFlow::Button1Click() {
+  const KindAction* action = FindKindAction(TrimBlanks(parameters_.gstKbn));
+  if (action == nullptr) return;
+  const char* report_name = action->report;
+  if (action->short_report != nullptr && TrimBlanks(parameters_.gstShort) == kShortVariant) {
+    report_name = action->short_report;
+  }
+  re::Report* report = FindReport(report_name);
+  if (action->preview) {
+    ui_.Preview(*report);
+  } else {
+    Export(*report, *action);
+  }
+}
+
+void RunFlow::Export(re::Report& report, const KindAction& action) {
+  // 1. The output path.
+  const std::string path = common::ProgramFolder() + action.file;
+  // 2. The "pdf名:" line, before the export starts.
+  if (action.log_pdf_name) common::WrtLog(LogPath(), std::string(kLogPdfName) + path);
+  // 3. Prepare and export. A preparation that reported errors would give a list with missing
+  //    rows or empty cells, and a failed export leaves the old file: in both cases the flag must
+  //    not tell the main application that a fresh list is there. Errors have been shown in the
+  //    engine's error box by then.
+  bool written = false;
+  try {
+    if (!report.PrepareReport(true)) return;
+    components_->frxPDFExport1.FileName = path;
+    written = report.Export(components_->frxPDFExport1, ui_.ExportProgress());
+  } catch (const std::exception& e) {
+    // 4. Nothing escapes the engine for the errors it knows; anything else ends the dispatch.
+    std::cerr << kStderrPrefix << kUnexpectedExportError << e.what() << '\n';
+    return;
+  }
+  // 5. The flag, only for a file that was really written.
+  if (written) common::IFWriteIniStr(kFlagSection, action.flag, kFlagValue);
+}
+
+}  // namespace kavel
