@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "reportengine/report_texts.h"
+#include "reportengine/text_constants.h"
 
 namespace re {
 namespace {
@@ -138,6 +139,34 @@ std::string_view CompiledBand::Evaluate(const Text& text, const DatasetTable& da
   return scratch_;
 }
 
+void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
+                           std::string_view text, float room, LayoutCache& cache,
+                           std::vector<Memo>& memo, Placed& p) {
+  if (text.empty()) return;  // no lines to draw
+  // Most cells hold one line that fits: nothing to break, and the line is usually memoised.
+  if (text.find_first_of("\r\n") == std::string_view::npos) {
+    if (memo.empty()) memo.resize(kMemoSlots);
+    Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
+    std::shared_ptr<const ShapedLine> line;
+    if (slot.line && slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
+      line = slot.line;
+    } else {
+      line = cache.shaper().Shape(spec, text);
+      if (line) {
+        slot.text.assign(text);
+        slot.face = spec.name;
+        slot.size_pt = spec.size_pt;
+        slot.line = line;
+      }
+    }
+    if (!line || line->width <= room + text::kWidthToleranceMm) {
+      p.single = std::move(line);
+      return;
+    }
+  }
+  p.block = &cache.Block(spec, text, room, object.word_break);
+}
+
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
                            const EvalContext& context, LayoutCache& cache,
                            std::vector<PageItem>& items) {
@@ -161,15 +190,20 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       const bool wraps = t->word_wrap && !t->auto_width;
       const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
       p.metrics = &cache.Metrics(spec);
-      p.block = &cache.Block(spec, text, room, t->word_break);
+      SetText(*t, spec, text, room, cache, texts_[i].memo, p);
       if (t->auto_width) {
-        const float width = p.block->max_line_width + 2 * kInsetX;
+        float widest = 0;
+        for (size_t k = 0; k < p.line_count(); ++k) {
+          if (p.lines()[k]) widest = std::max(widest, p.lines()[k]->width);
+        }
+        const float width = widest + 2 * kInsetX;
         if (t->align == HAlign::kCenter) p.left += (p.width - width) / 2;
         p.width = width;
       }
       if (t->grow_height) {
-        const float needed =
-            p.metrics->TextHeight(static_cast<int>(p.block->lines.size())) + 2 * kInsetY;
+        // An empty text still takes one line.
+        const int lines = std::max<int>(1, static_cast<int>(p.line_count()));
+        const float needed = p.metrics->TextHeight(lines) + 2 * kInsetY;
         if (needed > p.height + kDesignRoundingMm) {
           p.growth = needed - p.height;
           p.height = needed;
@@ -225,7 +259,9 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       const float clip_bottom = box.top + box.height;
       const float inner_width = p.width - 2 * kInsetX;
       float line_top = box.top + kInsetY;
-      for (const auto& line : p.block->lines) {
+      const std::shared_ptr<const ShapedLine>* lines = p.lines();
+      for (size_t k = 0; k < p.line_count(); ++k) {
+        const std::shared_ptr<const ShapedLine>& line = lines[k];
         if (line_top >= clip_bottom) break;
         if (line && !line->glyphs.empty()) {
           TextItem item;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,17 +93,38 @@ class CompiledBand {
     std::string text;     // kVerbatim
     ResolvedField field;  // kField
   };
+  // The last lines a text object printed as one line, by text: list columns repeat a small set
+  // of values (names, conditions, dates), and a hit here avoids a look-up in the large cache.
+  struct Memo {
+    std::string text;
+    std::string face;
+    int size_pt = 0;
+    std::shared_ptr<const ShapedLine> line;
+  };
+  static constexpr size_t kMemoSlots = 256;
   struct Text {
     std::vector<Part> parts;
+    std::vector<Memo> memo;  // kMemoSlots slots, direct-mapped by the text's hash
   };
   // Where an object ends up in one layout.
   struct Placed {
     float left = 0, top = 0, width = 0, height = 0;  // after auto width and growth, before moving
     float growth = 0;
-    float shift = 0;                  // how far it moves down
-    const TextBlock* block = nullptr;  // text objects
+    float shift = 0;                   // how far it moves down
+    // Text objects: the lines, either the one line of a text that fits (most cells) or a block
+    // from the cache.
+    std::shared_ptr<const ShapedLine> single;
+    const TextBlock* block = nullptr;
     const FontMetrics* metrics = nullptr;
+    const std::shared_ptr<const ShapedLine>* lines() const {
+      return block ? block->lines.data() : &single;
+    }
+    size_t line_count() const { return block ? block->lines.size() : (single ? 1 : 0); }
   };
+
+  // Breaks and shapes a text object's text into p (lines, metrics).
+  void SetText(const TextObject& object, const FontSpec& spec, std::string_view text, float room,
+               LayoutCache& cache, std::vector<Memo>& memo, Placed& p);
 
   std::string_view Evaluate(const Text& text, const DatasetTable& datasets,
                             const EvalContext& context);

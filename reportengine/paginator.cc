@@ -68,6 +68,8 @@ void Paginator::StartPage() {
   PreparedPage prepared;
   prepared.width = page.PageWidth();
   prepared.height = page.PageHeight();
+  // Pages of a list are alike: room for as many items as the last page had.
+  if (!pages_->empty()) prepared.items.reserve(pages_->back().items.size());
   pages_->push_back(std::move(prepared));
   if (pages_in_run_++ > 0) ++context_.page_number;
   y_ = page.margins.top;
