@@ -300,6 +300,8 @@ bool MdbTableSource::Open(std::string* error) {
   std::vector<MdbField> fields(columns);
   std::string text;
   const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
+  cells_.reserve(static_cast<size_t>(std::min<uint64_t>(table->num_rows, row_limit)) * columns);
+  keys.reserve(std::min<uint64_t>(table->num_rows, row_limit));
   mdb_rewind_table(table.get());
   while (mdb_fetch_row(table.get())) {
     if (keys.size() >= row_limit || table->cur_row == 0) return damaged();
@@ -309,21 +311,22 @@ bool MdbTableSource::Open(std::string* error) {
     start &= static_cast<int>(kRowOffsetMask);
     if (size == 0 || static_cast<size_t>(start) + size > db->page_size) return damaged();
     if (mdb_crack_row(table.get(), start, size, fields.data()) != static_cast<int>(columns)) return damaged();
-    std::vector<Cell> row(columns);
+    const size_t row_start = cells_.size();
+    cells_.resize(row_start + columns);
     Key key;
     for (const MdbField& field : fields) {
       if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return damaged();
       double number = 0;
       if (!reader.Convert(*column_defs[static_cast<size_t>(field.colnum)], field, &text, &number)) return damaged();
       if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return damaged();
-      row[static_cast<size_t>(field.colnum)] = Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
+      cells_[row_start + static_cast<size_t>(field.colnum)] =
+          Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
       text_ += text;
       if (field.colnum == sort_field) {
         const bool is_bool = column_defs[static_cast<size_t>(sort_field)]->col_type == MDB_BOOL;
         key = Key{field.is_null != 0 && !is_bool, number};
       }
     }
-    cells_.insert(cells_.end(), row.begin(), row.end());
     keys.push_back(key);
   }
   // Rows that libmdb skipped because it could not read them show as a shortfall.

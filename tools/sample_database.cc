@@ -47,12 +47,16 @@ constexpr std::string_view kListEntries[] = {
     "在宅自己注射指導管理料の算定患者に対する注射薬の処方について、適応病名を確認する。",
     "画像診断の電子画像管理加算は、フィルムを使用した場合には算定できない。"};
 
+// Each row draws from its own small generator seeded by num, so a row's content does not depend
+// on the order the rows are written in.
+using RowRandom = std::minstd_rand;
+
 template <size_t N>
-std::string Pick(std::mt19937& rng, const std::string_view (&items)[N]) {
+std::string Pick(RowRandom& rng, const std::string_view (&items)[N]) {
   return std::string(items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)]);
 }
 
-std::string ChartNumber(std::mt19937& rng, int i) {
+std::string ChartNumber(RowRandom& rng, int i) {
   // Most chart numbers are short; some clinics use long ones, which print smaller.
   const int digits = (i % 7 == 3) ? 10 : 6;
   std::string s;
@@ -60,7 +64,7 @@ std::string ChartNumber(std::mt19937& rng, int i) {
   return s;
 }
 
-std::string Date(std::mt19937& rng) {
+std::string Date(RowRandom& rng) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "R%02d.%02d.%02d", std::uniform_int_distribution<int>(1, 8)(rng),
                 std::uniform_int_distribution<int>(1, 12)(rng), std::uniform_int_distribution<int>(1, 28)(rng));
@@ -84,7 +88,7 @@ Status AddRepChk(DatabaseWriter* writer, int rows, bool shuffled, std::mt19937& 
   Status status = writer->BeginTable("RepChk", TextColumns({"Line1", "Line2", "Line3", "Line4"}, 255));
   for (int64_t num : Numbers(rows, shuffled, rng)) {
     if (!status) return status;
-    std::mt19937 row_rng(kSeed + static_cast<uint32_t>(num));
+    RowRandom row_rng(kSeed + static_cast<uint32_t>(num));
     const std::string patient = ChartNumber(row_rng, static_cast<int>(num));
     status = writer->AddRow({num, patient, Pick(row_rng, kCheckKinds), Pick(row_rng, kFamilyNames) + " " +
                              Pick(row_rng, kGivenNames) + "：" + Pick(row_rng, kCheckMessages),
@@ -101,7 +105,7 @@ Status AddRep(DatabaseWriter* writer, int rows, bool shuffled, std::mt19937& rng
                          255));
   for (int64_t num : Numbers(rows, shuffled, rng)) {
     if (!status) return status;
-    std::mt19937 row_rng(kSeed * 3 + static_cast<uint32_t>(num));
+    RowRandom row_rng(kSeed * 3 + static_cast<uint32_t>(num));
     const std::string outcome = Pick(row_rng, kOutcomes);
     status = writer->AddRow({num, ChartNumber(row_rng, static_cast<int>(num)),
                              Pick(row_rng, kFamilyNames) + "　" + Pick(row_rng, kGivenNames), Pick(row_rng, kConditions),
@@ -120,7 +124,7 @@ Status AddRepChkList(DatabaseWriter* writer, int rows, bool shuffled, std::mt199
   const int per_group = 8;
   for (int64_t num : Numbers(rows, shuffled, rng)) {
     if (!status) return status;
-    std::mt19937 row_rng(kSeed * 7 + static_cast<uint32_t>(num));
+    RowRandom row_rng(kSeed * 7 + static_cast<uint32_t>(num));
     const int64_t index = num - 1;
     const std::string group = std::string(kGroups[(index / per_group) % std::size(kGroups)]);
     const std::string sub_group = std::string(kSubGroups[(index / 2) % std::size(kSubGroups)]);
