@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "reportengine/text_constants.h"
+#include "reportengine/text_leak_scope.h"
 
 namespace re {
 namespace {
@@ -50,7 +51,10 @@ std::string_view FamilyForFace(std::string_view face_name) {
 bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error) {
   static std::once_flag init_once;
   static bool initialised = false;
-  std::call_once(init_once, [] { initialised = FcInit() == FcTrue; });
+  std::call_once(init_once, [] {
+    LibraryLeakScope scope;
+    initialised = FcInit() == FcTrue;
+  });
   if (!initialised || face_name.empty()) return Fail(face_name, error);
 
   const std::string family(FamilyForFace(face_name));

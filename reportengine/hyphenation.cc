@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "reportengine/text_constants.h"
+#include "reportengine/text_leak_scope.h"
 
 namespace re {
 namespace {
@@ -44,7 +45,11 @@ Hyphenator::~Hyphenator() {
 }
 
 bool Hyphenator::Load(const std::string& path, std::string* error) {
-  HyphenDict* dict = hnj_hyphen_load(path.c_str());
+  HyphenDict* dict = nullptr;
+  {
+    LibraryLeakScope scope;
+    dict = hnj_hyphen_load(path.c_str());
+  }
   if (!dict) {
     if (error) *error = std::string(text::kHyphenationUnreadable) + path;
     return false;
