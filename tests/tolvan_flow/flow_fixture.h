@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -49,6 +50,7 @@ class FakeUi : public tolvan::UpdateUi {
   }
   int32_t DspSet(int32_t pinPKbn, int32_t pinMKbn) override {
     Add("dspset:" + std::to_string(pinPKbn) + "," + std::to_string(pinMKbn));
+    if (while_asking) while_asking();
     return dsp_answer;
   }
   void CloseWindow() override {
@@ -88,9 +90,11 @@ class FakeUi : public tolvan::UpdateUi {
     calls_.clear();
     dsp_answer = 0;
     flow = nullptr;
+    while_asking = nullptr;
   }
 
   int32_t dsp_answer = 0;
+  std::function<void()> while_asking;  // runs while the dialog is open
   tolvan::UpdateFlow* flow = nullptr;
 
  private:
@@ -197,7 +201,7 @@ class FlowTest : public ::testing::Test {
     options.starter = &starter_;
     options.free_bytes = [this](const std::string&) { return free_bytes_; };
     options.connect_timeout_ms = 3000;
-    options.stall_timeout_ms = 700;
+    options.stall_timeout_ms = stall_timeout_ms_;
     options.progress_interval_ms = 0;
     flow_ = std::make_unique<tolvan::UpdateFlow>(ui_, options);
     ui_.flow = flow_.get();
@@ -256,6 +260,7 @@ class FlowTest : public ::testing::Test {
   FakeUi ui_;
   FakeStarter starter_;
   int64_t free_bytes_ = int64_t{10} * 1024 * 1024 * 1024;
+  int64_t stall_timeout_ms_ = 700;
   std::unique_ptr<tolvan::UpdateFlow> flow_;
 };
 
