@@ -366,6 +366,49 @@ TEST(BandLayoutTest, RowThatDoesNotFitMovesWholeToTheNextPage) {
   EXPECT_NE(FindText(Texts(p.report.pages[0]), "e34"), nullptr);
 }
 
+TEST(BandLayoutTest, RowTallerThanAPageGetsAPageOfItsOwnInsteadOfEndlessPages) {
+  std::string huge;
+  for (int i = 0; i < 80; ++i) huge += "行\n";
+  MemoryRows rows({"Line3"}, {{"e1"}, {huge}, {"e2"}});
+  Prepared p = Prepare(CheckList(), &rows);
+  ASSERT_EQ(p.report.pages.size(), 3u);
+  EXPECT_NE(FindText(Texts(p.report.pages[0]), "e1"), nullptr);
+  const std::vector<Text> page2 = Texts(p.report.pages[1]);
+  ASSERT_NE(FindText(page2, "行"), nullptr);
+  EXPECT_NEAR(FindText(page2, "行")->box.top, 10 + 1.1f, kTol);
+  EXPECT_EQ(Texts(p.report.pages[2]).front().text, "e2");
+  EXPECT_NEAR(Texts(p.report.pages[2]).front().box.top, 10 + 1.1f, kTol);
+}
+
+TEST(BandLayoutTest, InvisibleObjectsAreNeitherDrawnNorCounted) {
+  Template t = CheckList();
+  auto& objects = t.bands[0].objects;
+  std::get<LineObject>(objects[2]).visible = false;  // the band now ends with the text
+  MemoryRows rows({"Line3"}, {{"a"}, {"b"}});
+  Prepared p = Prepare(t, &rows);
+  const std::vector<Text> texts = Texts(p.report.pages[0]);
+  EXPECT_TRUE(Lines(p.report.pages[0]).empty());
+  EXPECT_NEAR(FindText(texts, "b")->box.top - FindText(texts, "a")->box.top, 1.1f + 5.0f, kTol);
+}
+
+TEST(BandLayoutTest, WordBreakSplitsCyrillicWordsWithAHyphen) {
+  Template t = CheckList();
+  TextObject& entry = std::get<TextObject>(t.bands[0].objects[0]);
+  entry.rect.width = 30;
+  const std::string word = "достопримечательность";
+  MemoryRows rows({"Line3"}, {{word + " " + word}});
+  for (bool word_break : {false, true}) {
+    entry.word_break = word_break;
+    Prepared p = Prepare(t, &rows);
+    int hyphenated = 0;
+    for (const Text& text : Texts(p.report.pages[0])) {
+      if (text.text.size() > 1 && text.text.back() == '-') ++hyphenated;
+      EXPECT_LE(text.width, 30 - 2 * kInsetX + 0.001f);
+    }
+    EXPECT_EQ(hyphenated > 0, word_break) << word_break;
+  }
+}
+
 TEST(RowRuleTest, ChartNumberSizeIsDecidedAnewForEveryRow) {
   Template t = List(5, 15, 6, 6);
   TextObject& cell = std::get<TextObject>(t.bands[1].objects[0]);

@@ -1,5 +1,6 @@
 #include "reportengine/prepared_report_file.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr size_t kMagicSize = sizeof(kPreparedReportMagic) - 1;
 constexpr uint32_t kNoLine = 0xFFFFFFFFu;
+// No paper is larger; a renderer sizes its page images from these.
+constexpr float kMaxPageSideMm = 10000.0f;
 
 enum ItemTag : uint8_t { kTagText = 1, kTagLine = 2, kTagRect = 3 };
 
@@ -69,11 +72,13 @@ class Reader {
     return v;
   }
   int32_t I32() { return static_cast<int32_t>(U32()); }
+  // Lengths and sizes: a damaged file could hold NaN or infinity, which no renderer should get.
   float F32() {
     const uint32_t bits = U32();
     float v;
     std::memcpy(&v, &bits, sizeof v);
-    return v;
+    if (!std::isfinite(v)) ok_ = false;
+    return ok_ ? v : 0.0f;
   }
   std::string Str() {
     const uint32_t n = U32();
@@ -244,6 +249,10 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
     }
     line->width = r.F32();
     if (line->font < 0 || static_cast<uint32_t>(line->font) >= font_count) r.Fail();
+    // Renderers map glyphs back to the text (find, copy) through their clusters.
+    for (const Glyph& g : line->glyphs) {
+      if (g.cluster > line->text.size()) r.Fail();
+    }
     if (!r.ok()) break;
     slot = std::move(line);
   }
@@ -253,6 +262,10 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
     if (!r.ok()) break;
     page.width = r.F32();
     page.height = r.F32();
+    if (!(page.width > 0 && page.width <= kMaxPageSideMm && page.height > 0 &&
+          page.height <= kMaxPageSideMm)) {
+      r.Fail();
+    }
     page.items.resize(r.Count(1));
     for (PageItem& item : page.items) {
       switch (r.U8()) {

@@ -3,7 +3,8 @@
 // A little-endian binary file: the magic "NVKPREP\x1a", a 32-bit format version, then the fonts,
 // the table of distinct shaped lines (each stored once however many items show it) and the pages
 // with their items in drawing order. Every count and string length is checked against the bytes
-// that remain, so a damaged or foreign file is refused with a message, never read past its end.
+// that remain, so a damaged or foreign file is refused with a message, never read past its end;
+// lengths must be finite, page sizes sane and glyph clusters inside their line's text.
 // Reading a saved report gives back a report equal to the one saved (shared lines stay shared).
 #ifndef REPORTENGINE_PREPARED_REPORT_FILE_H_
 #define REPORTENGINE_PREPARED_REPORT_FILE_H_

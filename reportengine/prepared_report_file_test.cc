@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -85,6 +86,19 @@ TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
     EXPECT_FALSE(ParsePreparedReport(std::string_view(good).substr(0, n), &error)) << n;
   }
   EXPECT_FALSE(ParsePreparedReport(good + "x", &error));
+
+  // A glyph pointing past its line's text, or a page without size, is damaged.
+  PreparedReport bad_cluster = Sample();
+  auto line = std::make_shared<ShapedLine>(*std::get<TextItem>(bad_cluster.pages[0].items[0]).line);
+  line->glyphs[2].cluster = 99;
+  std::get<TextItem>(bad_cluster.pages[0].items[0]).line = line;
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_cluster), &error));
+  PreparedReport no_size = Sample();
+  no_size.pages[2].width = 0;
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(no_size), &error));
+  PreparedReport not_a_number = Sample();
+  std::get<LineItem>(not_a_number.pages[0].items[1]).x1 = std::nanf("");
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(not_a_number), &error));
 
   // A huge count is refused without trying to allocate for it.
   std::string huge = good;
