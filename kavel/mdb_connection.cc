@@ -41,7 +41,8 @@ constexpr size_t kInlineUsageMapHeader = 5;
 // Checks the file before libmdb sees it. Returns false for anything that is not a regular file of
 // whole Jet 3 or Jet 4 pages with a definition page.
 bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in place of the database cannot hold the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st {};
   unsigned char header[kHeaderBytes] = {};

@@ -1,6 +1,7 @@
 #include "kavel/mdb_connection.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -71,6 +72,8 @@ TEST_F(MdbConnectionTest, BadFilesFailQuietly) {
   }
   EXPECT_FALSE(connection_.OpenMDB(folder_.path() + "missing.mdb"));
   EXPECT_FALSE(connection_.OpenMDB(folder_.path()));  // a folder
+  ASSERT_EQ(::mkfifo((folder_.path() + "fifo.mdb").c_str(), 0600), 0);
+  EXPECT_FALSE(connection_.OpenMDB(folder_.path() + "fifo.mdb"));  // returns at once, no writer needed
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
   // The same connection then opens a good file.
