@@ -184,13 +184,24 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       p.width = t->rect.width;
       p.height = t->rect.height;
       if (!t->visible) continue;
-      FontSpec spec = t->font;
-      if (spec.name.empty()) spec.name = kDefaultFontFace;
-      const std::string_view text = Evaluate(texts_[i], datasets, context);
+      const FontSpec* font = &t->font;
+      if (font->name.empty()) {
+        default_font_.size_pt = font->size_pt;
+        font = &default_font_;
+      }
+      const FontSpec& spec = *font;
+      Text& compiled = texts_[i];
+      const std::string_view text = Evaluate(compiled, datasets, context);
       const bool wraps = t->word_wrap && !t->auto_width;
       const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
-      p.metrics = &cache.Metrics(spec);
-      SetText(*t, spec, text, room, cache, texts_[i].memo, p);
+      if (compiled.metrics == nullptr || compiled.metrics_size != spec.size_pt ||
+          compiled.metrics_face != spec.name) {
+        compiled.metrics = &cache.Metrics(spec);
+        compiled.metrics_size = spec.size_pt;
+        compiled.metrics_face = spec.name;
+      }
+      p.metrics = compiled.metrics;
+      SetText(*t, spec, text, room, cache, compiled.memo, p);
       if (t->auto_width) {
         float widest = 0;
         for (size_t k = 0; k < p.line_count(); ++k) {

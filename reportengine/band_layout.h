@@ -105,6 +105,10 @@ class CompiledBand {
   struct Text {
     std::vector<Part> parts;
     std::vector<Memo> memo;  // kMemoSlots slots, direct-mapped by the text's hash
+    // Metrics of the font last used (the font may change between rows).
+    const FontMetrics* metrics = nullptr;
+    std::string metrics_face;
+    int metrics_size = 0;
   };
   // Where an object ends up in one layout.
   struct Placed {
@@ -134,6 +138,7 @@ class CompiledBand {
   bool uses_page_number_ = false;
   std::vector<Placed> placed_;        // scratch for one layout
   std::string scratch_;               // scratch for evaluated text
+  FontSpec default_font_{kDefaultFontFace, kDefaultFontSize};  // for objects naming no face
 };
 
 }  // namespace re

@@ -13,9 +13,13 @@
 
 #include "reportengine/layout_memory_rows.h"
 #include "reportengine/report.h"
+#ifdef WITH_KAVEL_TEMPLATES
+#include "kavel/templates/templates.h"
+#endif
 
 namespace {
 
+#ifndef WITH_KAVEL_TEMPLATES
 re::TextObject Cell(const char* name, float left, float top, float width, float height,
                     std::string text, int size, re::HAlign align = re::HAlign::kLeft,
                     bool auto_width = false) {
@@ -85,6 +89,8 @@ re::Template PatientList() {
       }};
 }
 
+#endif  // !WITH_KAVEL_TEMPLATES
+
 // Rows like a month's claims: unique chart numbers, names and diseases from realistic pools.
 re::MemoryRows SyntheticRows(int count) {
   const char* family[] = {"佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村",
@@ -124,6 +130,7 @@ re::MemoryRows SyntheticRows(int count) {
                         std::move(rows));
 }
 
+#ifndef WITH_KAVEL_TEMPLATES
 size_t Utf16Length(std::string_view utf8) {
   size_t n = 0;
   for (size_t i = 0; i < utf8.size(); ++i) {
@@ -132,6 +139,8 @@ size_t Utf16Length(std::string_view utf8) {
   }
   return n;
 }
+
+#endif
 
 double CpuSeconds() {
   rusage usage{};
@@ -153,11 +162,19 @@ int main(int argc, char** argv) {
   re::MemoryRows rows = SyntheticRows(rows_wanted);
   const double rss_rows = PeakRssMb();
 
+#ifdef WITH_KAVEL_TEMPLATES
+  const char* layout = "Kavel's frxReport3";
+  re::Report report(kavel::templates::frxReport3());
+  report.set_row_rule(kavel::templates::ChartNumberRule);
+#else
+  const char* layout = "a copy of the patient-list layout";
   re::Report report(PatientList());
-  report.AddDataset({"frxDBDataset3", &rows});
   report.set_row_rule([](const re::RowFields& row, re::Report& r) {
     r.FindObject("frxDBDataset3Line1")->font.size_pt = Utf16Length(row.Value("Line1")) < 8 ? 10 : 7;
   });
+#endif
+  report.AddDataset({"frxDBDataset3", &rows});
+  if (re::TextObject* title = report.FindObject("Memo1")) title->SetText("令和６年５月社保");
 
   const double cpu_start = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
@@ -169,8 +186,8 @@ int main(int argc, char** argv) {
   size_t items = 0;
   for (const re::PreparedPage& page : report.prepared().pages) items += page.items.size();
 
-  std::printf("engine_prepare: %d rows, %zu pages, %zu items, %s\n", rows_wanted, pages, items,
-              ok ? "no errors" : "ERRORS");
+  std::printf("engine_prepare: %s, %d rows, %zu pages, %zu items, %s\n", layout, rows_wanted,
+              pages, items, ok ? "no errors" : "ERRORS");
   for (const std::string& e : report.errors()) std::printf("  error: %s\n", e.c_str());
   std::printf("prepare: %.3f s, %.0f pages/s (goal >= 2000)\n", seconds,
               static_cast<double>(pages) / seconds);
