@@ -92,7 +92,7 @@ bool Font::Load(const FontFace& face, std::string* error) {
   widths_.resize(count);
   for (unsigned g = 0; g < count; ++g) {
     const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_, g);
-    widths_[g] = static_cast<int>(std::lround(advance * 1000.0 / units_per_em_));
+    widths_[g] = static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
   }
   ink_.resize(count);
   ink_known_.assign(count, 0);
@@ -195,17 +195,17 @@ std::string Font::SubsetTag() const {
   return tag;
 }
 
-std::string Font::WidthArray(int default_width) const {
+std::string Font::WidthArray(float default_width) const {
   std::string out = "[";
   uint32_t run_start = 0;
-  std::vector<int> run;
+  std::vector<float> run;
   auto flush = [&] {
     if (run.empty()) return;
     AppendInt(&out, run_start);
     out.push_back('[');
     for (size_t i = 0; i < run.size(); ++i) {
       if (i > 0) out.push_back(' ');
-      AppendInt(&out, run[i]);
+      AppendNumber(&out, run[i]);
     }
     out.append("]");
     run.clear();
@@ -291,12 +291,13 @@ bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compre
     }
   }
 
-  // The most frequent width becomes /DW so /W lists only the others.
-  std::map<int, size_t> width_counts;
+  // The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
+  // integer; readers ignore a fractional one).
+  std::map<float, size_t> width_counts;
   for (uint32_t g = 0; g < state_.size(); ++g) {
-    if (state_[g] != 0) ++width_counts[widths_[g]];
+    if (state_[g] != 0 && widths_[g] == std::round(widths_[g])) ++width_counts[widths_[g]];
   }
-  int default_width = 1000;
+  float default_width = 1000;
   size_t best = 0;
   for (const auto& [width, count] : width_counts) {
     if (count > best) {
@@ -326,7 +327,7 @@ bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compre
          "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor ";
   AppendInt(&body, descriptor);
   body.append(" 0 R/DW ");
-  AppendInt(&body, default_width);
+  AppendInt(&body, std::lround(default_width));
   body.append("/W");
   body.append(WidthArray(default_width));
   body.append("/CIDToGIDMap/Identity>>");

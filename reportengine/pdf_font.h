@@ -39,9 +39,10 @@ class Font {
   // cannot be read or holds no such face.
   bool Load(const FontFace& face, std::string* error);
 
-  // Advance of `glyph` in thousandths of the font size, exactly as written in /W.
-  // Glyph ids past the face's glyph count have width 0.
-  int Width(uint32_t glyph) const { return glyph < widths_.size() ? widths_[glyph] : 0; }
+  // Advance of `glyph` in thousandths of the font size, exactly as written in /W (to a tenth,
+  // so that runs of text rarely need a position correction). Glyph ids past the face's glyph
+  // count have width 0.
+  float Width(uint32_t glyph) const { return glyph < widths_.size() ? widths_[glyph] : 0; }
   const InkBox& Ink(uint32_t glyph);
   uint32_t glyph_count() const { return static_cast<uint32_t>(widths_.size()); }
 
@@ -60,7 +61,7 @@ class Font {
   struct Metrics;
   bool ReadMetrics(Metrics* metrics, std::string* error) const;
   std::string SubsetTag() const;
-  std::string WidthArray(int default_width) const;
+  std::string WidthArray(float default_width) const;
   std::string ToUnicodeCMap() const;
 
   FontFace face_;                        // where the face comes from
@@ -68,7 +69,7 @@ class Font {
   hb_face_t* hb_face_ = nullptr;         // the face inside it
   hb_font_t* hb_font_ = nullptr;         // at a scale of one font unit
   unsigned units_per_em_ = 1000;
-  std::vector<int> widths_;              // /W width per glyph id
+  std::vector<float> widths_;            // /W width per glyph id
   std::vector<InkBox> ink_;              // ink box per glyph id, filled on first use
   std::vector<uint8_t> ink_known_;       // 1 where ink_ holds the glyph's box
   std::vector<uint8_t> state_;           // per glyph id: 0 unused, 1 used, 2 used with text

@@ -32,6 +32,7 @@ class ContentBuilder {
   bool Add(const TextItem& item, std::string* error);
   void Add(const LineItem& item);
   void Add(const RectItem& item);
+  void Finish() { EndText(); }
 
  private:
   double X(float mm) const { return mm * kPointsPerMm; }
@@ -45,6 +46,9 @@ class ContentBuilder {
   void SetDotted(bool dotted, float width_mm);
   void AppendGlyphCode(uint32_t glyph);
   void AppendRun(const TextItem& item, Font* font);
+  void BeginText();
+  void EndText();
+  static long long Hundredths(double pt) { return std::llround(pt * 100); }
   bool InkInside(const TextItem& item, Font* font) const;
 
   double height_pt_;
@@ -52,6 +56,8 @@ class ContentBuilder {
   std::string* out_;
   std::vector<int>* fonts_used_;
   State state_;
+  bool in_text_ = false;           // between BT and ET
+  long long line_x_ = 0, line_y_ = 0;  // start of the current text line, hundredths of a point
 };
 
 void ContentBuilder::SetColor(const Color& color, bool stroke) {
@@ -143,32 +149,42 @@ void ContentBuilder::AppendRun(const TextItem& item, Font* font) {
   if (!baseline_only) {
     // Marks off the baseline: each glyph gets its own text matrix.
     for (const Glyph& g : glyphs) {
+      const long long x = Hundredths(X(item.x + g.x));
+      const long long y = Hundredths(Y(item.y + g.y));
       out_->append("1 0 0 1 ");
-      Num(X(item.x + g.x));
-      Num(Y(item.y + g.y));
+      Num(x / 100.0);
+      Num(y / 100.0);
       out_->append("Tm(");
       AppendGlyphCode(g.id);
       out_->append(")Tj\n");
+      line_x_ = x;
+      line_y_ = y;
     }
     return;
   }
-  Num(X(item.x + glyphs.front().x));
-  Num(Y(item.y));
+  // Moves are relative to the previous line's start, both in whole hundredths of a point so
+  // that no rounding error builds up along a page.
+  const long long x = Hundredths(X(item.x + glyphs.front().x));
+  const long long y = Hundredths(Y(item.y));
+  Num((x - line_x_) / 100.0);
+  Num((y - line_y_) / 100.0);
   out_->append("Td");
+  line_x_ = x;
+  line_y_ = y;
   const size_t start = out_->size();
   out_->append("[(");
   const double units_per_mm = 1000.0 * kPointsPerMm / line.size_pt;
-  long long pen = 0;  // reader's pen in thousandths of the size from the first glyph
+  double pen = 0;  // reader's pen in thousandths of the size from the first glyph
   bool adjusted = false;
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i > 0) {
       const double target = (glyphs[i].x - glyphs.front().x) * units_per_mm;
-      const long long shift = std::llround(target - static_cast<double>(pen));
+      const long long shift = std::llround(target - pen);
       if (shift != 0) {
         out_->push_back(')');
         AppendInt(out_, -shift);
         out_->push_back('(');
-        pen += shift;
+        pen += static_cast<double>(shift);
         adjusted = true;
       }
     }
@@ -181,6 +197,19 @@ void ContentBuilder::AppendRun(const TextItem& item, Font* font) {
     out_->erase(start, 1);  // a plain string needs no array
     out_->append(")Tj\n");
   }
+}
+
+void ContentBuilder::BeginText() {
+  if (in_text_) return;
+  out_->append("BT\n");
+  in_text_ = true;
+  line_x_ = line_y_ = 0;  // BT starts at the identity matrix
+}
+
+void ContentBuilder::EndText() {
+  if (!in_text_) return;
+  out_->append("ET\n");
+  in_text_ = false;
 }
 
 bool ContentBuilder::Add(const TextItem& item, std::string* error) {
@@ -198,6 +227,8 @@ bool ContentBuilder::Add(const TextItem& item, std::string* error) {
   const bool clipped = clip_given && !InkInside(item, font);
   const State saved = state_;
   if (clipped) {
+    // A clip path cannot be set inside a text object.
+    EndText();
     out_->append("q ");
     Num(X(clip.left));
     Num(Y(clip.top + clip.height));
@@ -206,7 +237,7 @@ bool ContentBuilder::Add(const TextItem& item, std::string* error) {
     out_->append("re W n\n");
   }
   SetColor(item.color, false);
-  out_->append("BT\n");
+  BeginText();
   if (state_.font != line.font || state_.size != line.size_pt) {
     state_.font = line.font;
     state_.size = line.size_pt;
@@ -217,8 +248,8 @@ bool ContentBuilder::Add(const TextItem& item, std::string* error) {
     out_->append("Tf\n");
   }
   AppendRun(item, font);
-  out_->append("ET\n");
   if (clipped) {
+    EndText();
     out_->append("Q\n");
     state_ = saved;
   }
@@ -226,6 +257,7 @@ bool ContentBuilder::Add(const TextItem& item, std::string* error) {
 }
 
 void ContentBuilder::Add(const LineItem& item) {
+  EndText();
   SetColor(item.color, true);
   SetLineWidth(item.width);
   SetDotted(item.style == LineStyle::kDot, item.width);
@@ -239,6 +271,7 @@ void ContentBuilder::Add(const LineItem& item) {
 
 void ContentBuilder::Add(const RectItem& item) {
   if (!item.fill && !item.outline) return;
+  EndText();
   if (item.fill) SetColor(*item.fill, false);
   if (item.outline) {
     SetColor(*item.outline, true);
@@ -271,6 +304,7 @@ bool BuildPageContent(const PreparedPage& page, FontSet* fonts, std::string* con
       builder.Add(std::get<RectItem>(item));
     }
   }
+  builder.Finish();
   return true;
 }
 
