@@ -186,6 +186,10 @@ TEST(TextShaperTest, RussianWordIsHyphenatedWhenAsked) {
   ASSERT_EQ(lines[0].back(), '-');
   EXPECT_EQ(lines[0].substr(0, lines[0].size() - 1) + lines[1], text);
   EXPECT_LE(shaper.Width(mincho, lines[0]), width);
+  const auto shaped = shaper.ShapeLines(mincho, text, width, true);
+  ASSERT_EQ(shaped.size(), 2u);
+  EXPECT_EQ(shaped[0]->text, lines[0]);  // the hyphen is drawn too
+  EXPECT_EQ(shaped[1]->text, lines[1]);
   // Without hyphenation the word moves to the next line (where, wider than the line in this
   // fixed-pitch face, it is broken by characters).
   const std::vector<std::string> plain = shaper.WrapLines(mincho, text, width, false);
