@@ -145,7 +145,8 @@ class UpdateFlow {
   void Cancel();
   bool Cancelled() const { return cancelled_.load(); }
 
-  // The state of the run, for the window and for tests.
+  // The state of the run, for tests and for the window once no run is in progress (they are
+  // not synchronised with the worker thread).
   const std::string& URL() const { return url_; }
   const std::string& mstLogPath() const { return log_path_; }
   const std::string& gstSetupVer() const { return setup_ver_; }
