@@ -1,6 +1,7 @@
 // Band layout and pagination on real fonts, checked on the prepared pages in millimetres.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,12 @@ std::vector<std::string> Strings(const PreparedPage& page) {
   return out;
 }
 
-const Text* FindText(const std::vector<Text>& texts, std::string_view s) {
+// The first text item showing `s` (a copy: callers often pass a temporary list).
+std::optional<Text> FindText(const std::vector<Text>& texts, std::string_view s) {
   for (const Text& t : texts) {
-    if (t.text == s) return &t;
+    if (t.text == s) return t;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 std::vector<LineItem> Lines(const PreparedPage& page) {
@@ -128,19 +130,19 @@ TEST(PaginationTest, PageCapacitiesOfTheLists) {
     ASSERT_EQ(two.report.pages.size(), 2u);
     const std::vector<Text> page2 = Texts(two.report.pages[1]);
     // Page 2: header again, the one remaining row right below it, footer with "2".
-    ASSERT_NE(FindText(page2, "TITLE"), nullptr);
-    const Text* row = FindText(page2, "r" + std::to_string(c.capacity + 1));
-    ASSERT_NE(row, nullptr);
+    ASSERT_TRUE(FindText(page2, "TITLE").has_value());
+    const std::optional<Text> row = FindText(page2, "r" + std::to_string(c.capacity + 1));
+    ASSERT_TRUE(row.has_value());
     EXPECT_NEAR(row->box.top, c.margin + c.header + 0.1f, kTol);
     EXPECT_NEAR(row->box.left, c.margin + 38.3f, kTol);
-    const Text* number = FindText(page2, "2");
-    ASSERT_NE(number, nullptr);
+    const std::optional<Text> number = FindText(page2, "2");
+    ASSERT_TRUE(number.has_value());
     EXPECT_NEAR(number->box.top, 297 - c.margin - c.footer, kTol);
-    EXPECT_EQ(FindText(Texts(two.report.pages[0]), "r" + std::to_string(c.capacity + 1)),
-              nullptr);
+    EXPECT_FALSE(
+        FindText(Texts(two.report.pages[0]), "r" + std::to_string(c.capacity + 1)).has_value());
     // The last row of page 1 sits directly above where the footer begins, or higher.
-    const Text* last = FindText(Texts(two.report.pages[0]), "r" + std::to_string(c.capacity));
-    ASSERT_NE(last, nullptr);
+    const std::optional<Text> last = FindText(Texts(two.report.pages[0]), "r" + std::to_string(c.capacity));
+    ASSERT_TRUE(last.has_value());
     EXPECT_LE(last->box.top - 0.1f + c.band, 297 - c.margin - c.footer + 0.001f);
   }
 }
@@ -173,8 +175,8 @@ TEST(TextObjectTest, CharacterHeightInsetsAndPageFooterPosition) {
   TextShaper shaper;
   const FontMetrics m9 = shaper.Metrics({"ＭＳ Ｐゴシック", 9});
   EXPECT_EQ(m9.char_height_px, 12);
-  const Text* cell = FindText(Texts(p.report.pages[0]), "x");
-  ASSERT_NE(cell, nullptr);
+  const std::optional<Text> cell = FindText(Texts(p.report.pages[0]), "x");
+  ASSERT_TRUE(cell.has_value());
   EXPECT_NEAR(cell->x, 5 + 38.3f + kInsetX, 0.01f);
   EXPECT_NEAR(cell->y, 5 + 8 + 0.1f + kInsetY + m9.ascent_mm, 0.01f);
   EXPECT_FLOAT_EQ(cell->size_pt, 9.0f);
@@ -191,8 +193,8 @@ TEST(TextObjectTest, AutoWidthKeepsTheLeftEdgeAndNeverWraps) {
   TextShaper shaper;
   const std::vector<Text> texts = Texts(p.report.pages[0]);
   for (const std::string& value : {std::string("1"), long_value}) {
-    const Text* text = FindText(texts, value);
-    ASSERT_NE(text, nullptr) << value << ": one line, not wrapped";
+    const std::optional<Text> text = FindText(texts, value);
+    ASSERT_TRUE(text.has_value()) << value << ": one line, not wrapped";
     EXPECT_NEAR(text->box.left, 6.0f, 0.01f);
     EXPECT_NEAR(text->box.width, shaper.Width({"ＭＳ Ｐゴシック", 9}, value) + 2 * kInsetX, 0.01f);
   }
@@ -211,8 +213,8 @@ TEST(TextObjectTest, OneCharacterStandsInTheMiddleOfACentredCell) {
     cell.align = HAlign::kCenter;
     Prepared p = Prepare(t, &rows);
     for (const char* value : {"1", "済"}) {
-      const Text* text = FindText(Texts(p.report.pages[0]), value);
-      ASSERT_NE(text, nullptr);
+      const std::optional<Text> text = FindText(Texts(p.report.pages[0]), value);
+      ASSERT_TRUE(text.has_value());
       EXPECT_NEAR(text->x + text->width / 2, 5 + 58.5f + width / 2, 0.01f) << value << width;
     }
   }
@@ -302,8 +304,8 @@ TEST(BandLayoutTest, ThreeLineTextGrowsAndTheDottedLineMovesUnderIt) {
   }
   EXPECT_NEAR(growth, 2 * PxToMm(17), 0.1f) << "grows by two line heights";
   const std::vector<Text> texts = Texts(page);
-  const Text* third = FindText(texts, "三");
-  ASSERT_NE(third, nullptr);
+  const std::optional<Text> third = FindText(texts, "三");
+  ASSERT_TRUE(third.has_value());
   EXPECT_NEAR(third->box.height, three_lines, kTol);
   EXPECT_LT(third->y, dots[1].y1);
   EXPECT_GT(third->y, dots[1].y1 - PxToMm(17));
@@ -359,11 +361,11 @@ TEST(BandLayoutTest, RowThatDoesNotFitMovesWholeToTheNextPage) {
   Prepared p = Prepare(CheckList(), &rows);
   ASSERT_EQ(p.report.pages.size(), 2u);
   const std::vector<Text> page2 = Texts(p.report.pages[1]);
-  ASSERT_NE(FindText(page2, "a"), nullptr);
-  ASSERT_NE(FindText(page2, "c"), nullptr);
+  ASSERT_TRUE(FindText(page2, "a").has_value());
+  ASSERT_TRUE(FindText(page2, "c").has_value());
   EXPECT_NEAR(FindText(page2, "a")->box.top, 10 + 1.1f, kTol);
-  EXPECT_EQ(FindText(Texts(p.report.pages[0]), "a"), nullptr);
-  EXPECT_NE(FindText(Texts(p.report.pages[0]), "e34"), nullptr);
+  EXPECT_FALSE(FindText(Texts(p.report.pages[0]), "a").has_value());
+  EXPECT_TRUE(FindText(Texts(p.report.pages[0]), "e34").has_value());
 }
 
 TEST(BandLayoutTest, RowTallerThanAPageGetsAPageOfItsOwnInsteadOfEndlessPages) {
@@ -372,9 +374,9 @@ TEST(BandLayoutTest, RowTallerThanAPageGetsAPageOfItsOwnInsteadOfEndlessPages) {
   MemoryRows rows({"Line3"}, {{"e1"}, {huge}, {"e2"}});
   Prepared p = Prepare(CheckList(), &rows);
   ASSERT_EQ(p.report.pages.size(), 3u);
-  EXPECT_NE(FindText(Texts(p.report.pages[0]), "e1"), nullptr);
+  EXPECT_TRUE(FindText(Texts(p.report.pages[0]), "e1").has_value());
   const std::vector<Text> page2 = Texts(p.report.pages[1]);
-  ASSERT_NE(FindText(page2, "行"), nullptr);
+  ASSERT_TRUE(FindText(page2, "行").has_value());
   EXPECT_NEAR(FindText(page2, "行")->box.top, 10 + 1.1f, kTol);
   EXPECT_EQ(Texts(p.report.pages[2]).front().text, "e2");
   EXPECT_NEAR(Texts(p.report.pages[2]).front().box.top, 10 + 1.1f, kTol);

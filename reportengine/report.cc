@@ -112,9 +112,9 @@ bool Report::PrepareReport(bool clear) {
 }
 
 bool Report::Export(Exporter& exporter, ExportProgress* progress) {
-  if (prepared_.pages.empty() && !PrepareReport(true)) {
-    // Export what could be built all the same; the box for the preparation has been shown.
-  }
+  // Nothing prepared yet: prepare first. Its errors have their own box; what could be built is
+  // exported all the same.
+  if (prepared_.pages.empty()) PrepareReport(true);
   std::vector<std::string> export_errors;
   const bool written = exporter.Export(prepared_, progress, &export_errors);
   ErrorList errors;
