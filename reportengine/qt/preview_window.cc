@@ -184,10 +184,13 @@ void PreviewWindow::BuildUi() {
   find_field_->setObjectName(QStringLiteral("findText"));
   connect(find_field_, &QLineEdit::returnPressed, this, &PreviewWindow::OnFindEntered);
   find_layout->addWidget(find_field_, 1);
+  // Enter in the find field searches; it must not also press a dialog default button.
   auto* previous = new QPushButton(Text(kFindPrevious), find_bar_);
+  previous->setAutoDefault(false);
   connect(previous, &QPushButton::clicked, this, &PreviewWindow::FindPrevious);
   find_layout->addWidget(previous);
   auto* next = new QPushButton(Text(kFindNext), find_bar_);
+  next->setAutoDefault(false);
   connect(next, &QPushButton::clicked, this, &PreviewWindow::FindNext);
   find_layout->addWidget(next);
   find_status_ = new QLabel(find_bar_);

@@ -1,0 +1,22 @@
+// A small known list for the preview tests: three A4 pages of Japanese and Latin text shaped with
+// the engine's own shaper and the installed template fonts, with a caption frame, solid, thick
+// and dotted rules, a filled band and a cell whose text runs past its clip box.
+#ifndef REPORTENGINE_QT_SAMPLE_REPORT_FOR_TESTING_H_
+#define REPORTENGINE_QT_SAMPLE_REPORT_FOR_TESTING_H_
+
+#include <string>
+
+#include "reportengine/prepared_page.h"
+
+namespace re::testing {
+
+// Words that the find tests look for, and the pages (1-based) they print on.
+inline constexpr char kWordOnPages1And3[] = "Sample";       // also as "SAMPLE" on page 3
+inline constexpr char kJapaneseOnPage2[] = "保険者番号";
+
+// The list; *error says which face is missing when the fonts are not installed (empty report).
+PreparedReport SampleReport(std::string* error);
+
+}  // namespace re::testing
+
+#endif  // REPORTENGINE_QT_SAMPLE_REPORT_FOR_TESTING_H_
