@@ -35,10 +35,12 @@ if(BUILD_GUI)
   target_link_libraries(kavel_ui PUBLIC kavel_core reportengine_qt Qt6::Widgets)
   target_link_libraries(Kavel PRIVATE kavel_ui)
   target_compile_definitions(Kavel PRIVATE KAVEL_WITH_QT)
+
+  project_test(kavel_ui_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cc
+    LIBS kavel_ui)
 endif()
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc)
 project_test(kavel_run_flow_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc
   LIBS kavel_core jetwriter)
-endif()
