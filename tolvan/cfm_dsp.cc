@@ -29,12 +29,13 @@ class BoxRadioButton final : public QRadioButton {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, const ut::Box& box,
                   int font_pixels, Qt::Alignment alignment) {
-  auto* label = new QLabel(Q(text), parent);
+  auto* label = new QLabel(parent);
   label->setObjectName(QLatin1String(name));
   label->setTextFormat(Qt::PlainText);
   label->setFont(UiFont(font_pixels));
   label->setAlignment(alignment);
   Place(label, box);
+  SetFittedText(label, Q(text));
   return label;
 }
 
@@ -124,8 +125,8 @@ void TfrmCfmDsp::IniSet() {
   } else {
     return;
   }
-  Label1_->setText(Q(label1));
-  Label2_->setText(Q(label2));
+  SetFittedText(Label1_, Q(label1));
+  SetFittedText(Label2_, Q(label2));
   RadioButton1_->setText(Q(radio1));
   RadioButton2_->setText(Q(radio2));
 }

@@ -2,6 +2,7 @@
 // without OK, the site button, and its look at start.
 #include "tolvan/cfm_dsp.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -27,6 +28,12 @@ T* Child(QObject& dialog, const char* name) {
 }
 
 std::string Text(const QString& text) { return text.toStdString(); }
+
+// The label's text is drawn whole inside its fixed box, not cut off.
+void ExpectFits(const QLabel* label) {
+  EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+            label->contentsRect().width());
+}
 
 // The next control that Tab moves to from `widget`.
 QWidget* NextTabStop(QWidget* widget) {
@@ -89,6 +96,10 @@ TEST(CfmDspTest, EachOfferShowsItsTextsAndAnswersByTheChoiceClicked) {
       SCOPED_TRACE(std::string(s.name) + ", choice " + std::to_string(choice));
       TfrmCfmDsp dialog(nullptr, [](const std::string&) {});
       const int32_t answer = Ask(dialog, s.p, s.m, [&] {
+        for (const char* name : {"Label1", "Label2", "Label5", "Label6"}) {
+          SCOPED_TRACE(name);
+          ExpectFits(Child<QLabel>(dialog, name));
+        }
         EXPECT_EQ(Text(Child<QLabel>(dialog, "Label1")->text()), s.label1);
         EXPECT_EQ(Text(Child<QLabel>(dialog, "Label2")->text()), s.label2);
         auto* radio1 = Child<QRadioButton>(dialog, "RadioButton1");

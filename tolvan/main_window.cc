@@ -37,7 +37,7 @@ TfrmMain::TfrmMain(FlowOptions options, TfrmCfmDsp::UrlOpener open_url)
   setFont(UiFont(ut::kBaseFontPixels));
   setAttribute(Qt::WA_QuitOnClose, false);  // the program ends on closed(), after FormClose
 
-  Label2_ = new QLabel(Q(ut::kLabel2DesignText), this);
+  Label2_ = new QLabel(this);
   Label2_->setObjectName(QStringLiteral("Label2"));
   Label2_->setTextFormat(Qt::PlainText);
   Label2_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -46,6 +46,7 @@ TfrmMain::TfrmMain(FlowOptions options, TfrmCfmDsp::UrlOpener open_url)
   red.setColor(QPalette::WindowText, QColor(QString::fromLatin1(ut::kLabel2Color)));
   Label2_->setPalette(red);
   Place(Label2_, ut::kLabel2Box);
+  SetFittedText(Label2_, Q(ut::kLabel2DesignText));
 
   Label3_ = new QLabel(Q(ut::kLabel3Text), this);
   Label3_->setObjectName(QStringLiteral("Label3"));
@@ -102,7 +103,7 @@ void TfrmMain::Post(std::function<void()> update) {
 
 void TfrmMain::SetStatusText(const std::string& text) {
   Post([this, text = ToQString(text)] {
-    Label2_->setText(text);
+    SetFittedText(Label2_, text);
     Label2_->repaint();
   });
 }

@@ -1,11 +1,15 @@
 #include "tolvan/qt_support.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace tolvan {
 
@@ -22,6 +26,24 @@ QFont UiFont(int pixels) {
                                QString::fromUtf8(ui_texts::kFallbackFontFamily)});
   font.setPixelSize(pixels);
   return font;
+}
+
+void SetFittedText(QLabel* label, const QString& text) {
+  QFont font = label->font();
+  font.setStretch(QFont::Unstretched);
+  const int available = label->contentsRect().width();
+  int needed = QFontMetrics(font).horizontalAdvance(text);
+  if (available > 0 && needed > available) {
+    int stretch = std::max(ui_texts::kMinTextStretch, available * 100 / needed);
+    font.setStretch(stretch);
+    // Glyph advances round per glyph; narrow a little more until the text really fits.
+    while (stretch > ui_texts::kMinTextStretch &&
+           (needed = QFontMetrics(font).horizontalAdvance(text)) > available) {
+      font.setStretch(--stretch);
+    }
+  }
+  label->setFont(font);
+  label->setText(text);
 }
 
 void Place(QWidget* widget, const ui_texts::Box& box) {

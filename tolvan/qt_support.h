@@ -13,6 +13,7 @@
 #include "tolvan/ui_texts.h"
 #include "tolvan/update_ui.h"
 
+class QLabel;
 class QMessageBox;
 class QWidget;
 
@@ -24,6 +25,11 @@ QString ToQString(const std::string& utf8);
 
 // The windows' font (Tahoma, or its stand-in) with the given character height in pixels.
 QFont UiFont(int pixels);
+
+// Sets the text of a label with a fixed box (plain text). A text wider than the box is drawn with
+// the label's font narrowed just enough to fit (no narrower than kMinTextStretch), where it
+// would otherwise be cut off; a text that fits is drawn at full width.
+void SetFittedText(QLabel* label, const QString& text);
 
 // Puts `widget` at `box` in its parent's client pixels.
 void Place(QWidget* widget, const ui_texts::Box& box);

@@ -17,6 +17,9 @@ inline constexpr char kBaseFontFamily[] = "Tahoma";
 inline constexpr char kFallbackFontFamily[] = "IPAPGothic";
 // Tahoma 8 pt: an 11-pixel character height.
 inline constexpr int kBaseFontPixels = 11;
+// The design's Japanese face is narrower than the faces that stand in for it here, so a text
+// too wide for its fixed box is drawn narrowed, down to this width in percent, to fit it.
+inline constexpr int kMinTextStretch = 70;
 
 // ---- Main window TfrmMain ----------------------------------------------------------------------
 inline constexpr char kMainTitle[] = "マスター更新";

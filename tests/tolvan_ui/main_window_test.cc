@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -290,6 +291,17 @@ TEST_F(MainWindowTest, DisplayCallsFromTheRunShowInOrder) {
   QApplication::processEvents();
   EXPECT_EQ(bar->value(), 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // Every status text is drawn whole in the fixed box of the status line.
+  for (const char* status : {"インターネットに接続されていません", "更新用ファイルが見つかりません",
+                             "新しい更新はありません", "      マスター更新中     ",
+                             "残り　4294967295 バイト", "ダウンロード終了"}) {
+    SCOPED_TRACE(status);
+    w.SetStatusText(status);
+    EXPECT_EQ(Text(label2->text()), status);
+    EXPECT_LE(QFontMetrics(label2->font()).horizontalAdvance(label2->text()),
+              label2->contentsRect().width());
+  }
 }
 
 TEST_F(MainWindowTest, MessageBoxesFromTheRunBlockUntilOk) {
