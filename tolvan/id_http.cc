@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -208,11 +209,21 @@ void IdHttp::Configure() {
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
   // The system's trust store, unless OpenSSL's own variables name another one.
-  if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
-    curl_easy_setopt(e, CURLOPT_CAINFO, file);
-  }
-  if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0') {
-    curl_easy_setopt(e, CURLOPT_CAPATH, dir);
+  const char* file = std::getenv("SSL_CERT_FILE");
+  const char* dir = std::getenv("SSL_CERT_DIR");
+  const bool own_file = file != nullptr && *file != '\0';
+  const bool own_dir = dir != nullptr && *dir != '\0';
+  if (own_file) curl_easy_setopt(e, CURLOPT_CAINFO, file);
+  if (own_dir) curl_easy_setopt(e, CURLOPT_CAPATH, dir);
+  if (!own_file) {
+    // Where the store is also a hashed folder, only the authority a server names is read from
+    // it; parsing the whole bundle costs more than the rest of a run, on every connection.
+    char* system_dir = nullptr;
+    curl_easy_getinfo(e, CURLINFO_CAPATH, &system_dir);
+    struct stat st {};
+    if (own_dir || (system_dir != nullptr && ::stat(system_dir, &st) == 0 && S_ISDIR(st.st_mode))) {
+      curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+    }
   }
   curl_easy_setopt(e, CURLOPT_PROXY, "");
   curl_easy_setopt(e, CURLOPT_NOPROXY, "*");

@@ -111,6 +111,21 @@ TEST_F(FlowTest, UnusableTlsCountsAsNoConnection) {
   }
 }
 
+TEST_F(FlowTest, TrustStoreMayBeAHashedFolderNamedBySslCertDir) {
+  StartServer();
+  Serve("UList", "Norvik.exe,2.0.0.2\r\n");
+  const std::string store = root_.path() + "store/";
+  std::filesystem::create_directories(store);
+  std::filesystem::copy_file(Certificates().ca, store + "test-ca.pem");
+  ASSERT_EQ(std::system(("openssl rehash " + store + " 2>/dev/null").c_str()), 0);
+  ::unsetenv("SSL_CERT_FILE");
+  ::setenv("SSL_CERT_DIR", store.c_str(), 1);
+  Run();
+  TrustTestCa();
+  EXPECT_EQ(Ini("PARAM", "NOUPD"), "1");
+  EXPECT_THAT(ui_.CallsOf("message:"), IsEmpty());
+}
+
 // A full disk during a download: writes beyond a file-size limit fail as they would on a full
 // file system.
 class FileSizeLimit {
