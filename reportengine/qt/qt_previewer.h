@@ -22,8 +22,8 @@ class QtPreviewer : public Previewer {
  public:
   // `parent` (may be null) owns the window while it is open; `errors` (may be null) is the
   // engine's error box for save and open failures. `pdf` makes the exporter behind the export
-  // button; empty leaves export reporting that no exporter is available.
-  QtPreviewer(QWidget* parent, ErrorReporter* errors, PdfExporterFactory pdf,
+  // button (empty: the engine's PdfExporter with its defaults).
+  QtPreviewer(QWidget* parent, ErrorReporter* errors, PdfExporterFactory pdf = {},
               PrintOptions print = {});
 
   // Opens the window for `report` and returns when the user has closed it. Without a running

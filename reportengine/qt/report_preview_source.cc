@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "reportengine/error_list.h"
+#include "reportengine/pdf_exporter.h"
 #include "reportengine/prepared_report_file.h"
 #include "reportengine/qt/preview_texts.h"
 #include "reportengine/report.h"
@@ -31,7 +32,14 @@ std::optional<PreparedReport> ReportPreviewSource::Load(const std::string& path,
 
 bool ReportPreviewSource::ExportPdf(const PreparedReport& pages, const std::string& path,
                                     ExportProgress* progress) {
-  std::unique_ptr<Exporter> exporter = pdf_ ? pdf_(path) : nullptr;
+  std::unique_ptr<Exporter> exporter;
+  if (pdf_) {
+    exporter = pdf_(path);
+  } else {
+    auto pdf = std::make_unique<PdfExporter>();
+    pdf->FileName = path;
+    exporter = std::move(pdf);
+  }
   if (!exporter) {
     ShowErrors({preview::kNoPdfExporter});
     return false;

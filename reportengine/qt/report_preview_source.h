@@ -17,7 +17,8 @@ namespace re {
 
 class Report;
 
-// Makes the exporter that writes a PDF file at `path`, or nullptr when there is none.
+// Makes the exporter that writes a PDF file at `path`, or nullptr when there is none. Left
+// empty, the engine's PdfExporter with its default settings is used.
 using PdfExporterFactory = std::function<std::unique_ptr<Exporter>(const std::string& path)>;
 
 class ReportPreviewSource : public PreviewSource {
@@ -37,7 +38,7 @@ class ReportPreviewSource : public PreviewSource {
  private:
   Report& report_;             // the report being previewed
   ErrorReporter* errors_;      // the engine's error box; may be null
-  PdfExporterFactory pdf_;     // may be empty: then export reports that it cannot
+  PdfExporterFactory pdf_;     // may be empty: the default PdfExporter
 };
 
 }  // namespace re
