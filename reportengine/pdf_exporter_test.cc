@@ -489,7 +489,7 @@ TEST_F(PdfExporterTest, FullDiskAndUnwritableFolderOnARealFileSystem) {
         // Enough pages to overflow 64 KB with the old file in place.
         ReportBuilder builder;
         const int font = builder.AddFont("ＭＳ ゴシック", kGothicFile);
-        for (int p = 0; p < 400; ++p) {
+        for (int p = 0; p < 120; ++p) {
           PreparedPage& page = builder.NewPage();
           for (int row = 0; row < 40; ++row) {
             builder.Text(page, font, 9, 10, 10 + row * 6.0f,
@@ -543,7 +543,7 @@ TEST_F(PdfExporterTest, KillDuringExportLeavesTheOldFile) {
     ReportBuilder builder;
     const int font = builder.AddFont("ＭＳ Ｐゴシック", kPGothicFile);
     auto line = builder.Shape(font, 9, "患者 氏名 点検");
-    for (int p = 0; p < 20000; ++p) {
+    for (int p = 0; p < 5000; ++p) {
       PreparedPage& page = builder.NewPage();
       for (int row = 0; row < 20; ++row) page.items.push_back(TextItem{line, 10, 10.0f + row, {}, {}});
     }

@@ -260,6 +260,16 @@ bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compre
 
   std::string program;
   if (embed) {
+    // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
+    // embedded as a program no reader can draw.
+    if (hb_blob_t* glyf = hb_face_reference_table(hb_face_, HB_TAG('g', 'l', 'y', 'f'));
+        hb_blob_get_length(glyf) == 0) {
+      hb_blob_destroy(glyf);
+      *error = kErrFontSubset + face_.file + kErrNotTrueType;
+      return false;
+    } else {
+      hb_blob_destroy(glyf);
+    }
     hb_subset_input_t* input = hb_subset_input_create_or_fail();
     if (input == nullptr) {
       *error = kErrFontSubset + face_.file;
