@@ -201,7 +201,12 @@ void SetValue(IniDocument& doc, std::string_view section, std::string_view key,
     return line;
   };
   auto terminate_line_before = [&doc](size_t index) {
-    if (index > 0 && doc.lines[index - 1].eol.empty()) doc.lines[index - 1].eol = doc.eol;
+    if (index == 0 || !doc.lines[index - 1].eol.empty()) return;
+    IniLine& last = doc.lines[index - 1];
+    last.eol = doc.eol;
+    // A stray odd byte at the end of a UTF-16 file would shift every character written after
+    // it: such a line is written again from its text.
+    if (doc.encoding == FileEncoding::kUtf16Le && last.raw.size() % 2 != 0) last.changed = true;
   };
 
   const std::optional<size_t> header = FindSection(doc, section);
