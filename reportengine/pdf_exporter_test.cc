@@ -18,6 +18,7 @@
 
 #include "reportengine/engine_info.h"
 #include "reportengine/pdf_test_fixture.h"
+#include "reportengine/text_shaper.h"
 
 namespace re {
 namespace {
@@ -211,6 +212,48 @@ TEST_F(PdfExporterTest, WordsSitWherePreparedPagesPutThem) {
     hb_face_destroy(face);
     hb_blob_destroy(blob);
   }
+}
+
+// The faces the templates name, shaped by the engine's own shaper (whose sizes are whole-pixel
+// em sizes such as 11.25 pt), all come back embedded and readable.
+TEST_F(PdfExporterTest, EveryTemplateFaceFromTheShaperEmbedsAndReadsBack) {
+  TextShaper shaper;
+  const struct {
+    const char* face;
+    int size_pt;
+    const char* text;
+  } cells[] = {
+      {"ＭＳ Ｐゴシック", 18, "レセプト抽出条件リスト"}, {"ＭＳ ゴシック", 11, "傷病（薬品）名"},
+      {"ＭＳ Ｐ明朝", 10, "診療(処方)開始日"},        {"ＭＳ 明朝", 9, "転帰日"},
+      {"Arial", 10, "Page 12"},
+  };
+  PreparedReport report;
+  PreparedPage& page = report.pages.emplace_back();
+  float y = 20;
+  for (const auto& cell : cells) {
+    std::string error;
+    ASSERT_TRUE(shaper.Resolve({cell.face, cell.size_pt}, &error)) << error;
+    TextItem item;
+    item.line = shaper.Shape({cell.face, cell.size_pt}, cell.text);
+    ASSERT_NE(item.line, nullptr);
+    item.x = 30;
+    item.y = y += 15;
+    page.items.push_back(item);
+  }
+  report.fonts = shaper.fonts();
+  PdfExporter exporter;
+  exporter.FileName = dir_ + "/faces.pdf";
+  std::vector<std::string> errors;
+  ASSERT_TRUE(exporter.Export(report, nullptr, &errors)) << errors.front();
+  const auto [status, fonts] = RunTool("pdffonts '" + exporter.FileName + "'");
+  const std::regex row(R"([A-Z]{6}\+\S+\s+CID TrueType\s+Identity-H\s+yes\s+yes\s+yes)");
+  EXPECT_EQ(std::distance(std::sregex_iterator(fonts.begin(), fonts.end(), row),
+                          std::sregex_iterator()),
+            static_cast<long>(report.fonts.size()))
+      << fonts;
+  EXPECT_EQ(report.fonts.size(), std::size(cells));
+  const std::string text = RunTool("pdftotext -enc UTF-8 '" + exporter.FileName + "' -").second;
+  for (const auto& cell : cells) EXPECT_THAT(text, HasSubstr(cell.text));
 }
 
 // Renders part of a page at `dpi` with poppler and returns the RGB pixels (row-major).
