@@ -32,6 +32,8 @@ std::string LastModifiedText(int64_t seconds) {
   return text;
 }
 
+constexpr int64_t kWriteBehindBytes = 8 * 1024 * 1024;
+
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
 }  // namespace
@@ -96,6 +98,12 @@ class UpdateFlow::DownloadFile final : public BodySink {
       size -= static_cast<size_t>(n);
       received_ += n;
     }
+    // Start writing the body to disk while it still arrives, so that making it durable at the
+    // end has little left to wait for.
+    if (received_ - flushed_ >= kWriteBehindBytes) {
+      ::sync_file_range(fd_, flushed_, received_ - flushed_, SYNC_FILE_RANGE_WRITE);
+      flushed_ = received_;
+    }
     const auto now = std::chrono::steady_clock::now();
     const bool last = length_ >= 0 && received_ >= length_;
     if (last || !reported_once_ ||
@@ -157,6 +165,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
   int64_t length_ = -1;       // announced length, -1 when none
   int64_t received_ = 0;
   int64_t reported_ = 0;      // bytes shown by the last progress report
+  int64_t flushed_ = 0;       // bytes handed to the disk so far
   bool reported_once_ = false;
   std::chrono::steady_clock::time_point last_report_;
   std::string error_;

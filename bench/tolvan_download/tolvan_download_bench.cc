@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -86,11 +87,20 @@ double CurlDownload(const std::string& url, const std::string& out, long* peak_k
   const auto start = Clock::now();
   pid_t pid = 0;
   if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  // The child's own high-water mark, read while it runs: its rusage would also count the
+  // pages it shared with this process before exec.
   int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  long peak = 0;
+  for (;;) {
+    std::ifstream proc("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(proc, line);) {
+      if (line.rfind("VmHWM:", 0) == 0) peak = std::max(peak, std::atol(line.c_str() + 6));
+    }
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    usleep(2000);
+  }
   const double seconds = Seconds(Clock::now() - start);
-  *peak_kb = usage.ru_maxrss;
+  *peak_kb = peak;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
   return seconds;
 }
@@ -135,43 +145,56 @@ int main(int argc, char** argv) {
   common::IFWriteIniStr("PARAM", "NVKMST", server.Url("/data/QX/"));
   const std::string url = server.Url("/data/QX/Big");
 
-  // AutoDl first, while this process is still small.
+  // Rounds alternate AutoDl and curl, so that both meet the same load of the machine; the
+  // best round of each is compared.
+  constexpr int kRounds = 3;
   CountingUi ui;
   NoStarts starts;
   tolvan::FlowOptions options;
   options.starter = &starts;
-  double ours = 0;
-  {
-    tolvan::UpdateFlow flow(ui, options);
-    flow.IniSet();
-    const auto start = Clock::now();
-    const bool failed = flow.AutoDl(pf + "DownLoad/Big", url);
-    ours = Seconds(Clock::now() - start);
-    if (failed) return 1;
-  }
-  const long our_peak_kb = PeakRssKb();
-  if (std::filesystem::file_size(pf + "DownLoad/Big") != static_cast<uintmax_t>(bytes)) {
-    std::fprintf(stderr, "AutoDl: wrong size\n");
-    return 1;
-  }
-  std::filesystem::remove(pf + "DownLoad/Big");
-
+  std::vector<double> ours, theirs;
+  long our_peak_kb = 0;
   long curl_peak_kb = 0;
-  const double theirs = CurlDownload(url, root.path() + "curl.out", &curl_peak_kb);
-  if (theirs < 0) {
-    std::fprintf(stderr, "curl failed\n");
-    return 1;
+  for (int round = 0; round < kRounds; ++round) {
+    {
+      tolvan::UpdateFlow flow(ui, options);
+      flow.IniSet();
+      const auto start = Clock::now();
+      const bool failed = flow.AutoDl(pf + "DownLoad/Big", url);
+      ours.push_back(Seconds(Clock::now() - start));
+      if (failed || std::filesystem::file_size(pf + "DownLoad/Big") != static_cast<uintmax_t>(bytes)) {
+        std::fprintf(stderr, "AutoDl: wrong size\n");
+        return 1;
+      }
+    }
+    our_peak_kb = PeakRssKb();
+    std::filesystem::remove(pf + "DownLoad/Big");
+    long peak = 0;
+    const double t = CurlDownload(url, root.path() + "curl.out", &peak);
+    if (t < 0) {
+      std::fprintf(stderr, "curl failed\n");
+      return 1;
+    }
+    theirs.push_back(t);
+    curl_peak_kb = std::max(curl_peak_kb, peak);
+    std::filesystem::remove(root.path() + "curl.out");
   }
-  std::filesystem::remove(root.path() + "curl.out");
+  const double our_best = *std::min_element(ours.begin(), ours.end());
+  const double their_best = *std::min_element(theirs.begin(), theirs.end());
 
-  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1\n", megabytes);
-  std::printf("  AutoDl : %7.3f s  %8.1f MB/s  peak RSS %6.1f MB (%.1f MB before)  %ld progress steps\n",
-              ours, bytes / ours / 1e6, our_peak_kb / 1024.0, rss_at_start_kb / 1024.0,
-              ui.progress_updates);
-  std::printf("  curl -o: %7.3f s  %8.1f MB/s  peak RSS %6.1f MB\n", theirs, bytes / theirs / 1e6,
-              curl_peak_kb / 1024.0);
-  std::printf("  throughput ratio AutoDl / curl: %.2f (goal >= 0.90)\n", theirs / ours);
-  std::printf("  peak RSS of the process after AutoDl: %.1f MB (goal <= 40 MB)\n", our_peak_kb / 1024.0);
+  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1, best of %d rounds\n",
+              megabytes, kRounds);
+  std::printf("  AutoDl : %7.3f s  %8.1f MB/s (median %.3f s)  peak RSS %6.1f MB (%.1f MB at start)\n",
+              our_best, bytes / our_best / 1e6, Median(ours), our_peak_kb / 1024.0,
+              rss_at_start_kb / 1024.0);
+  std::printf("  curl -o: %7.3f s  %8.1f MB/s (median %.3f s)  peak RSS %6.1f MB\n", their_best,
+              bytes / their_best / 1e6, Median(theirs), curl_peak_kb / 1024.0);
+  std::printf("  throughput ratio AutoDl / curl: %.2f (goal >= 0.90); AutoDl also makes the file "
+              "durable before renaming it, curl does not\n",
+              their_best / our_best);
+  std::printf("  peak RSS of this process after AutoDl: %.1f MB (goal <= 40 MB), %ld progress reports "
+              "per download\n",
+              our_peak_kb / 1024.0, ui.progress_updates / kRounds);
 
   // A run that finds nothing new: from the window becoming active to the decision.
   std::filesystem::copy_file(TOLVAN_PE_DIR "v2.0.0.2.exe", pf + "Norvik.exe");
