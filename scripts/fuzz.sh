@@ -5,7 +5,8 @@
 # committed seed corpus, seeds made by our own writers and what earlier runs found.
 # Fails when any target crashes, leaks, hangs or breaks one of its properties; the input that did
 # it is kept in build-fuzz/fuzz/artifacts/<target>/.
-# Environment: FUZZ_BUILD_DIR (default build-fuzz), JOBS (build parallelism, default 2).
+# Environment: FUZZ_BUILD_DIR (default build-fuzz), JOBS (build parallelism, default 2), TMPDIR
+# (scratch files of the targets; /dev/shm when unset).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -44,6 +45,11 @@ printf 'num:Long\tLINE1:Text(255)\n' >"$tables/RepChkList.tsv"
 "$build/tools/jet-write" "$seeds/mdb/types.mdb" "$tables/RepChk.tsv" "$tables/Rep.tsv" "$tables/RepChkList.tsv"
 if [ -n "$pe_target" ]; then
   cp "$build"/common/testdata/*.exe "$seeds/version_info/"
+fi
+
+# The targets that work on files write them anew for every input: keep that in memory.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
 fi
 
 failed=()
