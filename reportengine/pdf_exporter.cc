@@ -169,7 +169,10 @@ bool PdfExporter::Write(const PreparedReport& report, ExportProgress* progress,
   dict.append(">>");
   writer.WriteObject(info, dict);
 
-  writer.Finish(catalog, info, FileId(FileName, creation_time_, kids.size()));
+  if (!writer.Finish(catalog, info, FileId(FileName, creation_time_, kids.size()))) {
+    *error = pdf::kErrIncomplete + FileName;
+    return false;
+  }
   return file.Commit(error);
 }
 

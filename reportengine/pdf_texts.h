@@ -23,6 +23,7 @@ inline constexpr char kErrCannotReplace[] = "Cannot replace file ";
 inline constexpr char kErrFontFile[] = "Cannot read font file ";
 inline constexpr char kErrFontSubset[] = "Cannot embed font ";
 inline constexpr char kErrNotTrueType[] = ": it has no TrueType outlines";
+inline constexpr char kErrIncomplete[] = "Document incomplete, not written: ";
 inline constexpr char kErrBadFontIndex[] = "Text refers to a font the report does not list";
 inline constexpr char kErrDiskFull[] = "No space left on device";
 
