@@ -2,7 +2,11 @@
 // they were. Also the progress display and cancelling a run from the window.
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -124,6 +128,26 @@ TEST_F(FlowTest, TrustStoreMayBeAHashedFolderNamedBySslCertDir) {
   TrustTestCa();
   EXPECT_EQ(Ini("PARAM", "NOUPD"), "1");
   EXPECT_THAT(ui_.CallsOf("message:"), IsEmpty());
+}
+
+TEST_F(FlowTest, ServerThatNeverCompletesTheHandshakeEndsTheProbeAtTheConnectTimeout) {
+  // Connections to this socket are accepted by the kernel and then left without an answer.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  socklen_t length = sizeof address;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  SetIni("PARAM", "NVKMST",
+         "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/data/QX/");
+  connect_timeout_ms_ = 1000;
+  Run();
+  ::close(listener);
+  EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:インターネットに接続されていません"));
+  EXPECT_EQ(Ini("PARAM", "NOUPD"), "9");
+  EXPECT_THAT(starter_.opened, SizeIs(1));
 }
 
 // A full disk during a download: writes beyond a file-size limit fail as they would on a full

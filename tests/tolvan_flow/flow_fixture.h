@@ -200,7 +200,7 @@ class FlowTest : public ::testing::Test {
     tolvan::FlowOptions options;
     options.starter = &starter_;
     options.free_bytes = [this](const std::string&) { return free_bytes_; };
-    options.connect_timeout_ms = 3000;
+    options.connect_timeout_ms = connect_timeout_ms_;
     options.stall_timeout_ms = stall_timeout_ms_;
     options.progress_interval_ms = 0;
     flow_ = std::make_unique<tolvan::UpdateFlow>(ui_, options);
@@ -261,6 +261,7 @@ class FlowTest : public ::testing::Test {
   FakeStarter starter_;
   int64_t free_bytes_ = int64_t{10} * 1024 * 1024 * 1024;
   int64_t stall_timeout_ms_ = 700;
+  int64_t connect_timeout_ms_ = 3000;
   std::unique_ptr<tolvan::UpdateFlow> flow_;
 };
 

@@ -138,7 +138,15 @@ TEST_F(FlowTest, NoNewUpdateRunLogsEveryStep) {
 TEST_F(FlowTest, RequestsCarryTheFixedHeadersOverTls12AndReuseTheProbeConnection) {
   TestServer& server = StartServer();
   Serve("UList", "Norvik.exe,2.0.0.2\r\n");
+  // A proxy named by the environment is not used: nothing listens there.
+  for (const char* variable : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    ::setenv(variable, "http://127.0.0.1:1", 1);
+  }
   Run();
+  for (const char* variable : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    ::unsetenv(variable);
+  }
+  EXPECT_EQ(Ini("PARAM", "NOUPD"), "1");
   const std::vector<std::string> requests = server.RequestLog();
   ASSERT_EQ(requests.size(), 3u);  // HEAD, HEAD, GET
   const std::regex port(R"("port": (\d+))");
