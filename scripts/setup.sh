@@ -18,6 +18,8 @@ packages=(
   # test oracles and fixtures
   qpdf poppler-utils binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 openssl python3
   xvfb xauth xdg-utils pkexec
+  # the download benchmark's reference client
+  curl
   # screenshots of the windows for review (scripts/tolvan-screenshots.sh)
   imagemagick x11-utils openbox
   # fuzzing
