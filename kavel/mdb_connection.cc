@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "common/activity_log.h"
 #include "common/program_folder.h"
 #include "kavel/mdb_database.h"
+#include "kavel/mdb_isolated_call.h"
 #include "kavel/mdb_texts.h"
 #include "kavel/texts.h"
 
@@ -37,6 +39,9 @@ constexpr char kCatalogTableName[] = "MSysObjects";
 constexpr unsigned char kInlineUsageMap = 0x00;
 constexpr unsigned char kReferenceUsageMap = 0x01;
 constexpr size_t kInlineUsageMapHeader = 5;
+// A child reading the file gets this long, plus some per megabyte, before it counts as hung.
+constexpr int kIsolationBaseSeconds = 20;
+constexpr uint64_t kIsolationSecondsPerMegabyte = 1;
 
 // Checks the file before libmdb sees it. Returns false for anything that is not a regular file of
 // whole Jet 3 or Jet 4 pages with a definition page.
@@ -72,7 +77,9 @@ bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
 // The catalog must list itself, and every table's definition and data pages must lie inside the
 // file: a copy cut short fails here rather than later with rows missing.
 bool CatalogIsWhole(const MdbDatabase& database) {
-  MdbHandle* mdb = database.mdb;
+  MdbHandlePtr handle = OpenMdbHandle(database);
+  if (!handle) return false;
+  MdbHandle* mdb = handle.get();
   bool has_catalog_table = false;
   for (guint i = 0; i < mdb->catalog->len; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -98,20 +105,16 @@ bool CatalogIsWhole(const MdbDatabase& database) {
 
 }  // namespace
 
-ScopedStderrSilencer::ScopedStderrSilencer() {
-  std::fflush(stderr);
-  const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null_fd < 0) return;
-  saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (saved_ >= 0) ::dup2(null_fd, STDERR_FILENO);
-  ::close(null_fd);
+MdbHandlePtr OpenMdbHandle(const MdbDatabase& database) {
+  if (!database.jet4) ::setenv(kJet3CharsetVariable, kJet3Charset, 0);
+  MdbHandlePtr handle(mdb_open(database.path.c_str(), MDB_NOFLAGS));
+  if (handle && mdb_read_catalog(handle.get(), MDB_TABLE) == nullptr) handle.reset();
+  return handle;
 }
 
-ScopedStderrSilencer::~ScopedStderrSilencer() {
-  if (saved_ < 0) return;
-  std::fflush(stderr);
-  ::dup2(saved_, STDERR_FILENO);
-  ::close(saved_);
+int IsolationTimeoutSeconds(const MdbDatabase& database) {
+  const uint64_t megabytes = database.page_count * database.page_size / (1024 * 1024);
+  return kIsolationBaseSeconds + static_cast<int>(std::min<uint64_t>(megabytes * kIsolationSecondsPerMegabyte, 3600));
 }
 
 MdbConnection::MdbConnection()
@@ -139,15 +142,12 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
 
   auto database = std::make_unique<MdbDatabase>();
   if (!LooksLikeJetFile(path, database.get())) return false;
-  if (!database->jet4) ::setenv(kJet3CharsetVariable, kJet3Charset, 0);
   database->path = path;
-  {
-    ScopedStderrSilencer quiet;
-    database->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
-    if (database->mdb == nullptr || mdb_read_catalog(database->mdb, MDB_TABLE) == nullptr ||
-        !CatalogIsWhole(*database)) {
-      return false;
-    }
+  std::string unused;
+  const MdbDatabase& candidate = *database;
+  if (!RunIsolated([&candidate](std::string*) { return CatalogIsWhole(candidate); },
+                   IsolationTimeoutSeconds(candidate), &unused)) {
+    return false;
   }
   database_ = std::move(database);
   return true;

@@ -1,9 +1,10 @@
 // The check-results database connection (ADOConnection1) and its three row sources.
 //
 // OpenMDB opens a Jet database file read-only through mdbtools' libmdb; the file is never locked,
-// so the main application may keep it open. libmdb is not hardened against damaged files, so the
-// file is checked first (a regular file of whole pages with a Jet 3 or Jet 4 definition page and
-// a readable catalog) and libmdb's warnings are kept off standard error.
+// so the main application may keep it open. libmdb is not hardened against damaged files: the
+// file is checked first (a regular file of whole pages with a Jet 3 or Jet 4 definition page),
+// and libmdb itself only runs in child processes (kavel/mdb_isolated_call.h), which check the
+// catalog here and read the tables for the row sources.
 #ifndef KAVEL_MDB_CONNECTION_H_
 #define KAVEL_MDB_CONNECTION_H_
 
@@ -46,18 +47,6 @@ class MdbConnection {
  private:
   std::unique_ptr<MdbDatabase> database_;  // null while closed
   std::unique_ptr<MdbTableSource> query1_, query3_, query4_;
-};
-
-// Silences standard error while libmdb runs (it prints warnings about the files it reads).
-class ScopedStderrSilencer {
- public:
-  ScopedStderrSilencer();
-  ~ScopedStderrSilencer();
-  ScopedStderrSilencer(const ScopedStderrSilencer&) = delete;
-  ScopedStderrSilencer& operator=(const ScopedStderrSilencer&) = delete;
-
- private:
-  int saved_ = -1;  // the original standard error, -1 when nothing was redirected
 };
 
 }  // namespace kavel

@@ -9,6 +9,7 @@
 #include "common/text_encoding.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/mdb_database.h"
+#include "kavel/mdb_isolated_call.h"
 #include "kavel/mdb_texts.h"
 #include "kavel/mdb_value_text.h"
 
@@ -22,6 +23,9 @@ constexpr uint32_t kMemoSingleRecord = 0x40000000u;
 constexpr uint32_t kMemoLengthMask = 0x3FFFFFFFu;
 constexpr uint8_t kDataPage = 0x01;
 constexpr uint32_t kMaxRowsPerPage = 256;
+// The child's message: rows, or the provider's message when the table cannot be read.
+constexpr char kMessageRows = 'R';
+constexpr char kMessageFailed = 'E';
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -70,7 +74,7 @@ bool IsNumericType(int type) {
 // Reads one table through libmdb, checking every position libmdb hands back against the page.
 class TableReader {
  public:
-  explicit TableReader(const MdbDatabase& database) : db_(database), mdb_(database.mdb) {}
+  TableReader(const MdbDatabase& database, MdbHandle* mdb) : db_(database), mdb_(mdb) {}
 
   // One field's value as text and, for numeric columns, its number for sorting. Returns false
   // when the stored bytes do not fit the page or the column.
@@ -249,13 +253,93 @@ bool MdbTableSource::Open(std::string* error) {
     *error = kMessageConnectionClosed;
     return false;
   }
+  // The rows are read by a child process and come back as one message.
+  std::string message;
+  const bool ran = RunIsolated(
+      [this, db](std::string* output) {
+        std::string child_error;
+        *output = ReadRows(*db, &child_error) ? Serialize() : std::string(1, kMessageFailed) + child_error;
+        return true;
+      },
+      IsolationTimeoutSeconds(*db), &message);
+  if (ran && !message.empty() && message[0] == kMessageFailed) {
+    *error = message.substr(1);
+  } else if (ran && Deserialize(message)) {
+    open_ = true;
+    return true;
+  } else {
+    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
+  }
+  Close();
+  return false;
+}
+
+std::string MdbTableSource::Serialize() const {
+  std::string out(1, kMessageRows);
+  auto put = [&out](const void* data, size_t size) { out.append(static_cast<const char*>(data), size); };
+  auto put_size = [&put](uint64_t size) { put(&size, sizeof size); };
+  put_size(field_names_.size());
+  for (const std::string& name : field_names_) {
+    put_size(name.size());
+    put(name.data(), name.size());
+  }
+  put_size(text_.size());
+  put(text_.data(), text_.size());
+  put_size(cells_.size());
+  put(cells_.data(), cells_.size() * sizeof(Cell));
+  put_size(order_.size());
+  put(order_.data(), order_.size() * sizeof(uint32_t));
+  return out;
+}
+
+bool MdbTableSource::Deserialize(std::string_view in) {
+  if (in.empty() || in[0] != kMessageRows) return false;
+  in.remove_prefix(1);
+  auto take = [&in](void* data, uint64_t size) {
+    if (size > in.size()) return false;
+    if (size == 0) return true;  // an empty vector's data() may be null
+    std::memcpy(data, in.data(), static_cast<size_t>(size));
+    in.remove_prefix(static_cast<size_t>(size));
+    return true;
+  };
+  uint64_t count = 0;
+  if (!take(&count, sizeof count) || count > in.size()) return false;
+  field_names_.resize(static_cast<size_t>(count));
+  for (std::string& name : field_names_) {
+    uint64_t size = 0;
+    if (!take(&size, sizeof size) || size > in.size()) return false;
+    name.resize(static_cast<size_t>(size));
+    if (!take(name.data(), size)) return false;
+  }
+  if (!take(&count, sizeof count) || count > in.size()) return false;
+  text_.resize(static_cast<size_t>(count));
+  if (!take(text_.data(), count)) return false;
+  if (!take(&count, sizeof count) || count > in.size() / sizeof(Cell)) return false;
+  cells_.resize(static_cast<size_t>(count));
+  if (!take(cells_.data(), count * sizeof(Cell))) return false;
+  if (!take(&count, sizeof count) || count > in.size() / sizeof(uint32_t)) return false;
+  order_.resize(static_cast<size_t>(count));
+  if (!take(order_.data(), count * sizeof(uint32_t)) || !in.empty()) return false;
+  // Every delivered row and cell must lie inside what came back.
+  if (order_.size() * field_names_.size() != cells_.size()) return false;
+  for (uint32_t row : order_) {
+    if (row >= order_.size()) return false;
+  }
+  for (const Cell& cell : cells_) {
+    if (static_cast<uint64_t>(cell.offset) + cell.length > text_.size()) return false;
+  }
+  return true;
+}
+
+bool MdbTableSource::ReadRows(const MdbDatabase& database, std::string* error) {
+  const MdbDatabase* db = &database;
   auto damaged = [&]() {
-    Close();
     *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
     return false;
   };
-  MdbHandle* mdb = db->mdb;
-  ScopedStderrSilencer quiet;
+  MdbHandlePtr handle = OpenMdbHandle(database);
+  if (!handle) return damaged();
+  MdbHandle* mdb = handle.get();
 
   MdbCatalogEntry* entry = nullptr;
   for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
@@ -284,7 +368,6 @@ bool MdbTableSource::Open(std::string* error) {
   }
   const int sort_field = FieldIndex(kSortColumn);
   if (sort_field < 0) {
-    Close();
     *error = kMessageMissingParameter;
     return false;
   }
@@ -296,7 +379,7 @@ bool MdbTableSource::Open(std::string* error) {
     double number = 0;
   };
   std::vector<Key> keys;
-  TableReader reader(*db);
+  TableReader reader(*db, mdb);
   std::vector<MdbField> fields(columns);
   std::string text;
   const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
@@ -344,7 +427,6 @@ bool MdbTableSource::Open(std::string* error) {
     return CompareIgnoringAsciiCase(std::string_view(text_).substr(ca.offset, ca.length),
                                     std::string_view(text_).substr(cb.offset, cb.length)) < 0;
   });
-  open_ = true;
   return true;
 }
 

@@ -1,5 +1,6 @@
 // A row source on one table of the check-results database: "select * from <table> order by
-// num". Opening it reads every row through libmdb into memory, each value already as the text the
+// num". Opening it reads every row through libmdb (in a child process, see
+// kavel/mdb_isolated_call.h) into memory, each value already as the text the
 // reports print (kavel/mdb_value_text.h; NULLs as "" for text, "0" for numbers and dates, "False"
 // for Yes/No), and sorts the rows by num: stable, numerically when num is a numeric column, as
 // text otherwise, NULLs first.
@@ -17,6 +18,7 @@
 namespace kavel {
 
 class MdbConnection;
+struct MdbDatabase;
 
 class MdbTableSource : public re::RowSource {
  public:
@@ -44,6 +46,13 @@ class MdbTableSource : public re::RowSource {
     uint32_t offset = 0;  // into text_
     uint32_t length = 0;
   };
+
+  // Runs in the child: reads and sorts the rows of table_ into the members below, or sets the
+  // provider's message.
+  bool ReadRows(const MdbDatabase& database, std::string* error);
+  std::string Serialize() const;
+  // Takes the child's rows; false when the message is not whole.
+  bool Deserialize(std::string_view message);
 
   const MdbConnection& connection_;
   std::string table_;
