@@ -213,7 +213,8 @@ void ContentBuilder::EndText() {
 }
 
 bool ContentBuilder::Add(const TextItem& item, std::string* error) {
-  if (item.line == nullptr || item.line->glyphs.empty()) return true;
+  // Nothing to draw; a zero size would also make glyph positions meaningless.
+  if (item.line == nullptr || item.line->glyphs.empty() || !(item.line->size_pt > 0)) return true;
   const ShapedLine& line = *item.line;
   Font* font = fonts_->Get(line.font, error);
   if (font == nullptr) return false;
