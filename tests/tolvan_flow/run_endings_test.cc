@@ -29,24 +29,26 @@ TEST_F(FlowTest, EachEndingSetsItsMarkersAndStartsTheMainApplicationOnce) {
     bool master_replaced, program_replaced;
     const char* last_status;
     const char* message;      // the one message box, or ""
+    const char* last_log;     // the run's last log line; "%u" is the base URL, "%d" DownLoad/
   } rows[] = {
       {"no new update", "MST.FDB,1.0.0.2\r\nNorvik.exe,2.0.0.2\r\n", "{}", 0, "", "1", "", 1, 0,
-       false, false, "新しい更新はありません", ""},
+       false, false, "新しい更新はありません", "", "新しい更新なし"},
       {"server error at the probe", "Norvik.exe,2.0.0.3\r\n",
        R"({"HEAD /data/QX/UList": {"status": 503}})", 0, "", "9", "1", 1, 0, false, false,
        "インターネットに接続されていません",
-       "w:サーバーエラー。少し時間が経ってから再度行ってください。"},
+       "w:サーバーエラー。少し時間が経ってから再度行ってください。",
+       "サーバーエラー。少し時間が経ってから再度行ってください。"},
       {"list missing on the server", nullptr, "{}", 0, "", "", "1", 1, 0, false, false,
        "更新用ファイルが見つかりません",
-       "i:指定したページまたはファイルが見つかりませんでした．"},
+       "i:指定したページまたはファイルが見つかりませんでした．", "%d更新用ファイルなし"},
       {"nothing chosen", "Norvik.exe,2.0.0.3\r\n", "{}", 0, "", "", "", 1, 0, false, false,
-       "ダウンロード終了", ""},
+       "ダウンロード終了", "", "UListチェック終了"},
       {"master database only, without asking", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.2\r\n", "{}",
-       0, "", "", "", 1, 0, true, false, "更新終了", ""},
+       0, "", "", "", 1, 0, true, false, "更新終了", "", "%uMST.FDBダウンロード終了"},
       {"program and master by copying", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n", "{}", 1, "1",
-       "", "", 1, 0, true, true, "更新終了", ""},
+       "", "", 1, 0, true, true, "更新終了", "", "%uMST.FDBダウンロード終了"},
       {"installer", "Norvik.exe,2.0.0.3\r\n", "{}", 1, "", "", "", 0, 1, false, false,
-       "ダウンロード終了", ""},
+       "ダウンロード終了", "", "Setup.exeないためダウンロード"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -55,6 +57,7 @@ TEST_F(FlowTest, EachEndingSetsItsMarkersAndStartsTheMainApplicationOnce) {
     std::filesystem::remove_all(pf_ + "DownLoad");
     std::filesystem::remove_all(pf_ + "BKData");
     std::filesystem::remove(pf_ + "user.ini");
+    std::filesystem::remove(pf_ + "Log/Update.log");
     Install("MST.FDB", kInstalledMaster);
     Install("Norvik.exe", kInstalledProgram);
     SetIni("PARAM", "DBVERSION", "1.0.0.2");
@@ -102,6 +105,16 @@ TEST_F(FlowTest, EachEndingSetsItsMarkersAndStartsTheMainApplicationOnce) {
       EXPECT_THAT(messages, ElementsAre(row.message));
     }
     EXPECT_THAT(ui_.CallsOf("error:"), IsEmpty());
+    std::string last_log = row.last_log;
+    if (const size_t at = last_log.find("%u"); at != std::string::npos) {
+      last_log.replace(at, 2, server_->Url("/data/QX/"));
+    }
+    if (const size_t at = last_log.find("%d"); at != std::string::npos) {
+      last_log.replace(at, 2, pf_ + "DownLoad/");
+    }
+    const std::vector<std::string> run_log = RunLogTexts();
+    ASSERT_FALSE(run_log.empty());
+    EXPECT_EQ(run_log.back(), last_log);
   }
 }
 
