@@ -1,28 +1,55 @@
 // Kavel: Kavel caption database-path kind variant
 //
 // Writes one of the check-result lists as a PDF file into the program folder (or previews it)
-// and ends. Without a display server it runs without any window. The exit code is always 0: the
-// main application learns the outcome from user.ini and Pdf.log.
+// and ends. Without a display server it runs without any window and without loading Qt. The exit
+// code is always 0: the main application learns the outcome from user.ini and Pdf.log.
+#include <dlfcn.h>
+
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "common/program_folder.h"
 #include "kavel/console_ui.h"
 #include "kavel/run_flow.h"
 #include "kavel/texts.h"
-#ifdef KAVEL_WITH_QT
 #include "kavel/window_run.h"
-#endif
 
 namespace {
 
-int RunWithoutDisplay(const std::vector<std::string>& arguments) {
+void RunWithoutDisplay(const std::vector<std::string>& arguments) {
   kavel::ConsoleUi ui(std::cerr);
   kavel::RunFlow flow(ui);
   flow.FormCreate(arguments);
   flow.FormShow();
-  return 0;
+}
+
+// Loads the window module (beside the program, else where the build put it) and runs with
+// windows. Returns false, with dlerror's text in *error, when no module can be loaded; the
+// module is never unloaded, since Qt leaves exit handlers in it.
+bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& arguments,
+                         std::string* error) {
+  std::vector<std::string> candidates{common::ProgramFolder() + kavel::kWindowModuleFile};
+#ifdef KAVEL_WINDOW_MODULE_PATH
+  candidates.push_back(KAVEL_WINDOW_MODULE_PATH);
+#endif
+  for (const std::string& path : candidates) {
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      *error = ::dlerror();
+      continue;
+    }
+    auto entry =
+        reinterpret_cast<kavel::WindowEntry>(::dlsym(module, kavel::kWindowEntryName));
+    if (entry == nullptr) {
+      *error = ::dlerror();
+      continue;
+    }
+    entry(argc, argv, &arguments);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -31,17 +58,16 @@ int main(int argc, char** argv) {
   // Taken before Qt sees the command line: it would remove arguments it takes for its own.
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
-#ifdef KAVEL_WITH_QT
     if (kavel::HasDisplay()) {
-      kavel::RunWithWindow(argc, argv, arguments);
-      return 0;
+      std::string error;
+      if (RunWithWindowModule(argc, argv, arguments, &error)) return 0;
+      std::cerr << kavel::kStderrPrefix << kavel::kNoWindowModule << error << '\n';
     }
-#endif
     RunWithoutDisplay(arguments);
   } catch (const std::exception& e) {
     std::cerr << kavel::kStderrPrefix << e.what() << '\n';
   } catch (...) {
-    std::cerr << kavel::kStderrPrefix << "unknown error\n";
+    std::cerr << kavel::kStderrPrefix << kavel::kUnknownError << '\n';
   }
   return 0;
 }

@@ -1,11 +1,11 @@
 # Kavel's run flow, its seven templates, its windows and the program itself.
 #   kavel_core  run flow, templates, run without a display (no Qt)
 #   kavel_ui    the Qt main window, message boxes, progress and preview (BUILD_GUI only)
+#   kavel_window  <build>/kavel/kavel_window.so, kavel_ui as a module Kavel loads with a display
 #   Kavel       the program, written to <build>/kavel/Kavel
 
 # Built once the parts it stands on are there (the row sources come from rowsource.cmake).
-if(NOT TARGET kavel_db OR NOT EXISTS ${PROJECT_SOURCE_DIR}/reportengine/pdf_exporter.h
-   OR NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection.h)
+if(NOT TARGET kavel_db)
   return()
 endif()
 
@@ -22,19 +22,29 @@ target_link_libraries(kavel_core PUBLIC kavel_db reportengine common)
 target_compile_options(kavel_core PRIVATE -Wno-missing-field-initializers)
 
 add_executable(Kavel ${CMAKE_CURRENT_SOURCE_DIR}/main.cc)
-target_link_libraries(Kavel PRIVATE kavel_core)
+target_link_libraries(Kavel PRIVATE kavel_core ${CMAKE_DL_LIBS})
 
 if(BUILD_GUI)
+  # The windows live in a module that Kavel loads only when there is a display, so that runs
+  # without one never pay for loading Qt. Everything linked into it must be position-independent.
   find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
+  set_property(TARGET kavel_core kavel_db reportengine common reportengine_qt
+               PROPERTY POSITION_INDEPENDENT_CODE ON)
   add_library(kavel_ui STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/main_window.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/main_window.h
     ${CMAKE_CURRENT_SOURCE_DIR}/qt_run_ui.cc
   )
-  set_target_properties(kavel_ui PROPERTIES AUTOMOC ON)
+  set_target_properties(kavel_ui PROPERTIES AUTOMOC ON POSITION_INDEPENDENT_CODE ON)
   target_link_libraries(kavel_ui PUBLIC kavel_core reportengine_qt Qt6::Widgets)
-  target_link_libraries(Kavel PRIVATE kavel_ui)
-  target_compile_definitions(Kavel PRIVATE KAVEL_WITH_QT)
+
+  add_library(kavel_window MODULE ${CMAKE_CURRENT_SOURCE_DIR}/window_module.cc)
+  set_target_properties(kavel_window PROPERTIES PREFIX "" OUTPUT_NAME kavel_window SUFFIX ".so"
+                        CXX_VISIBILITY_PRESET hidden)
+  target_link_libraries(kavel_window PRIVATE kavel_ui)
+  add_dependencies(Kavel kavel_window)
+  target_compile_definitions(Kavel PRIVATE
+    KAVEL_WINDOW_MODULE_PATH="$<TARGET_FILE:kavel_window>")
 
   project_test(kavel_ui_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cc

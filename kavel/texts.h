@@ -16,16 +16,11 @@ inline constexpr char kButton1Caption[] = "作成";
 inline constexpr int kButton1Width = 75;   // px
 inline constexpr int kButton1Height = 25;  // px
 
-// --- Export progress window -----------------------------------------------------------------
-inline constexpr char kProgressCaption[] = "PDF";
-// The page counter: "%1" is the number of the page just written, "%2" the page count.
-inline constexpr char kProgressPageFormat[] = "ページ %1 / %2";
-inline constexpr int kProgressWidth = 260;  // px
-inline constexpr int kProgressHeight = 70;  // px
-
 // --- Message boxes ----------------------------------------------------------------------------
-inline constexpr char kErrorBoxCaption[] = "Error";  // the engine's error box
 inline constexpr char kFatalBoxCaption[] = "Kavel";  // a run that could not write Pdf.log/user.ini
+
+// The module with the windows, loaded only when there is a display.
+inline constexpr char kWindowModuleFile[] = "kavel_window.so";
 
 // --- Standard error (runs without a display, and failures the run cannot report otherwise) ---
 inline constexpr char kStderrPrefix[] = "Kavel: ";
@@ -33,6 +28,9 @@ inline constexpr char kNoDisplayForPreview[] =
     "プレビューを表示できません: 画面がありません (DISPLAY も WAYLAND_DISPLAY も未設定)";
 inline constexpr char kRunStopped[] = "処理を中止しました: ";  // followed by the failure's text
 inline constexpr char kUnexpectedExportError[] = "PDFを作成できませんでした: ";  // + text
+inline constexpr char kNoWindowModule[] =
+    "画面用モジュールを読み込めないため画面なしで続けます: ";  // + the loader's text
+inline constexpr char kUnknownError[] = "不明なエラー";
 
 // --- Activity log -----------------------------------------------------------------------------
 inline constexpr char kLogFileName[] = "Pdf.log";
