@@ -145,7 +145,7 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
   database->path = path;
   std::string unused;
   const MdbDatabase& candidate = *database;
-  if (!RunIsolated([&candidate](std::string*) { return CatalogIsWhole(candidate); },
+  if (!RunIsolated([&candidate](IsolatedOutput&) { return CatalogIsWhole(candidate); },
                    IsolationTimeoutSeconds(candidate), &unused)) {
     return false;
   }

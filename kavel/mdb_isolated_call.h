@@ -6,14 +6,24 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace kavel {
 
-// Forks; the child runs `work`, which fills its output text, and ends. Returns true with that
-// text in *output when the child returned true and ended normally within `timeout_seconds`;
-// false when the work failed, crashed, or was stopped at the timeout (the child is then killed).
+// Where the child sends its output: straight into the pipe to the parent.
+class IsolatedOutput {
+ public:
+  virtual ~IsolatedOutput() = default;
+  // Announces the total size, so the parent can make room once. Optional; call it first.
+  virtual void Expect(size_t total) = 0;
+  virtual void Send(std::string_view bytes) = 0;
+};
+
+// Forks; the child runs `work`, which sends its output, and ends. Returns true with that output
+// in *output when the child returned true and ended normally within `timeout_seconds`; false
+// when the work failed, crashed, or was stopped at the timeout (the child is then killed).
 // REQUIRES: `work` touches nothing the parent needs afterwards; it runs in a copy of the process.
-bool RunIsolated(const std::function<bool(std::string* output)>& work, int timeout_seconds, std::string* output);
+bool RunIsolated(const std::function<bool(IsolatedOutput& output)>& work, int timeout_seconds, std::string* output);
 
 }  // namespace kavel
 

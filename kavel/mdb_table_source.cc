@@ -26,6 +26,7 @@ constexpr uint32_t kMaxRowsPerPage = 256;
 // The child's message: rows, or the provider's message when the table cannot be read.
 constexpr char kMessageRows = 'R';
 constexpr char kMessageFailed = 'E';
+constexpr uint64_t kLargestTextReserve = uint64_t{1} << 31;
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -228,6 +229,7 @@ void MdbTableSource::Close() {
   open_ = false;
   field_names_.clear();
   text_.clear();
+  text_base_ = 0;
   cells_.clear();
   order_.clear();
 }
@@ -242,7 +244,7 @@ int MdbTableSource::FieldIndex(std::string_view name) const {
 std::string_view MdbTableSource::Value(size_t row, int field) const {
   if (row >= order_.size() || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
   const Cell& cell = cells_[static_cast<size_t>(order_[row]) * field_names_.size() + static_cast<size_t>(field)];
-  return std::string_view(text_).substr(cell.offset, cell.length);
+  return std::string_view(text_).substr(text_base_ + cell.offset, cell.length);
 }
 
 bool MdbTableSource::Open(std::string* error) {
@@ -256,15 +258,19 @@ bool MdbTableSource::Open(std::string* error) {
   // The rows are read by a child process and come back as one message.
   std::string message;
   const bool ran = RunIsolated(
-      [this, db](std::string* output) {
+      [this, db](IsolatedOutput& output) {
         std::string child_error;
-        *output = ReadRows(*db, &child_error) ? Serialize() : std::string(1, kMessageFailed) + child_error;
+        if (ReadRows(*db, &child_error)) {
+          Send(output);
+        } else {
+          output.Send(std::string(1, kMessageFailed) + child_error);
+        }
         return true;
       },
       IsolationTimeoutSeconds(*db), &message);
   if (ran && !message.empty() && message[0] == kMessageFailed) {
     *error = message.substr(1);
-  } else if (ran && Deserialize(message)) {
+  } else if (ran && Receive(std::move(message))) {
     open_ = true;
     return true;
   } else {
@@ -274,30 +280,31 @@ bool MdbTableSource::Open(std::string* error) {
   return false;
 }
 
-std::string MdbTableSource::Serialize() const {
-  std::string out(1, kMessageRows);
-  auto put = [&out](const void* data, size_t size) { out.append(static_cast<const char*>(data), size); };
-  auto put_size = [&put](uint64_t size) { put(&size, sizeof size); };
-  put_size(field_names_.size());
-  for (const std::string& name : field_names_) {
-    put_size(name.size());
-    put(name.data(), name.size());
-  }
-  put_size(text_.size());
-  put(text_.data(), text_.size());
-  put_size(cells_.size());
-  put(cells_.data(), cells_.size() * sizeof(Cell));
-  put_size(order_.size());
-  put(order_.data(), order_.size() * sizeof(uint32_t));
-  return out;
+// The message: kind, field count, each name (size, bytes), text (size, bytes), cells (count,
+// raw), order (count, raw). Sizes and counts are 64-bit; both ends are the same program.
+void MdbTableSource::Send(IsolatedOutput& output) const {
+  auto number = [](uint64_t n) { return std::string(reinterpret_cast<const char*>(&n), sizeof n); };
+  std::string head(1, kMessageRows);
+  head += number(field_names_.size());
+  for (const std::string& name : field_names_) head += number(name.size()) + name;
+  head += number(text_.size());
+  const std::string_view cells(reinterpret_cast<const char*>(cells_.data()), cells_.size() * sizeof(Cell));
+  const std::string_view order(reinterpret_cast<const char*>(order_.data()), order_.size() * sizeof(uint32_t));
+  output.Expect(head.size() + text_.size() + 2 * sizeof(uint64_t) + cells.size() + order.size());
+  output.Send(head);
+  output.Send(text_);
+  output.Send(number(cells_.size()));
+  output.Send(cells);
+  output.Send(number(order_.size()));
+  output.Send(order);
 }
 
-bool MdbTableSource::Deserialize(std::string_view in) {
+bool MdbTableSource::Receive(std::string message) {
+  std::string_view in(message);
   if (in.empty() || in[0] != kMessageRows) return false;
   in.remove_prefix(1);
   auto take = [&in](void* data, uint64_t size) {
     if (size > in.size()) return false;
-    if (size == 0) return true;  // an empty vector's data() may be null
     std::memcpy(data, in.data(), static_cast<size_t>(size));
     in.remove_prefix(static_cast<size_t>(size));
     return true;
@@ -311,9 +318,10 @@ bool MdbTableSource::Deserialize(std::string_view in) {
     name.resize(static_cast<size_t>(size));
     if (!take(name.data(), size)) return false;
   }
-  if (!take(&count, sizeof count) || count > in.size()) return false;
-  text_.resize(static_cast<size_t>(count));
-  if (!take(text_.data(), count)) return false;
+  uint64_t text_size = 0;
+  if (!take(&text_size, sizeof text_size) || text_size > in.size()) return false;
+  const size_t text_base = static_cast<size_t>(in.data() - message.data());
+  in.remove_prefix(static_cast<size_t>(text_size));
   if (!take(&count, sizeof count) || count > in.size() / sizeof(Cell)) return false;
   cells_.resize(static_cast<size_t>(count));
   if (!take(cells_.data(), count * sizeof(Cell))) return false;
@@ -326,8 +334,11 @@ bool MdbTableSource::Deserialize(std::string_view in) {
     if (row >= order_.size()) return false;
   }
   for (const Cell& cell : cells_) {
-    if (static_cast<uint64_t>(cell.offset) + cell.length > text_.size()) return false;
+    if (static_cast<uint64_t>(cell.offset) + cell.length > text_size) return false;
   }
+  // The texts stay where they arrived: no copy of the largest part.
+  text_ = std::move(message);
+  text_base_ = text_base;
   return true;
 }
 
@@ -384,6 +395,15 @@ bool MdbTableSource::ReadRows(const MdbDatabase& database, std::string* error) {
   std::string text;
   const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
   cells_.reserve(static_cast<size_t>(std::min<uint64_t>(table->num_rows, row_limit)) * columns);
+  // Room for the texts at once: the table's data pages bound its stored bytes, and UTF-8 takes at
+  // most half as much again as UTF-16. Untouched room costs no memory.
+  uint64_t data_pages = 0;
+  for (gint32 page = 0; data_pages < db->page_count;) {
+    page = mdb_map_find_next(mdb, table->usage_map, static_cast<unsigned int>(table->map_sz), static_cast<guint32>(page));
+    if (page <= 0) break;
+    ++data_pages;
+  }
+  text_.reserve(static_cast<size_t>(std::min<uint64_t>(data_pages * db->page_size * 3 / 2, kLargestTextReserve)));
   keys.reserve(std::min<uint64_t>(table->num_rows, row_limit));
   mdb_rewind_table(table.get());
   while (mdb_fetch_row(table.get())) {

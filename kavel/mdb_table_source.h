@@ -17,6 +17,7 @@
 
 namespace kavel {
 
+class IsolatedOutput;
 class MdbConnection;
 struct MdbDatabase;
 
@@ -50,15 +51,16 @@ class MdbTableSource : public re::RowSource {
   // Runs in the child: reads and sorts the rows of table_ into the members below, or sets the
   // provider's message.
   bool ReadRows(const MdbDatabase& database, std::string* error);
-  std::string Serialize() const;
+  void Send(IsolatedOutput& output) const;
   // Takes the child's rows; false when the message is not whole.
-  bool Deserialize(std::string_view message);
+  bool Receive(std::string message);
 
   const MdbConnection& connection_;
   std::string table_;
   bool open_ = false;
   std::vector<std::string> field_names_;  // column names in table order
-  std::string text_;                      // every value's text, one after another
+  std::string text_;                      // every value's text, one after another, from text_base_
+  size_t text_base_ = 0;
   std::vector<Cell> cells_;               // row-major, in the order the rows were stored
   std::vector<uint32_t> order_;           // stored row index of each delivered row
 };
