@@ -41,16 +41,16 @@ void ReplayFolder(const fs::path& folder) {
 
 const fs::path kSource = PROJECT_SOURCE_DIR;
 
-TEST(FuzzReplay, SeedCorpus) {
+TEST(FUZZ_SUITE, SeedCorpus) {
   ReplayFolder(kSource / "tests/fuzz/corpus" / FUZZ_TARGET_NAME);
 }
 
-TEST(FuzzReplay, CrashInputs) {
+TEST(FUZZ_SUITE, CrashInputs) {
   ReplayFolder(kSource / "tests/fuzz_regressions/inputs" / FUZZ_TARGET_NAME);
 }
 
 // A few inputs every reader must survive, whatever the target.
-TEST(FuzzReplay, DegenerateInputs) {
+TEST(FUZZ_SUITE, DegenerateInputs) {
   const std::vector<std::string> inputs = {
       "", std::string(1, '\0'), "\xff\xfe", "\xef\xbb\xbf", std::string(4096, '\0'),
       std::string(70000, '['), "\xff\xfe\x0d", "MZ"};
