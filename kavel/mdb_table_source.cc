@@ -305,6 +305,7 @@ bool MdbTableSource::Receive(std::string message) {
   in.remove_prefix(1);
   auto take = [&in](void* data, uint64_t size) {
     if (size > in.size()) return false;
+    if (size == 0) return true;  // an empty vector may have no storage at all
     std::memcpy(data, in.data(), static_cast<size_t>(size));
     in.remove_prefix(static_cast<size_t>(size));
     return true;
