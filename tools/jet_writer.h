@@ -14,7 +14,8 @@
 //   writer.AddRow({int64_t{1}, std::string("山田")});
 //   writer.EndTable();
 //   writer.WriteFile("/tmp/Data.Rpt");
-// Every call returns a Status; after a failed call the writer must not be used further.
+// Every call returns a Status. A refused row or table adds nothing (long-value pages already
+// written for a refused row stay in the file, unused), so the writer can go on.
 #ifndef TOOLS_JET_WRITER_H_
 #define TOOLS_JET_WRITER_H_
 
