@@ -1,6 +1,7 @@
 #include "reportengine/qt/page_renderer.h"
 
 #include <QFile>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPen>
 #include <QtEndian>
@@ -109,35 +110,29 @@ const QRawFont& PageRenderer::Font(int font, double pixel_size) const {
   return it->second;
 }
 
-const QPainterPath& PageRenderer::Outline(int font, uint32_t glyph) const {
-  auto key = std::make_pair(font, glyph);
-  auto it = outlines_.find(key);
-  if (it == outlines_.end()) {
-    QPainterPath path = Font(font, kOutlinePixelSize).pathForGlyph(glyph);
-    path.setFillRule(Qt::WindingFill);  // TrueType outlines use the non-zero rule
-    it = outlines_.emplace(key, std::move(path)).first;
-  }
-  return it->second;
-}
-
 void PageRenderer::DrawText(QPainter& painter, const TextItem& item, QPointF origin,
                             double scale) const {
   if (!item.line || item.line->glyphs.empty()) return;
   const ShapedLine& line = *item.line;
   if (!Finite(line.size_pt) || line.size_pt <= 0 || !Finite(item.x) || !Finite(item.y)) return;
-  if (!Font(line.font, kOutlinePixelSize).isValid()) {
+  const QRawFont& font = Font(line.font, line.size_pt * kMmPerPoint * scale);
+  if (!font.isValid()) {
     ++missing_fonts_;
     return;
   }
-  const QPointF baseline(origin.x() + item.x * scale, origin.y() + item.y * scale);
-  const double k = line.size_pt * kMmPerPoint * scale / kOutlinePixelSize;
-  QPainterPath all;
-  all.setFillRule(Qt::WindingFill);
+  QList<quint32> ids;
+  QList<QPointF> positions;
+  ids.reserve(static_cast<qsizetype>(line.glyphs.size()));
+  positions.reserve(static_cast<qsizetype>(line.glyphs.size()));
   for (const Glyph& g : line.glyphs) {
     if (!Finite(g.x) || !Finite(g.y)) continue;
-    const QTransform place(k, 0, 0, k, baseline.x() + g.x * scale, baseline.y() + g.y * scale);
-    all.addPath(place.map(Outline(line.font, g.id)));
+    ids.append(g.id);
+    positions.append(QPointF(g.x * scale, g.y * scale));
   }
+  QGlyphRun run;
+  run.setRawFont(font);
+  run.setGlyphIndexes(ids);
+  run.setPositions(positions);
   painter.save();
   // A box without width or height means the text has no box to stay in: drawn whole, as the
   // PDF writer does.
@@ -147,7 +142,8 @@ void PageRenderer::DrawText(QPainter& painter, const TextItem& item, QPointF ori
                                clip.width * scale, clip.height * scale),
                         Qt::IntersectClip);
   }
-  painter.fillPath(all, ToQColor(item.color));
+  painter.setPen(ToQColor(item.color));
+  painter.drawGlyphRun(QPointF(origin.x() + item.x * scale, origin.y() + item.y * scale), run);
   painter.restore();
 }
 

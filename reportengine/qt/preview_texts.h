@@ -79,7 +79,6 @@ inline constexpr unsigned kCurrentHighlightArgb = 0x80ff8000; // the hit moved t
 
 // Drawing.
 inline constexpr double kReferencePixelSize = 12;     // size faces are loaded at; resized per use
-inline constexpr double kOutlinePixelSize = 256;      // size glyph outlines are taken at, then scaled
 inline constexpr double kMinimumStrokeUnits = 1.0;    // thinnest line drawn, device units
 inline const QList<qreal> kDotPattern = {1.0, 1.0};   // dotted line: dot, gap, in line widths
 inline constexpr double kMaxImageSide = 30000;        // largest page image Render makes, pixels
