@@ -1,4 +1,4 @@
-// How long the preview takes to draw a dense list page: the first time (glyph outlines not yet
+// How long the preview takes to draw a dense list page: the first time (faces and glyphs not yet
 // cached) and again, at 100 % and 200 % and as a thumbnail, and per page when printing.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     cold.Render(report.pages[0], 96);
-    std::printf("first page, outlines not cached:  %8.2f ms\n", timer.nsecsElapsed() / 1e6);
+    std::printf("first page, glyph cache cold:     %8.2f ms\n", timer.nsecsElapsed() / 1e6);
   }
   re::PageRenderer renderer(report.fonts);
   renderer.Render(report.pages[0], 96);
