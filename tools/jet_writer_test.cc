@@ -8,21 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder_for_testing.h"
+#include "tools/tool_output_for_testing.h"
 
 namespace jet {
 namespace {
-
-// mdbtools' own programs are the oracle: what they print is what any reader of the file sees.
-std::string RunTool(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "<cannot run " + command + ">";
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
-}
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 

@@ -7,20 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder_for_testing.h"
+#include "tools/tool_output_for_testing.h"
 
 namespace jet {
 namespace {
-
-std::string RunTool(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "";
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
-}
 
 size_t Lines(const std::string& text) {
   size_t n = 0;

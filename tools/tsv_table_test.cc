@@ -7,20 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder_for_testing.h"
+#include "tools/tool_output_for_testing.h"
 
 namespace jet {
 namespace {
-
-std::string Output(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "";
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
-}
 
 TEST(TsvTableTest, ToolWritesTablesFromTextFiles) {
   common::TempFolderForTesting folder;
@@ -31,10 +21,10 @@ TEST(TsvTableTest, ToolWritesTablesFromTextFiles) {
   folder.Write("Empty.txt", "num:Long\n");
   const std::string db = folder.path() + "out.mdb";
   const std::string tool = PROJECT_BINARY_DIR "/tools/jet-write";
-  ASSERT_EQ(Output("'" + tool + "' '" + db + "' '" + folder.path() + "RepChk.tsv' '" + folder.path() + "Empty.txt'"), "");
-  EXPECT_EQ(Output("mdb-tables -1 '" + db + "'"), "RepChk\nEmpty\n");
+  ASSERT_EQ(RunTool("'" + tool + "' '" + db + "' '" + folder.path() + "RepChk.tsv' '" + folder.path() + "Empty.txt'"), "");
+  EXPECT_EQ(RunTool("mdb-tables -1 '" + db + "'"), "RepChk\nEmpty\n");
   // mdb-export shows an empty text as NULL too: it cannot tell them apart.
-  EXPECT_EQ(Output("mdb-export -T '%Y-%m-%d %H:%M:%S' -0 NULL '" + db + "' RepChk"),
+  EXPECT_EQ(RunTool("mdb-export -T '%Y-%m-%d %H:%M:%S' -0 NULL '" + db + "' RepChk"),
             "num,Line1,Note,Paid,Seen,Done,Ratio,N\n"
             "2,\"山田\t太郎\",NULL,-12.5000,\"2026-11-05 09:30:05\",1,0.5,-7\n"
             "1,NULL,\"改行\nあり\",3.0000,\"2026-11-05 00:00:00\",0,1000,NULL\n");
