@@ -11,11 +11,10 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
-#include <vector>
 
 #include "common/file_helper.h"
+#include "common/ini_text.h"
 #include "common/program_folder.h"
-#include "common/text_encoding.h"
 #include "common/texts.h"
 
 namespace common {
@@ -24,212 +23,7 @@ namespace {
 using texts::kSettingsFileName;
 using texts::kSettingsLockSuffix;
 using texts::kSettingsWriteErrorSuffix;
-constexpr char kUtf16LeBom[] = "\xFF\xFE";
-constexpr char kNewFileLineEnd[] = "\r\n";
-constexpr size_t kMaxValueUtf16Units = 2047;    // the 2048-character read buffer less its zero
 constexpr auto kLockWaitLimit = std::chrono::seconds(10);
-
-enum class FileEncoding { kCp932, kUtf16Le };
-
-// One line of the file: its bytes as found (so untouched lines are written back byte for byte),
-// its text in UTF-8 for matching, and its line end ("\r\n", "\n" or "" for a last line without).
-struct IniLine {
-  std::string raw;
-  std::string text;
-  std::string eol;
-  bool changed = false;  // true when `text` must be encoded anew on output
-};
-
-struct IniDocument {
-  FileEncoding encoding = FileEncoding::kCp932;
-  std::vector<IniLine> lines;
-  std::string eol = kNewFileLineEnd;  // the line end new lines get
-};
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// What a line means to the profile format.
-struct LineMeaning {
-  enum Kind { kOther, kSection, kKey } kind = kOther;
-  std::string_view name;   // section or key name, trimmed
-  std::string_view value;  // key value, trimmed
-};
-
-LineMeaning Classify(std::string_view text) {
-  LineMeaning m;
-  const std::string_view t = Trim(text);
-  if (t.empty() || t.front() == ';') return m;
-  if (t.front() == '[') {
-    std::string_view name = t.substr(1);
-    const size_t close = name.find(']');
-    if (close != std::string_view::npos) name = name.substr(0, close);
-    m.kind = LineMeaning::kSection;
-    m.name = Trim(name);
-    return m;
-  }
-  const size_t eq = t.find('=');
-  if (eq == std::string_view::npos) return m;
-  m.kind = LineMeaning::kKey;
-  m.name = Trim(t.substr(0, eq));
-  m.value = Trim(t.substr(eq + 1));
-  return m;
-}
-
-std::string Decode(FileEncoding encoding, std::string_view raw) {
-  return encoding == FileEncoding::kUtf16Le ? Utf16LeToUtf8(raw) : Cp932ToUtf8(raw);
-}
-
-std::string Encode(FileEncoding encoding, std::string_view text) {
-  return encoding == FileEncoding::kUtf16Le ? Utf8ToUtf16Le(text) : Utf8ToCp932(text);
-}
-
-IniDocument Parse(std::string_view bytes) {
-  IniDocument doc;
-  size_t unit = 1;
-  if (bytes.substr(0, 2) == std::string_view(kUtf16LeBom, 2)) {
-    doc.encoding = FileEncoding::kUtf16Le;
-    bytes.remove_prefix(2);
-    unit = 2;
-  }
-  auto is_char = [&](size_t pos, char c) {
-    return bytes[pos] == c && (unit == 1 || bytes[pos + 1] == '\0');
-  };
-  bool eol_seen = false;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t pos = start;
-    while (pos + unit <= bytes.size() && !is_char(pos, '\n')) pos += unit;
-    IniLine line;
-    size_t end = pos;
-    if (pos + unit <= bytes.size()) {
-      line.eol = "\n";
-      if (end >= start + unit && is_char(end - unit, '\r')) {
-        end -= unit;
-        line.eol = "\r\n";
-      }
-      if (!eol_seen) {
-        doc.eol = line.eol;
-        eol_seen = true;
-      }
-      pos += unit;
-    } else {
-      pos = bytes.size();
-      end = pos;
-    }
-    line.raw = std::string(bytes.substr(start, end - start));
-    line.text = Decode(doc.encoding, line.raw);
-    doc.lines.push_back(std::move(line));
-    start = pos;
-  }
-  return doc;
-}
-
-std::string Serialize(const IniDocument& doc) {
-  std::string out;
-  if (doc.encoding == FileEncoding::kUtf16Le) out.append(kUtf16LeBom, 2);
-  for (const IniLine& line : doc.lines) {
-    out += line.changed ? Encode(doc.encoding, line.text) : line.raw;
-    out += Encode(doc.encoding, line.eol);
-  }
-  return out;
-}
-
-// Index of the header line of the first section named `section`, if any.
-std::optional<size_t> FindSection(const IniDocument& doc, std::string_view section) {
-  for (size_t i = 0; i < doc.lines.size(); ++i) {
-    const LineMeaning m = Classify(doc.lines[i].text);
-    if (m.kind == LineMeaning::kSection && EqualsIgnoringAsciiCase(m.name, section)) return i;
-  }
-  return std::nullopt;
-}
-
-// One past the last line belonging to the section whose header is at `header`.
-size_t SectionEnd(const IniDocument& doc, size_t header) {
-  size_t i = header + 1;
-  while (i < doc.lines.size() && Classify(doc.lines[i].text).kind != LineMeaning::kSection) ++i;
-  return i;
-}
-
-std::optional<size_t> FindKey(const IniDocument& doc, size_t header, std::string_view key) {
-  const size_t end = SectionEnd(doc, header);
-  for (size_t i = header + 1; i < end; ++i) {
-    const LineMeaning m = Classify(doc.lines[i].text);
-    if (m.kind == LineMeaning::kKey && EqualsIgnoringAsciiCase(m.name, key)) return i;
-  }
-  return std::nullopt;
-}
-
-// The value as a read returns it: one pair of enclosing quotes removed, cut to the read buffer.
-std::string ReadableValue(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
-  std::string utf16 = Utf8ToUtf16Le(value);
-  if (utf16.size() <= 2 * kMaxValueUtf16Units) return std::string(value);
-  utf16.resize(2 * kMaxValueUtf16Units);
-  // Never leave half of a surrogate pair at the end.
-  const auto last = static_cast<unsigned char>(utf16[utf16.size() - 1]);
-  if (last >= 0xD8 && last <= 0xDB) utf16.resize(utf16.size() - 2);
-  return Utf16LeToUtf8(utf16);
-}
-
-void SetValue(IniDocument& doc, std::string_view section, std::string_view key,
-              std::string_view value) {
-  auto make_line = [&doc](std::string text) {
-    IniLine line;
-    line.text = std::move(text);
-    line.eol = doc.eol;
-    line.changed = true;
-    return line;
-  };
-  auto terminate_line_before = [&doc](size_t index) {
-    if (index == 0 || !doc.lines[index - 1].eol.empty()) return;
-    IniLine& last = doc.lines[index - 1];
-    last.eol = doc.eol;
-    // A stray odd byte at the end of a UTF-16 file would shift every character written after
-    // it: such a line is written again from its text.
-    if (doc.encoding == FileEncoding::kUtf16Le && last.raw.size() % 2 != 0) last.changed = true;
-  };
-
-  const std::optional<size_t> header = FindSection(doc, section);
-  if (!header) {
-    terminate_line_before(doc.lines.size());
-    doc.lines.push_back(make_line("[" + std::string(section) + "]"));
-    doc.lines.push_back(make_line(std::string(key) + "=" + std::string(value)));
-    return;
-  }
-  if (const std::optional<size_t> at = FindKey(doc, *header, key)) {
-    IniLine& line = doc.lines[*at];
-    // The key keeps the spelling it has in the file.
-    line.text = std::string(Classify(line.text).name) + "=" + std::string(value);
-    line.changed = true;
-    return;
-  }
-  // A new key goes after the last non-blank line of its section.
-  size_t insert_at = SectionEnd(doc, *header);
-  while (insert_at > *header + 1 && Trim(doc.lines[insert_at - 1].text).empty()) --insert_at;
-  terminate_line_before(insert_at);
-  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insert_at),
-                   make_line(std::string(key) + "=" + std::string(value)));
-}
 
 enum class ReadResult { kOk, kMissing, kFailed };
 
@@ -353,9 +147,7 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
       break;
     }
   }
-  IniDocument doc = Parse(bytes);
-  SetValue(doc, section, key, value);
-  return WriteFileReplacing(target, Serialize(doc), mode);
+  return WriteFileReplacing(target, ini_text::WriteValue(bytes, section, key, value), mode);
 }
 
 }  // namespace
@@ -366,12 +158,8 @@ std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::st
     if (ReadWholeFile(ProgramFolder() + kSettingsFileName, bytes) != ReadResult::kOk) {
       return std::string(pDef);
     }
-    const IniDocument doc = Parse(bytes);
-    const std::optional<size_t> header = FindSection(doc, pMKey);
-    if (!header) return std::string(pDef);
-    const std::optional<size_t> at = FindKey(doc, *header, pSKey);
-    if (!at) return std::string(pDef);
-    return ReadableValue(Classify(doc.lines[*at].text).value);
+    std::optional<std::string> value = ini_text::ReadValue(bytes, pMKey, pSKey);
+    return value ? std::move(*value) : std::string(pDef);
   } catch (const std::exception&) {
     return std::string(pDef);
   }
