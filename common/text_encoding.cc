@@ -70,7 +70,7 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-// One iconv descriptor for the duration of one conversion.
+// One iconv descriptor.
 class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -104,11 +104,27 @@ class Converter {
     return true;
   }
 
-  void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+  void Reset() {
+    if (ok()) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  }
 
  private:
   iconv_t cd_;  // the open conversion, or (iconv_t)-1
 };
+
+// Opening a descriptor costs more than most conversions: each thread keeps one per direction,
+// reset to its initial state for every use.
+Converter& Utf8ToCp932Converter() {
+  thread_local Converter converter("CP932", "UTF-8");
+  converter.Reset();
+  return converter;
+}
+
+Converter& Cp932ToUtf8Converter() {
+  thread_local Converter converter("UTF-8", "CP932");
+  converter.Reset();
+  return converter;
+}
 
 bool IsAscii(std::string_view s) {
   for (char c : s) {
@@ -123,7 +139,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);  // the same in both; spares an iconv descriptor
   std::string out;
   out.reserve(utf8.size());
-  Converter converter("CP932", "UTF-8");
+  Converter& converter = Utf8ToCp932Converter();
   if (!converter.ok()) {
     // Without the conversion table keep ASCII and mark everything else as unrepresentable.
     size_t i = 0;
@@ -150,7 +166,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   if (IsAscii(cp932)) return std::string(cp932);
   std::string out;
   out.reserve(cp932.size() * 3 / 2);
-  Converter converter("UTF-8", "CP932");
+  Converter& converter = Cp932ToUtf8Converter();
   if (!converter.ok()) {
     for (char c : cp932) {
       if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
