@@ -90,23 +90,15 @@ bool IsPlainFileName(std::string_view name) {
          name.find('\\') == std::string_view::npos && name.find("..") == std::string_view::npos;
 }
 
-ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log_path,
-                      const std::string& setup_ver) {
+ListDecision CheckList(std::string_view list_bytes,
+                       const std::function<std::optional<std::string>(const std::string& name)>&
+                           installed_version,
+                       const std::function<void(const std::string& line)>& log,
+                       const std::string& setup_ver) {
   ListDecision decision;
   decision.gstSetupVer = setup_ver;
-  const std::string list_path = pstDownloadPath + texts::kUListName;
-  if (!common::FileExists(list_path)) {
-    common::WrtLog(log_path, list_path + texts::kLogListAbsent);
-    return decision;
-  }
-  common::WrtLog(log_path, texts::kLogListCheckStart);
-  std::string bytes;
-  {
-    std::ifstream in(list_path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  const std::string program_folder = common::ProgramFolder();
-  for (const std::string& line : ReadListLines(bytes)) {
+  log(texts::kLogListCheckStart);
+  for (const std::string& line : ReadListLines(list_bytes)) {
     const std::vector<std::string> fields = SplitListRecord(line);
     // A record without a version says nothing about any file.
     if (fields.size() < 2) continue;
@@ -114,24 +106,48 @@ ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log
     const std::string latest(Trim(fields[1]));
     // The list comes from the network: a name reaching outside the program folder is never
     // looked at.
-    if (IsPlainFileName(name) && common::FileExists(program_folder + name)) {
-      const bool is_master = name == texts::kMasterDbName;
-      const std::string installed =
-          is_master ? common::IFReadIniStr(texts::kSecParam, texts::kKeyDbversion, "")
-                    : common::GetEXEDLLVersionInfo2(program_folder + name);
-      const int32_t iV = GetVerNo(Trim(installed));
-      const int32_t iV2 = GetVerNo(latest);
-      common::WrtLog(log_path, name + texts::kLogLatestVersion + latest + " " +
-                                   texts::kLogLocalVersion + installed);
-      if (iV2 > iV) {
-        decision.result = 1;
-        (is_master ? decision.pinMKbn : decision.pinPKbn) = 1;
+    if (IsPlainFileName(name)) {
+      if (const std::optional<std::string> installed = installed_version(name)) {
+        const int32_t iV = GetVerNo(Trim(*installed));
+        const int32_t iV2 = GetVerNo(latest);
+        log(name + texts::kLogLatestVersion + latest + " " + texts::kLogLocalVersion + *installed);
+        if (iV2 > iV) {
+          decision.result = 1;
+          (name == texts::kMasterDbName ? decision.pinMKbn : decision.pinPKbn) = 1;
+        }
       }
     }
     if (name == texts::kMainAppName) decision.gstSetupVer = latest;
   }
-  common::WrtLog(log_path, texts::kLogListCheckEnd);
+  log(texts::kLogListCheckEnd);
   return decision;
+}
+
+ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log_path,
+                      const std::string& setup_ver) {
+  const std::string list_path = pstDownloadPath + texts::kUListName;
+  if (!common::FileExists(list_path)) {
+    common::WrtLog(log_path, list_path + texts::kLogListAbsent);
+    ListDecision decision;
+    decision.gstSetupVer = setup_ver;
+    return decision;
+  }
+  std::string bytes;
+  {
+    std::ifstream in(list_path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string program_folder = common::ProgramFolder();
+  return CheckList(
+      bytes,
+      [&program_folder](const std::string& name) -> std::optional<std::string> {
+        if (!common::FileExists(program_folder + name)) return std::nullopt;
+        if (name == texts::kMasterDbName) {
+          return common::IFReadIniStr(texts::kSecParam, texts::kKeyDbversion, "");
+        }
+        return common::GetEXEDLLVersionInfo2(program_folder + name);
+      },
+      [&log_path](const std::string& line) { common::WrtLog(log_path, line); }, setup_ver);
 }
 
 }  // namespace tolvan

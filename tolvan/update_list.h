@@ -5,6 +5,8 @@
 #define TOLVAN_UPDATE_LIST_H_
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,15 @@ struct ListDecision {
   int32_t pinMKbn = 0;     // 1 when a newer MST.FDB is listed
   std::string gstSetupVer; // field 2 (trimmed) of the last "Norvik.exe" record; else unchanged
 };
+
+// The comparison of UListChk on a list in memory. `installed_version` gives the installed
+// version text of a listed file of the program folder, or nothing when the folder has no such
+// file; `log` takes each log line, from the start line to the end line.
+ListDecision CheckList(std::string_view list_bytes,
+                       const std::function<std::optional<std::string>(const std::string& name)>&
+                           installed_version,
+                       const std::function<void(const std::string& line)>& log,
+                       const std::string& setup_ver);
 
 // Reads pstDownloadPath + "UList" and compares each listed file that exists in the program
 // folder with its installed version ([PARAM] DBVERSION for MST.FDB, the version resource for

@@ -1,13 +1,16 @@
 // The update list UList as downloaded from the server: split into lines and records, version
 // texts turned into numbers, and the whole check against a program folder with installed files.
-#include <unistd.h>
-
+// The check runs on the list in memory against a fixed folder; reading the list file and the
+// installed versions has tests of its own.
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "common/program_folder.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tolvan/texts.h"
 #include "tolvan/update_list.h"
 #include "tolvan/version_number.h"
 
@@ -15,14 +18,11 @@ namespace {
 
 bool IsFlag(int32_t v) { return v == 0 || v == 1; }
 
-void PrepareProgramFolder(const common::TempFolderForTesting& folder) {
-  static bool done = false;
-  if (done) return;
-  folder.Write("user.ini", "[PARAM]\r\nDBVERSION=2.0.0.3\r\n");
-  folder.Write("MST.FDB", "master");
-  folder.Write("Norvik.exe", "MZ");
-  folder.Write("Kavel.exe", "MZ\x90");
-  done = true;
+// The program folder: listed name -> installed version text.
+const std::map<std::string, std::string>& InstalledFiles() {
+  static const auto* files = new std::map<std::string, std::string>{
+      {"MST.FDB", "2.0.0.3"}, {"Norvik.exe", ""}, {"Kavel.exe", "1.2.3.4"}, {"Tolvan.exe", " 10.0 "}};
+  return *files;
 }
 
 }  // namespace
@@ -38,14 +38,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(tolvan::GetVerNo(bytes) >= 0);
 
-  const auto& scratch = fuzz::Scratch();
-  PrepareProgramFolder(scratch);
-  common::OverrideProgramFolderForTesting(scratch.path());
-  scratch.Write("UList", bytes);
-  const std::string log = scratch.path() + "Update.log";
-  const tolvan::ListDecision decision = tolvan::UListChk(scratch.path(), log, "1.0.0.0");
-  ::unlink(log.c_str());
+  std::vector<std::string> log;
+  const tolvan::ListDecision decision = tolvan::CheckList(
+      bytes,
+      [](const std::string& name) -> std::optional<std::string> {
+        FUZZ_CHECK(tolvan::IsPlainFileName(name));
+        const auto found = InstalledFiles().find(name);
+        if (found == InstalledFiles().end()) return std::nullopt;
+        return found->second;
+      },
+      [&log](const std::string& line) { log.push_back(line); }, "1.0.0.0");
   FUZZ_CHECK(IsFlag(decision.result) && IsFlag(decision.pinPKbn) && IsFlag(decision.pinMKbn));
-  FUZZ_CHECK(decision.result == 1 || (decision.pinPKbn == 0 && decision.pinMKbn == 0));
+  FUZZ_CHECK(decision.result == (decision.pinPKbn | decision.pinMKbn));
+  FUZZ_CHECK(log.size() >= 2 && log.front() == tolvan::texts::kLogListCheckStart &&
+             log.back() == tolvan::texts::kLogListCheckEnd);
+  // Only a comparison that was logged can ask for an update.
+  FUZZ_CHECK(decision.result == 0 || log.size() > 2);
   return 0;
 }
