@@ -21,7 +21,7 @@ struct Paginator::DataChain {
 
 Paginator::Paginator(const Template& layout, DatasetTable& datasets, LayoutCache& cache,
                      ErrorList& errors)
-    : layout_(layout), datasets_(datasets), cache_(cache), errors_(errors) {
+    : layout_(layout), datasets_(datasets), cache_(cache) {
   DataChain pending;
   for (const Band& band : layout.bands) {
     switch (band.kind) {

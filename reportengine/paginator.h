@@ -51,7 +51,6 @@ class Paginator {
   const Template& layout_;
   DatasetTable& datasets_;
   LayoutCache& cache_;
-  ErrorList& errors_;
   std::unique_ptr<CompiledBand> page_header_;
   std::unique_ptr<CompiledBand> page_footer_;
   std::vector<DataChain> chains_;

@@ -57,8 +57,6 @@ constexpr uint32_t kPagesPerMapPage = (kPageSize - 4) * 8;
 // Table definition.
 constexpr uint8_t kUserTable = 0x4E;
 constexpr uint8_t kSystemTable = 0x53;
-constexpr uint32_t kTableHeaderSize = 63;
-constexpr uint32_t kColumnEntrySize = 25;
 constexpr uint8_t kColumnFixed = 0x01;
 constexpr uint8_t kColumnUpdatable = 0x02;
 constexpr uint8_t kColumnCompressedUnicode = 0x01;
