@@ -85,44 +85,74 @@ std::string Encode(FileEncoding encoding, std::string_view text) {
   return encoding == FileEncoding::kUtf16Le ? Utf8ToUtf16Le(text) : Utf8ToCp932(text);
 }
 
-IniDocument Parse(std::string_view bytes) {
-  IniDocument doc;
-  size_t unit = 1;
-  if (bytes.substr(0, 2) == std::string_view(kUtf16LeBom, 2)) {
-    doc.encoding = FileEncoding::kUtf16Le;
-    bytes.remove_prefix(2);
-    unit = 2;
+// Cuts file bytes into lines, one at a time, so that a read can stop at its key.
+class LineSplitter {
+ public:
+  explicit LineSplitter(std::string_view bytes) : bytes_(bytes) {
+    if (bytes_.substr(0, 2) == std::string_view(kUtf16LeBom, 2)) {
+      encoding_ = FileEncoding::kUtf16Le;
+      bytes_.remove_prefix(2);
+      unit_ = 2;
+    }
   }
-  auto is_char = [&](size_t pos, char c) {
-    return bytes[pos] == c && (unit == 1 || bytes[pos + 1] == '\0');
-  };
-  doc.lines.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
-  bool eol_seen = false;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t pos = start;
-    while (pos + unit <= bytes.size() && !is_char(pos, '\n')) pos += unit;
-    IniLine line;
+
+  FileEncoding encoding() const { return encoding_; }
+
+  // The next line with its text decoded; false at the end of the bytes.
+  bool Next(IniLine& line) {
+    if (start_ >= bytes_.size()) return false;
+    size_t pos = start_;
+    while (pos + unit_ <= bytes_.size() && !IsChar(pos, '\n')) pos += unit_;
     size_t end = pos;
-    if (pos + unit <= bytes.size()) {
+    if (pos + unit_ <= bytes_.size()) {
       line.eol = "\n";
-      if (end >= start + unit && is_char(end - unit, '\r')) {
-        end -= unit;
+      if (end >= start_ + unit_ && IsChar(end - unit_, '\r')) {
+        end -= unit_;
         line.eol = "\r\n";
       }
-      if (!eol_seen) {
-        doc.eol = line.eol;
-        eol_seen = true;
-      }
-      pos += unit;
+      pos += unit_;
     } else {
-      pos = bytes.size();
+      pos = bytes_.size();
       end = pos;
+      line.eol = {};
     }
-    line.raw = bytes.substr(start, end - start);
-    line.text = Decode(doc.encoding, line.raw);
+    line.raw = bytes_.substr(start_, end - start_);
+    line.text = Decode(encoding_, line.raw);
+    line.changed = false;
+    start_ = pos;
+    return true;
+  }
+
+  // Lines still to come, at most.
+  size_t LinesLeft() const {
+    return static_cast<size_t>(std::count(bytes_.begin() + static_cast<std::ptrdiff_t>(start_),
+                                          bytes_.end(), '\n')) + 1;
+  }
+
+ private:
+  bool IsChar(size_t pos, char c) const {
+    return bytes_[pos] == c && (unit_ == 1 || bytes_[pos + 1] == '\0');
+  }
+
+  std::string_view bytes_;
+  FileEncoding encoding_ = FileEncoding::kCp932;
+  size_t unit_ = 1;
+  size_t start_ = 0;
+};
+
+IniDocument Parse(std::string_view bytes) {
+  LineSplitter splitter(bytes);
+  IniDocument doc;
+  doc.encoding = splitter.encoding();
+  doc.lines.reserve(splitter.LinesLeft());
+  IniLine line;
+  bool eol_seen = false;
+  while (splitter.Next(line)) {
+    if (!eol_seen && !line.eol.empty()) {
+      doc.eol = line.eol;
+      eol_seen = true;
+    }
     doc.lines.push_back(std::move(line));
-    start = pos;
   }
   return doc;
 }
@@ -221,12 +251,20 @@ void SetValue(IniDocument& doc, std::string_view section, std::string_view key,
 
 std::optional<std::string> ReadValue(std::string_view file_bytes, std::string_view section,
                                      std::string_view key) {
-  const IniDocument doc = Parse(file_bytes);
-  const std::optional<size_t> header = FindSection(doc, section);
-  if (!header) return std::nullopt;
-  const std::optional<size_t> at = FindKey(doc, *header, key);
-  if (!at) return std::nullopt;
-  return ReadableValue(Classify(doc.lines[*at].text).value);
+  // The first section of the name is the one read; the key must be in it.
+  LineSplitter splitter(file_bytes);
+  IniLine line;
+  bool in_section = false;
+  while (splitter.Next(line)) {
+    const LineMeaning m = Classify(line.text);
+    if (m.kind == LineMeaning::kSection) {
+      if (in_section) return std::nullopt;
+      in_section = EqualsIgnoringAsciiCase(m.name, section);
+    } else if (in_section && m.kind == LineMeaning::kKey && EqualsIgnoringAsciiCase(m.name, key)) {
+      return ReadableValue(m.value);
+    }
+  }
+  return std::nullopt;
 }
 
 std::string WriteValue(std::string_view file_bytes, std::string_view section, std::string_view key,
