@@ -26,7 +26,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
 all_targets=$(sed -n 's/^set(FUZZ_TARGETS \(.*\))$/\1/p' tests/fuzz/targets.cmake)
 targets=${*:-$all_targets}
 
-source "$root/scripts/fuzz-build.sh"
+source "$root/scripts/fuzz-common.sh"
 
 # Lines "#<executions>..." of a libFuzzer log, the last one's count.
 executed() { grep -oE '^#[0-9]+' "$1" | tail -n 1 | tr -d '#' || true; }
@@ -55,51 +55,36 @@ sort_database_crashes() {
   return $bad
 }
 
-failed=()
 for target in $targets; do
-  work=$build/fuzz/corpus/$target
   artifacts=$build/fuzz/artifacts/long-$target/
   log=$build/fuzz/long-$target.log
-  mkdir -p "$work" "$artifacts" "$seeds/$target"
-  committed=$root/tests/fuzz/corpus/$target
-  [ -d "$committed" ] || committed=""
   echo "== $target: $executions executions"
-  start=$(date +%s)
-  if [ "$target" = mdb ]; then
-    work=$build/fuzz/corpus/mdb_in_process
-    mkdir -p "$work"
-    # In a process group of its own: fork mode takes no run count, so the script stops the
-    # parent and its jobs together once the count is reached.
-    (cd "$build/fuzz" && exec setsid nice -n 10 "$build/tests/fuzz/mdb_in_process_fuzzer" \
-        -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -timeout=30 \
-        -rss_limit_mb=2048 -artifact_prefix="$artifacts" "$work" "$seeds/mdb") >"$log" 2>&1 &
-    runner=$!
-    while kill -0 "$runner" 2>/dev/null; do
-      sleep 10
-      if [ "$(executed "$log")" -ge "$executions" ] 2>/dev/null; then
-        kill -TERM -- -"$runner" 2>/dev/null || true
-        break
-      fi
-    done
-    wait "$runner" || true
-    seconds=$(( $(date +%s) - start ))
-    count=$(executed "$log")
-    echo "   $count executions in $seconds s ($(( ${count:-0} / (seconds > 0 ? seconds : 1) ))/s);" \
-         "crashes, all replayed:"
-    sort_database_crashes "$artifacts" || failed+=("$target")
+  if [ "$target" != mdb ]; then
+    run_fuzzer "$target" -runs="$executions" 30 "$artifacts" "$log"
     continue
   fi
-  if (cd "$build/fuzz" && nice -n 10 "$build/tests/fuzz/${target}_fuzzer" \
-        -runs="$executions" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$artifacts" "$work" $committed "$seeds/$target") >"$log" 2>&1; then
-    seconds=$(( $(date +%s) - start ))
-    count=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    echo "   ok: $count executions in $seconds s ($(( count / (seconds > 0 ? seconds : 1) ))/s)"
-  else
-    echo "   FAILED: see $log and $artifacts"
-    grep -E 'ERROR|SUMMARY|property failed|Test unit written' "$log" | head -n 10 || true
-    failed+=("$target")
-  fi
+  work=$build/fuzz/corpus/mdb_in_process
+  mkdir -p "$work" "$artifacts" "$seeds/mdb"
+  start=$(date +%s)
+  # In a process group of its own: fork mode takes no run count, so the script stops the
+  # parent and its jobs together once the count is reached.
+  (cd "$build/fuzz" && exec setsid nice -n 10 "$build/tests/fuzz/mdb_in_process_fuzzer" \
+      -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -timeout=30 \
+      -rss_limit_mb=2048 -artifact_prefix="$artifacts" "$work" "$seeds/mdb") >"$log" 2>&1 &
+  runner=$!
+  while kill -0 "$runner" 2>/dev/null; do
+    sleep 10
+    if [ "$(executed "$log")" -ge "$executions" ] 2>/dev/null; then
+      kill -TERM -- -"$runner" 2>/dev/null || true
+      break
+    fi
+  done
+  wait "$runner" || true
+  seconds=$(( $(date +%s) - start ))
+  count=$(executed "$log")
+  echo "   $count executions in $seconds s ($(( ${count:-0} / (seconds > 0 ? seconds : 1) ))/s);" \
+       "crashes, all replayed:"
+  sort_database_crashes "$artifacts" || failed+=("$target")
 done
 
 if [ ${#failed[@]} -gt 0 ]; then

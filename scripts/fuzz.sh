@@ -18,31 +18,15 @@ case $build in /*) ;; *) build=$root/$build ;; esac
 all_targets=$(sed -n 's/^set(FUZZ_TARGETS \(.*\))$/\1/p' tests/fuzz/targets.cmake)
 targets=${*:-$all_targets}
 
-source "$root/scripts/fuzz-build.sh"
+source "$root/scripts/fuzz-common.sh"
 
-failed=()
 for target in $targets; do
-  work=$build/fuzz/corpus/$target
-  artifacts=$build/fuzz/artifacts/$target/
-  mkdir -p "$work" "$artifacts" "$seeds/$target"
-  committed=$root/tests/fuzz/corpus/$target
-  [ -d "$committed" ] || committed=""
   # OpenMDB gives a child reading a damaged database a minute before it stops it.
   timeout=30
   [ "$target" = mdb ] && timeout=100
   echo "== $target: ${seconds} s"
-  log=$build/fuzz/$target.log
-  if (cd "$build/fuzz" && nice -n 10 "$build/tests/fuzz/${target}_fuzzer" \
-        -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$artifacts" "$work" $committed "$seeds/$target") >"$log" 2>&1; then
-    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    line=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
-    echo "   ok: $execs executions; last: $line"
-  else
-    echo "   FAILED: see $log and $artifacts"
-    grep -E 'ERROR|SUMMARY|property failed|Test unit written' "$log" | head -n 10 || true
-    failed+=("$target")
-  fi
+  run_fuzzer "$target" -max_total_time="$seconds" "$timeout" "$build/fuzz/artifacts/$target/" \
+    "$build/fuzz/$target.log"
 done
 
 if [ ${#failed[@]} -gt 0 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sourced by scripts/fuzz.sh and scripts/fuzz-long.sh: builds the libFuzzer targets (clang,
-# AddressSanitizer + UndefinedBehaviorSanitizer) in $build and makes the seeds our own writers
-# produce in $seeds. Expects $root (the source folder) and $build (absolute) to be set.
+# AddressSanitizer + UndefinedBehaviorSanitizer) in $build, makes the seeds our own writers
+# produce in $seeds, and gives run_fuzzer. Expects $root (the source folder) and $build
+# (absolute) to be set.
 
 echo "== configuring and building the fuzz targets in $build"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
@@ -37,3 +38,29 @@ fi
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
   export TMPDIR=/dev/shm
 fi
+
+failed=()
+
+# run_fuzzer <target> <limit option> <timeout seconds> <artifacts folder> <log>
+# Runs one target from its working corpus, the committed seeds and the made ones, within the
+# limit (-max_total_time=… or -runs=…). Prints the executions, time and rate; on a crash, leak,
+# hang or broken property prints what the log says and adds the target to `failed`.
+run_fuzzer() {
+  local target=$1 limit=$2 timeout=$3 artifacts=$4 log=$5
+  local work=$build/fuzz/corpus/$target committed=$root/tests/fuzz/corpus/$target
+  local start count seconds
+  mkdir -p "$work" "$artifacts" "$seeds/$target"
+  [ -d "$committed" ] || committed=""
+  start=$(date +%s)
+  if (cd "$build/fuzz" && nice -n 10 "$build/tests/fuzz/${target}_fuzzer" \
+        "$limit" -timeout="$timeout" -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$artifacts" "$work" $committed "$seeds/$target") >"$log" 2>&1; then
+    seconds=$(( $(date +%s) - start ))
+    count=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "   ok: $count executions in $seconds s ($(( count / (seconds > 0 ? seconds : 1) ))/s)"
+  else
+    echo "   FAILED: see $log and $artifacts"
+    grep -E 'ERROR|SUMMARY|property failed|Test unit written' "$log" | head -n 10 || true
+    failed+=("$target")
+  fi
+}
