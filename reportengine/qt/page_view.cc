@@ -22,7 +22,6 @@ void PageView::SetPages(const PageRenderer* renderer, const std::vector<Prepared
   renderer_ = renderer;
   pages_ = pages;
   highlights_.clear();
-  current_highlight_ = -1;
   Relayout();
   update();
 }
@@ -33,9 +32,8 @@ void PageView::SetZoom(double zoom) {
   update();
 }
 
-void PageView::SetHighlights(QList<Mark> marks, int current) {
+void PageView::SetHighlights(QList<Mark> marks) {
   highlights_ = std::move(marks);
-  current_highlight_ = current;
   update();
 }
 
@@ -103,10 +101,10 @@ void PageView::paintEvent(QPaintEvent* event) {
     painter.setClipRect(it->intersected(area));
     renderer_->Draw(painter, (*pages_)[static_cast<size_t>(index)], it->topLeft(),
                     PixelsPerMm());
-    for (qsizetype i = 0; i < highlights_.size(); ++i) {
-      if (highlights_[i].page != index) continue;
-      const unsigned argb = i == current_highlight_ ? kCurrentHighlightArgb : kHighlightArgb;
-      painter.fillRect(ToPixels(index, highlights_[i].box_mm), QColor::fromRgba(argb));
+    for (const Mark& mark : highlights_) {
+      if (mark.page != index) continue;
+      const unsigned argb = mark.current ? kCurrentHighlightArgb : kHighlightArgb;
+      painter.fillRect(ToPixels(index, mark.box_mm), QColor::fromRgba(argb));
     }
     painter.restore();
   }

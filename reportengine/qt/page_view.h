@@ -20,10 +20,12 @@ class PageView : public QWidget {
   Q_OBJECT
 
  public:
-  // A marked box: the page (0-based) and the box on it in millimetres.
+  // A marked box: the page (0-based), the box on it in millimetres, and whether it belongs to
+  // the current find hit (marked stronger).
   struct Mark {
     int page = 0;
     QRectF box_mm;
+    bool current = false;
   };
 
   explicit PageView(QWidget* parent = nullptr);
@@ -34,8 +36,8 @@ class PageView : public QWidget {
   // 1.0 shows a millimetre as at 96 dpi. The widget resizes to the pages at that zoom.
   void SetZoom(double zoom);
   double zoom() const { return zoom_; }
-  // Boxes to mark; `current` (an index into them, or -1) is marked stronger.
-  void SetHighlights(QList<Mark> marks, int current);
+  // Boxes to mark.
+  void SetHighlights(QList<Mark> marks);
 
   int page_count() const { return pages_ ? static_cast<int>(pages_->size()) : 0; }
   // Where page `index` (0-based) lies in the widget, in pixels.
@@ -59,7 +61,6 @@ class PageView : public QWidget {
   double zoom_ = 1.0;                               // 1.0 = 100 %
   std::vector<QRect> rects_;                        // per page, its place in the widget
   QList<Mark> highlights_;                          // find hits
-  int current_highlight_ = -1;                      // index into highlights_ of the current hit
 };
 
 }  // namespace re

@@ -112,6 +112,7 @@ inline constexpr double kLargeWindowShare = 0.9;      // of the screen, when no 
                                                       // maximises the window
 inline constexpr int kWheelZoomStepDegrees = 120;     // one notch of a mouse wheel
 inline constexpr int kThumbnailWidthPx = 100;
+inline constexpr int kThumbnailHeightPx = 142;        // an A4 portrait page at that width
 inline constexpr int kThumbnailsPerBatch = 8;         // rendered per event-loop turn
 inline constexpr int kSidePanelWidthPx = 170;
 inline constexpr int kThumbnailLabelPx = 20;           // room for the page number below

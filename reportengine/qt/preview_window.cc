@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -211,6 +212,21 @@ void PreviewWindow::BuildUi() {
   add("last", kActionLast, kTipLast, QKeySequence(Qt::Key_End), &PreviewWindow::Last);
   bar->addSeparator();
   add("close", kActionClose, kTipClose, QKeySequence(), &QDialog::reject);
+  // The page buttons show arrows (their words stay as tips), so the whole bar fits a screen.
+  const struct {
+    const char* name;
+    QStyle::StandardPixmap icon;
+  } kArrows[] = {{"first", QStyle::SP_MediaSkipBackward},
+                 {"prior", QStyle::SP_MediaSeekBackward},
+                 {"next", QStyle::SP_MediaSeekForward},
+                 {"last", QStyle::SP_MediaSkipForward}};
+  for (const auto& arrow : kArrows) {
+    QAction* act = action(arrow.name);
+    act->setIcon(style()->standardIcon(arrow.icon));
+    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(act))) {
+      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
+  }
   // Esc steps back out of a mode before it closes anything (not a button of its own).
   QAction* escape = AddAction("escape", kActionClose, kTipClose, QKeySequence(Qt::Key_Escape));
   connect(escape, &QAction::triggered, this, &PreviewWindow::OnEscape);
@@ -265,9 +281,9 @@ void PreviewWindow::BuildUi() {
   thumbnails_->setUniformItemSizes(true);
   // A fixed cell for each page, so that the list is laid out right even while the pictures are
   // still being drawn (or while the panel is shown before any page exists).
-  const QSize icon(kThumbnailWidthPx, kThumbnailWidthPx * 3 / 2);
+  const QSize icon(kThumbnailWidthPx, kThumbnailHeightPx);
   thumbnails_->setIconSize(icon);
-  thumbnails_->setGridSize(icon + QSize(16, kThumbnailLabelPx + 8));
+  thumbnails_->setGridSize(icon + QSize(16, kThumbnailLabelPx + 10));
   connect(thumbnails_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { GoToPage(thumbnails_->row(item) + 1); });
   side_panel_->addTab(thumbnails_, Text(kTabThumbnails));
@@ -421,8 +437,7 @@ void PreviewWindow::ShowPages() {
   const QIcon placeholder(blank);
   for (int i = 0; i < page_count(); ++i) {
     auto* item = new QListWidgetItem(placeholder, QString::number(i + 1));
-    item->setSizeHint(thumbnails_->gridSize());
-    item->setTextAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    item->setTextAlignment(Qt::AlignHCenter);
     thumbnails_->addItem(item);
   }
   next_thumbnail_ = 0;
@@ -595,8 +610,13 @@ void PreviewWindow::RenderThumbnailBatch() {
     if (!(page.width > 0 && page.height > 0)) continue;
     // As large as the cell allows, whichever way the page lies.
     const double dpi = std::min<double>(kThumbnailWidthPx / page.width,
-                                kThumbnailWidthPx * 1.5 / page.height) * 25.4;
-    const QImage image = renderer_->Render(page, dpi);
+                                        kThumbnailHeightPx / page.height) * 25.4;
+    QImage image = renderer_->Render(page, dpi);
+    {
+      QPainter frame(&image);  // the page's edge, so a white page stands out from the list
+      frame.setPen(palette().color(QPalette::Mid));
+      frame.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    }
     if (QListWidgetItem* item = thumbnails_->item(next_thumbnail_)) {
       item->setIcon(QIcon(QPixmap::fromImage(image)));
     }
@@ -669,9 +689,12 @@ void PreviewWindow::ShowCurrentHit() {
     box = view_->ToPixels(hit.page, QRectF(item.clip.left, item.clip.top, item.clip.width,
                                            item.clip.height));
   }
+  // Brought to about the middle of the window, where the eye looks for it.
   scrolling_to_page_ = true;
-  scroll_->ensureVisible(box.center().x(), box.center().y(), box.width() / 2 + kPageMarginPx,
-                         box.height() / 2 + kPageMarginPx);
+  scroll_->ensureVisible(box.center().x(), box.center().y(),
+                         std::max(box.width() / 2 + kPageMarginPx, scroll_->viewport()->width() / 3),
+                         std::max(box.height() / 2 + kPageMarginPx,
+                                  scroll_->viewport()->height() / 3));
   scrolling_to_page_ = false;
   page_ = hit.page;
   SyncPageLists();
@@ -680,20 +703,17 @@ void PreviewWindow::ShowCurrentHit() {
 
 void PreviewWindow::UpdateHighlights() {
   QList<PageView::Mark> marks;
-  int current = -1;
   if (renderer_) {
     for (int h = 0; h < hit_count(); ++h) {
       const TextMatch& hit = hits_[static_cast<size_t>(h)];
       const PreparedPage& page = shown_pages()[static_cast<size_t>(hit.page)];
-      if (h == current_hit_) current = static_cast<int>(marks.size());
       for (const TextSpan& span : hit.spans) {
         const QRectF box = ShownBox(*renderer_, page, span);
-        if (!box.isEmpty()) marks.append({hit.page, box});
+        if (!box.isEmpty()) marks.append({hit.page, box, h == current_hit_});
       }
     }
   }
-  // The current hit's first box is marked stronger (its other lines too, see PageView).
-  view_->SetHighlights(marks, current);
+  view_->SetHighlights(marks);
 }
 
 void PreviewWindow::OnShowFind() {
