@@ -843,6 +843,17 @@ void PreviewWindow::OnPrint() {
   } else if (printer.printRange() == QPrinter::CurrentPage) {
     from = to = page_number();
   }
+  if (job.printer.empty() && !printer.outputFileName().isEmpty()) {
+    // "Print to file": the file is the engine's own PDF of those pages.
+    PreparedReport chosen;
+    chosen.fonts = report_.fonts;
+    from = std::clamp(from, 1, page_count());
+    to = std::clamp(to, from, page_count());
+    chosen.pages.assign(shown_pages().begin() + (from - 1), shown_pages().begin() + to);
+    ExportProgressDialog progress(this);
+    source_.ExportPdf(chosen, FilePath(printer.outputFileName()), &progress);
+    return;
+  }
   PrintPages(job, from, to);
 }
 

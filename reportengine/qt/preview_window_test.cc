@@ -92,8 +92,9 @@ class FakeDialogs : public PreviewDialogs {
   // Chooses as a user would in the print dialog: the printer, the range, copies and sides.
   bool Print(QWidget*, QPrinter& printer, int page_count, PrintJobSettings* job) override {
     print_dialog_pages = page_count;
-    if (printer_name.isEmpty()) return false;
+    if (printer_name.isEmpty() && print_file.isEmpty()) return false;
     job->printer = printer_name.toStdString();
+    printer.setOutputFileName(print_file);
     job->sides = sides;
     if (print_from > 0) {
       printer.setPrintRange(QPrinter::PageRange);
@@ -112,7 +113,7 @@ class FakeDialogs : public PreviewDialogs {
     return true;
   }
 
-  QString open_path, save_path, export_path, printer_name;
+  QString open_path, save_path, export_path, printer_name, print_file;
   int print_from = 0, print_to = 0, copies = 1;
   PrintJobSettings::Sides sides = PrintJobSettings::Sides::kOneSided;
   int print_dialog_pages = 0;
@@ -582,6 +583,19 @@ TEST_F(PreviewWindowTest, ExportWritesAPdfThatQpdfAccepts) {
   // A folder that does not exist: reported in the error box, nothing written.
   EXPECT_FALSE(window->ExportTo(Path("missing/list.pdf")));
   EXPECT_EQ(source_->shown_errors.size(), 1u);
+}
+
+TEST_F(PreviewWindowTest, PrintToFileWritesTheEnginesPdfOfTheChosenPages) {
+  auto window = OpenPrepared();
+  dialogs_.print_file = Path("printed.pdf");
+  dialogs_.print_from = 3;
+  dialogs_.print_to = 3;
+  window->action("print")->trigger();
+  EXPECT_EQ(RunTool("qpdf", {"--show-npages", dialogs_.print_file}).trimmed(), "1");
+  EXPECT_TRUE(RunTool("pdftotext", {dialogs_.print_file, "-"}).contains("SAMPLE upper case"));
+  dialogs_.print_file.clear();  // cancelled: nothing happens
+  window->action("print")->trigger();
+  EXPECT_TRUE(source_->shown_errors.empty());
 }
 
 TEST_F(PreviewWindowTest, PageSettingsOpenOnTheReportsMarginsAndTheSheetIsShownAsItPrints) {
