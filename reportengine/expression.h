@@ -1,7 +1,7 @@
 // Expressions in text objects. Square brackets delimit an expression; text outside them prints
 // verbatim. An expression can only read a field of a dataset binding or a system value:
 //
-//   [frxDBDataset1."Line1"]   the field (name without regard to case) of the binding's current row
+//   [DBDataset1."Line1"]   the field (name without regard to case) of the binding's current row
 //   [DATE]                    the date the preparation started, in the regional short-date format
 //   [TIME]                    the time the preparation started, in the regional long-time format
 //   [PAGE#]                   the number of the page being built, from 1

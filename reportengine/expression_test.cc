@@ -20,8 +20,8 @@ TEST(ParseTextTest, SplitsVerbatimTextAndExpressions) {
   const Case cases[] = {
       {"", {}},
       {"平成２７年１０月社保", {Verbatim("平成２７年１０月社保")}},
-      {"[frxDBDataset1.\"Line1\"]", {Field("frxDBDataset1", "Line1")}},
-      {"[ frxDBDataset4.\"LINE7\" ]", {Field("frxDBDataset4", "LINE7")}},
+      {"[DBDataset1.\"Line1\"]", {Field("DBDataset1", "Line1")}},
+      {"[ DBDataset4.\"LINE7\" ]", {Field("DBDataset4", "LINE7")}},
       {"No. [PAGE#] of", {Verbatim("No. "), System(Kind::kPageNumber), Verbatim(" of")}},
       {"[DATE][TIME]", {System(Kind::kDate), System(Kind::kTime)}},
       {"[date]", {System(Kind::kDate)}},
@@ -39,9 +39,9 @@ TEST(ParseTextTest, SplitsVerbatimTextAndExpressions) {
 }
 
 TEST(ParseFieldRefTest, AcceptsOnlyBindingDotField) {
-  EXPECT_EQ(ParseFieldRef("frxDBDataset4.\"Line1\""), (FieldRef{"frxDBDataset4", "Line1"}));
-  EXPECT_EQ(ParseFieldRef("frxDBDataset4.Line2"), (FieldRef{"frxDBDataset4", "Line2"}));
-  for (const char* bad : {"Line1", "frxDBDataset4.", ".\"Line1\"", "a.\"\"", "a.\"b\"c\"",
+  EXPECT_EQ(ParseFieldRef("DBDataset4.\"Line1\""), (FieldRef{"DBDataset4", "Line1"}));
+  EXPECT_EQ(ParseFieldRef("DBDataset4.Line2"), (FieldRef{"DBDataset4", "Line2"}));
+  for (const char* bad : {"Line1", "DBDataset4.", ".\"Line1\"", "a.\"\"", "a.\"b\"c\"",
                           "a b.\"c\"", "1+1", "Now()"}) {
     EXPECT_FALSE(ParseFieldRef(bad).has_value()) << bad;
   }

@@ -414,7 +414,7 @@ TEST(BandLayoutTest, WordBreakSplitsCyrillicWordsWithAHyphen) {
 TEST(RowRuleTest, ChartNumberSizeIsDecidedAnewForEveryRow) {
   Template t = List(5, 15, 6, 6);
   TextObject& cell = std::get<TextObject>(t.bands[1].objects[0]);
-  cell.name = "frxDBDataset3Line1";
+  cell.name = "DBDataset3Line1";
   cell.rect = {0.5f, 0, 17, 4};
   cell.font = {"ＭＳ Ｐゴシック", 10};
   cell.auto_width = true;
@@ -422,7 +422,7 @@ TEST(RowRuleTest, ChartNumberSizeIsDecidedAnewForEveryRow) {
     const std::string_view value = row.Value("line1");
     size_t characters = 0;
     for (char c : value) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    report.FindObject("frxDBDataset3Line1")->font.size_pt = characters < 8 ? 10 : 7;
+    report.FindObject("DBDataset3Line1")->font.size_pt = characters < 8 ? 10 : 7;
   };
   MemoryRows rows({"Line1"}, {{"1234567"}, {"12345678"}, {"７６５４３２１"}, {""}, {"AB"}});
   Prepared p = Prepare(t, &rows, rule);

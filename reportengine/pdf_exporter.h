@@ -1,4 +1,4 @@
-// The PDF exporter (`frxPDFExport1`): writes a prepared report as a PDF 1.7 file at FileName.
+// The PDF exporter (`PDFExport1`): writes a prepared report as a PDF 1.7 file at FileName.
 //
 // The file holds one page per prepared page, its content Flate-compressed (Compressed), every
 // font face the pages use embedded once as a subset (EmbeddedFonts) with a ToUnicode map so

@@ -109,7 +109,7 @@ TEST_F(PdfExporterTest, ReadersAcceptTheDocument) {
   ASSERT_EQ(info_status, 0);
   EXPECT_THAT(info, HasSubstr("PDF version:     1.7\n"));
   EXPECT_THAT(info, HasSubstr("Author:          ベルタンZAVO\n"));
-  EXPECT_THAT(info, HasSubstr("Subject:         FastReport PDF export\n"));
+  EXPECT_THAT(info, HasSubstr("Subject:         PDF export\n"));
   EXPECT_THAT(info, HasSubstr(std::string("Producer:        ") + kEngineName + "\n"));
   EXPECT_THAT(info, HasSubstr("Pages:           3\n"));
   EXPECT_THAT(info, HasSubstr("Encrypted:       no\n"));

@@ -47,7 +47,7 @@ TEST(PdfSyntaxTest, TextStringsAreAsciiOrUtf16WithByteOrderMark) {
     const char* utf8;
     const char* expected;
   } cases[] = {
-      {"FastReport PDF export", "(FastReport PDF export)"},
+      {"PDF export", "(PDF export)"},
       {"ベルタンZAVO", "<FEFF30D930EB30BF30F3005A00410056004F>"},
       {"\xF0\x9F\x98\x80", "<FEFFD83DDE00>"},       // outside the BMP: a surrogate pair
       {"a\xFF" "b", "<FEFF0061FFFD0062>"},          // invalid byte

@@ -7,9 +7,9 @@
 
 namespace re::pdf {
 
-// Document information written by `frxPDFExport1`.
+// Document information written by `PDFExport1`.
 inline constexpr char kDefaultAuthor[] = "ベルタンZAVO";
-inline constexpr char kDefaultSubject[] = "FastReport PDF export";
+inline constexpr char kDefaultSubject[] = "PDF export";
 
 inline constexpr char kHeader[] = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
 

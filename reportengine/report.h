@@ -9,7 +9,7 @@
 //
 // Typical use:
 //   re::Report report(templates::Report1());
-//   report.AddDataset({"frxDBDataset1", &rows});
+//   report.AddDataset({"DBDataset1", &rows});
 //   report.set_error_reporter(&error_box);
 //   if (re::TextObject* title = report.FindObject("Memo1")) title->SetText(caption);
 //   report.PrepareReport(true);

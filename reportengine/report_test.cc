@@ -21,9 +21,9 @@ struct FakeErrorBox : ErrorReporter {
 
 Template Sample() {
   return Template{
-      .name = "frxReport1",
+      .name = "Report1",
       .page = {.margins = {5, 5, 5, 5}},
-      .datasets = {"frxDBDataset1"},
+      .datasets = {"DBDataset1"},
       .bands = {
           {.name = "PageHeader1", .kind = BandKind::kPageHeader, .height = 8,
            .objects = {TextObject{.name = "SysMemo1", .rect = {153, 0, 21, 5}, .text = "[DATE]",
@@ -33,9 +33,9 @@ Template Sample() {
                        TextObject{.name = "Memo1", .rect = {67, 0.5f, 59, 7},
                                   .text = "平成２７年１０月社保", .font = {"ＭＳ Ｐゴシック", 18}}}},
           {.name = "MasterData1", .kind = BandKind::kMasterData, .height = 4,
-           .dataset = "frxDBDataset1",
-           .objects = {TextObject{.name = "frxDBDataset1Line1", .rect = {1, 0, 21, 4},
-                                  .text = "[frxDBDataset1.\"line1\"]",
+           .dataset = "DBDataset1",
+           .objects = {TextObject{.name = "DBDataset1Line1", .rect = {1, 0, 21, 4},
+                                  .text = "[DBDataset1.\"line1\"]",
                                   .font = {"ＭＳ Ｐゴシック", 9}, .auto_width = true}}},
           {.name = "PageFooter1", .kind = BandKind::kPageFooter, .height = 6,
            .objects = {TextObject{.name = "SysMemo3", .rect = {86, 0, 25, 5}, .text = "[PAGE#]",
@@ -63,7 +63,7 @@ TEST(ReportTest, FindObjectReturnsTextObjectsOnly) {
   Report report(std::move(t));
   ASSERT_NE(report.FindObject("Memo1"), nullptr);
   EXPECT_EQ(report.FindObject("Memo1")->text, "平成２７年１０月社保");
-  EXPECT_EQ(report.FindObject("frxDBDataset1Line1")->name, "frxDBDataset1Line1");
+  EXPECT_EQ(report.FindObject("DBDataset1Line1")->name, "DBDataset1Line1");
   EXPECT_EQ(report.FindObject("Line1"), nullptr);
   EXPECT_EQ(report.FindObject("Memo9"), nullptr);
 }
@@ -71,7 +71,7 @@ TEST(ReportTest, FindObjectReturnsTextObjectsOnly) {
 TEST(ReportTest, CaptionReplacesTheSampleAndItsBracketsAreEvaluated) {
   MemoryRows rows({"Line1"}, {});
   Report report(Sample());
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   report.set_clock([] { return common::LocalDateTime{2024, 5, 1, 9, 30, 5, 0}; });
   report.FindObject("Memo1")->SetText("令和[DATE]");
   ASSERT_TRUE(report.PrepareReport(true));
@@ -88,7 +88,7 @@ TEST(ReportTest, CaptionReplacesTheSampleAndItsBracketsAreEvaluated) {
 TEST(ReportTest, DateAndTimeAreTakenOnceForAllPages) {
   MemoryRows rows({"Line1"}, Rows(68 * 3));
   Report report(Sample());
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   int calls = 0;
   // Every reading of the clock is a second later, as on a slow preparation.
   report.set_clock([&calls] {
@@ -110,31 +110,31 @@ TEST(ReportTest, ErrorsAreCollectedSortedOnceAndShownInOneBox) {
   Template t = Sample();
   auto& objects = t.bands[1].objects;
   objects.push_back(TextObject{.name = "Cell9", .rect = {50, 0, 10, 4},
-                               .text = "[frxDBDataset1.\"Line9\"]"});
+                               .text = "[DBDataset1.\"Line9\"]"});
   objects.push_back(TextObject{.name = "Cell9b", .rect = {60, 0, 10, 4},
-                               .text = "x[frxDBDataset1.\"Line9\"]y[frxDBDataset1.\"Line9\"]"});
+                               .text = "x[DBDataset1.\"Line9\"]y[DBDataset1.\"Line9\"]"});
   objects.push_back(TextObject{.name = "Other", .rect = {70, 0, 10, 4},
-                               .text = "[frxDBDataset7.\"Line1\"]"});
+                               .text = "[DBDataset7.\"Line1\"]"});
   objects.push_back(TextObject{.name = "Sum", .rect = {80, 0, 10, 4}, .text = "[SUM(1)]"});
   MemoryRows rows({"Line1"}, Rows(3));
   Report report(std::move(t));
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   FakeErrorBox box;
   report.set_error_reporter(&box);
 
   EXPECT_FALSE(report.PrepareReport(true));
   EXPECT_THAT(report.errors(),
-              ElementsAre("Dataset not found: Other: frxDBDataset7",
-                          "Field not found: Cell9: frxDBDataset1.\"Line9\"",
-                          "Field not found: Cell9b: frxDBDataset1.\"Line9\"",
+              ElementsAre("Dataset not found: Other: DBDataset7",
+                          "Field not found: Cell9: DBDataset1.\"Line9\"",
+                          "Field not found: Cell9b: DBDataset1.\"Line9\"",
                           "Unknown expression: Sum: [SUM(1)]"));
   ASSERT_EQ(box.shown.size(), 1u);
   EXPECT_EQ(box.shown[0].first, "Error");
   EXPECT_EQ(box.shown[0].second,
             "The following error(s) have occured:\n"
-            "Dataset not found: Other: frxDBDataset7\n"
-            "Field not found: Cell9: frxDBDataset1.\"Line9\"\n"
-            "Field not found: Cell9b: frxDBDataset1.\"Line9\"\n"
+            "Dataset not found: Other: DBDataset7\n"
+            "Field not found: Cell9: DBDataset1.\"Line9\"\n"
+            "Field not found: Cell9b: DBDataset1.\"Line9\"\n"
             "Unknown expression: Sum: [SUM(1)]");
   // The pages are built all the same, the missing values empty.
   ASSERT_EQ(report.prepared().pages.size(), 1u);
@@ -149,7 +149,7 @@ TEST(ReportTest, RowSourceThatCannotBeOpenedAndMissingFontAreReported) {
   Template t = Sample();
   std::get<TextObject>(t.bands[0].objects[2]).font.name = "No Such Face";
   Report report(std::move(t));
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   FakeErrorBox box;
   report.set_error_reporter(&box);
   EXPECT_FALSE(report.PrepareReport(true));
@@ -162,13 +162,13 @@ TEST(ReportTest, RowSourceThatCannotBeOpenedAndMissingFontAreReported) {
   // No binding registered at all.
   Report unbound(Sample());
   EXPECT_FALSE(unbound.PrepareReport(true));
-  EXPECT_THAT(unbound.errors(), ElementsAre("Dataset not found: frxDBDataset1"));
+  EXPECT_THAT(unbound.errors(), ElementsAre("Dataset not found: DBDataset1"));
 }
 
 TEST(ReportTest, PrepareWithoutClearAddsPagesAndNumbersOn) {
   MemoryRows rows({"Line1"}, Rows(70));
   Report report(Sample());
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   ASSERT_TRUE(report.PrepareReport(true));
   ASSERT_TRUE(report.PrepareReport(false));
   ASSERT_EQ(report.prepared().pages.size(), 4u);
@@ -192,7 +192,7 @@ struct FakeExporter : Exporter {
 TEST(ReportTest, ExportGoesThroughTheExporterAndReportsItsFailure) {
   MemoryRows rows({"Line1"}, Rows(69));
   Report report(Sample());
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   FakeErrorBox box;
   report.set_error_reporter(&box);
   FakeExporter exporter;
@@ -220,7 +220,7 @@ struct FakePreview : Previewer {
 TEST(ReportTest, ShowReportOpensThePreviewWhichPrepares) {
   MemoryRows rows({"Line1"}, Rows(1));
   Report report(Sample());
-  report.AddDataset({"frxDBDataset1", &rows});
+  report.AddDataset({"DBDataset1", &rows});
   ASSERT_TRUE(report.PrepareReport(true));
   FakeErrorBox box;
   report.set_error_reporter(&box);

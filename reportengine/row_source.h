@@ -29,7 +29,7 @@ class RowSource {
 };
 
 // A row source offered to templates under its user name (the name expressions use, such as
-// "frxDBDataset1"). The binding does not own the source.
+// "DBDataset1"). The binding does not own the source.
 struct DatasetBinding {
   std::string user_name;
   RowSource* source = nullptr;

@@ -3,16 +3,16 @@
 // that each one reads like its layout table:
 //
 //   re::Template t{
-//       .name = "frxReport1",
+//       .name = "Report1",
 //       .page = {.margins = {5, 5, 5, 5}},
-//       .datasets = {"frxDBDataset1"},
+//       .datasets = {"DBDataset1"},
 //       .bands = {
 //           {.name = "PageHeader1", .kind = re::BandKind::kPageHeader, .height = 8.0f,
 //            .objects = {re::TextObject{.name = "SysMemo1", .rect = {153.0f, 0.0f, 21.0f, 5.0f},
 //                                       .text = "[DATE]", .font = {"Arial", 9}},
 //                        re::LineObject{.name = "Line1", .top = 14.0f, .width = 200.0f}}},
 //           {.name = "MasterData1", .kind = re::BandKind::kMasterData, .height = 4.0f,
-//            .dataset = "frxDBDataset1", .objects = {...}},
+//            .dataset = "DBDataset1", .objects = {...}},
 //       }};
 //
 // Objects left out of a template's table take the text-object defaults; a text object without
@@ -108,7 +108,7 @@ struct Band {
   BandKind kind = BandKind::kMasterData;
   float height = 0;
   std::string dataset{};  // kMasterData: user name of the dataset binding it prints
-  std::string condition{};  // kGroupHeader: key field, e.g. frxDBDataset4."Line1" (no brackets)
+  std::string condition{};  // kGroupHeader: key field, e.g. DBDataset4."Line1" (no brackets)
   bool stretched = false; // printed with the height of its lowest object after growth
   std::vector<ReportObject> objects{};
 };
@@ -158,7 +158,7 @@ inline constexpr uint32_t kStandardPreviewButtons =
 
 // A whole template (one page design).
 struct Template {
-  std::string name{};                 // e.g. "frxReport1"
+  std::string name{};                 // e.g. "Report1"
   PageSettings page{};
   std::vector<std::string> datasets{};  // user names of the dataset bindings it may use
   std::vector<Band> bands{};          // page header, data header, group headers, data, footer

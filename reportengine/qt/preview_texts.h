@@ -57,7 +57,7 @@ inline constexpr char kNoDisplayMessage[] =
     "The preview window cannot open: no display is available.";
 
 // Where the window remembers its own settings per user, and the keys it uses.
-inline constexpr char kIniFile[] = "\\Software\\Fast Reports";
+inline constexpr char kIniFile[] = "\\Software\\Kavel\\Preview";
 inline constexpr char kSettingsApplication[] = "Preview";
 inline constexpr char kKeyZoom[] = "Zoom";
 inline constexpr char kKeyZoomMode[] = "ZoomMode";
