@@ -12,8 +12,8 @@
 #include "kavel/mdb_connection.h"
 #include "kavel/templates/templates.h"
 #include "kavel/texts.h"
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/report.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/layout/report.h"
 
 namespace kavel {
 namespace {

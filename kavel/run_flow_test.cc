@@ -10,7 +10,7 @@
 
 #include "common/program_folder.h"
 #include "common/temp_folder_for_testing.h"
-#include "reportengine/report.h"
+#include "reportengine/layout/report.h"
 #include "tools/jet_writer.h"
 
 namespace kavel {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/layout_memory_rows.h"
-#include "reportengine/report.h"
+#include "reportengine/model/layout_memory_rows.h"
+#include "reportengine/layout/report.h"
 #ifdef WITH_KAVEL_TEMPLATES
 #include "kavel/templates/templates.h"
 #endif

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "reportengine/qt/page_renderer.h"
-#include "reportengine/text_shaper.h"
+#include "reportengine/text/text_shaper.h"
 
 namespace {
 

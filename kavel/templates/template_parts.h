@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "kavel/texts.h"
-#include "reportengine/template.h"
+#include "reportengine/model/template.h"
 
 namespace kavel::templates {
 

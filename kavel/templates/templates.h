@@ -9,8 +9,8 @@
 #ifndef KAVEL_TEMPLATES_TEMPLATES_H_
 #define KAVEL_TEMPLATES_TEMPLATES_H_
 
-#include "reportengine/report.h"
-#include "reportengine/template.h"
+#include "reportengine/layout/report.h"
+#include "reportengine/model/template.h"
 
 namespace kavel::templates {
 

@@ -6,7 +6,7 @@
 #include <QRectF>
 #include <QWidget>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
 
 namespace re {
 

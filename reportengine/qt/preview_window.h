@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/prepared_page.h"
-#include "reportengine/template.h"
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/template.h"
 
 class QAction;
 class QLabel;

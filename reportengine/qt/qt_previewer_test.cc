@@ -10,9 +10,9 @@
 
 #include <functional>
 
-#include "reportengine/layout_memory_rows.h"
-#include "reportengine/prepared_report_file.h"
-#include "reportengine/report.h"
+#include "reportengine/model/layout_memory_rows.h"
+#include "reportengine/layout/prepared_report_file.h"
+#include "reportengine/layout/report.h"
 
 namespace re {
 namespace {

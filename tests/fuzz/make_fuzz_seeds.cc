@@ -13,7 +13,7 @@
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
 #include "common/text_encoding.h"
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/layout/prepared_report_file.h"
 
 namespace {
 
