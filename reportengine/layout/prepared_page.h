@@ -7,48 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <variant>
 #include <vector>
 
+#include "reportengine/model/geometry.h"
+#include "reportengine/text/shaped_line.h"
+
 namespace re {
-
-struct Color {
-  uint8_t r = 0, g = 0, b = 0;
-  friend bool operator==(const Color&, const Color&) = default;
-};
-
-struct RectMm {
-  float left = 0, top = 0, width = 0, height = 0;
-  friend bool operator==(const RectMm&, const RectMm&) = default;
-};
-
-// A font face used by a prepared report, resolved to an installed font file.
-struct FontFace {
-  std::string name;  // the face name the template uses, e.g. "ＭＳ ゴシック" or "Arial"
-  std::string file;  // absolute path of the font file
-  int index = 0;     // face index inside a font collection
-  friend bool operator==(const FontFace&, const FontFace&) = default;
-};
-
-struct Glyph {
-  uint32_t id = 0;       // glyph index in the face
-  uint32_t cluster = 0;  // byte offset in ShapedLine::text of the first character it shows
-  float x = 0;           // pen position relative to the line's origin, mm
-  float y = 0;           // vertical offset, mm, positive downwards (0 for ordinary text)
-  friend bool operator==(const Glyph&, const Glyph&) = default;
-};
-
-// One line of text shaped once; shared by every place that prints the same text in the same
-// font and size.
-struct ShapedLine {
-  int font = 0;          // index into PreparedReport::fonts
-  float size_pt = 10;
-  std::string text;      // UTF-8 source text of the line
-  std::vector<Glyph> glyphs;
-  float width = 0;       // advance width of the whole line, mm
-  friend bool operator==(const ShapedLine&, const ShapedLine&) = default;
-};
 
 struct TextItem {
   std::shared_ptr<const ShapedLine> line;
@@ -56,8 +21,6 @@ struct TextItem {
   Color color;
   RectMm clip;           // the text object's box: nothing outside it is drawn
 };
-
-enum class LineStyle : uint8_t { kSolid, kDot };
 
 struct LineItem {
   float x1 = 0, y1 = 0, x2 = 0, y2 = 0;

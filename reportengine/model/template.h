@@ -30,7 +30,7 @@
 #include <variant>
 #include <vector>
 
-#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/geometry.h"
 #include "reportengine/text/text_shaper.h"
 
 namespace re {

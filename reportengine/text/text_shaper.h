@@ -36,7 +36,7 @@
 #include <vector>
 
 #include "reportengine/text/font_metrics.h"
-#include "reportengine/layout/prepared_page.h"
+#include "reportengine/text/shaped_line.h"
 
 namespace re {
 
