@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reportengine/row_source.h"
+#include "reportengine/model/row_source.h"
 
 namespace kavel {
 

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "kavel/texts.h"
-#include "reportengine/pdf_exporter.h"
+#include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/qt/export_progress_dialog.h"
 #include "reportengine/qt/qt_previewer.h"
-#include "reportengine/report.h"
+#include "reportengine/layout/report.h"
 
 namespace kavel {
 

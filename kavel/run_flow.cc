@@ -12,8 +12,8 @@
 #include "kavel/mdb_connection.h"
 #include "kavel/templates/templates.h"
 #include "kavel/texts.h"
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/report.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/layout/report.h"
 
 namespace kavel {
 namespace {
@@ -21,16 +21,16 @@ namespace {
 // Kind → template, action, output file, flag. At most one entry matches a kind.
 constexpr KindAction kDispatch[] = {
     // kind  template     variant "1"  preview output file        flag       "pdf名:"
-    {"1", kFrxReport1, nullptr, false, kFileRepChk, kFlagPdf, false},
-    {"2", kFrxReport1, nullptr, true, nullptr, nullptr, false},
-    {"3", kFrxReport2, nullptr, false, kFileRepChk2, kFlagPdf2, false},
-    {"4", kFrxReport2, nullptr, true, nullptr, nullptr, false},
-    {"5", kFrxReport3, kFrxReport7, false, kFileRep, kFlagPdf3, true},
-    {"6", kFrxReport3, nullptr, true, nullptr, nullptr, false},
-    {"7", kFrxReport4, nullptr, false, kFileRepChkList, kFlagPdf4, true},
-    {"8", kFrxReport4, nullptr, false, kFileRepChkList2, kFlagPdf4, true},
-    {"9", kFrxReport6, nullptr, false, kFileRepChkList3, kFlagPdf6, true},
-    {"10", kFrxReport8, nullptr, false, kFileRepJyoken, kFlagPdf8, false},
+    {"1", kReport1, nullptr, false, kFileRepChk, kFlagPdf, false},
+    {"2", kReport1, nullptr, true, nullptr, nullptr, false},
+    {"3", kReport2, nullptr, false, kFileRepChk2, kFlagPdf2, false},
+    {"4", kReport2, nullptr, true, nullptr, nullptr, false},
+    {"5", kReport3, kReport7, false, kFileRep, kFlagPdf3, true},
+    {"6", kReport3, nullptr, true, nullptr, nullptr, false},
+    {"7", kReport4, nullptr, false, kFileRepChkList, kFlagPdf4, true},
+    {"8", kReport4, nullptr, false, kFileRepChkList2, kFlagPdf4, true},
+    {"9", kReport6, nullptr, false, kFileRepChkList3, kFlagPdf6, true},
+    {"10", kReport8, nullptr, false, kFileRepJyoken, kFlagPdf8, false},
 };
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
@@ -57,35 +57,35 @@ std::string TrimBlanks(const std::string& text) {
 // templates bound to them, and the PDF exporter. They live as long as the flow.
 struct RunFlow::Components {
   Components()
-      : frxReport1(templates::frxReport1()),
-        frxReport2(templates::frxReport2()),
-        frxReport3(templates::frxReport3()),
-        frxReport4(templates::frxReport4()),
-        frxReport6(templates::frxReport6()),
-        frxReport7(templates::frxReport7()),
-        frxReport8(templates::frxReport8()) {
-    re::DatasetBinding frxDBDataset1{"frxDBDataset1", &database.ADOQuery1()};
-    re::DatasetBinding frxDBDataset3{"frxDBDataset3", &database.ADOQuery3()};
-    re::DatasetBinding frxDBDataset4{"frxDBDataset4", &database.ADOQuery4()};
-    frxReport1.AddDataset(frxDBDataset1);
-    frxReport2.AddDataset(frxDBDataset1);
-    frxReport8.AddDataset(frxDBDataset1);
-    frxReport3.AddDataset(frxDBDataset3);
-    frxReport7.AddDataset(frxDBDataset3);
-    frxReport4.AddDataset(frxDBDataset4);
-    frxReport6.AddDataset(frxDBDataset4);
-    frxReport3.set_row_rule(templates::ChartNumberRule);
-    frxReport7.set_row_rule(templates::ChartNumberRule);
+      : Report1(templates::Report1()),
+        Report2(templates::Report2()),
+        Report3(templates::Report3()),
+        Report4(templates::Report4()),
+        Report6(templates::Report6()),
+        Report7(templates::Report7()),
+        Report8(templates::Report8()) {
+    re::DatasetBinding DBDataset1{"DBDataset1", &database.ADOQuery1()};
+    re::DatasetBinding DBDataset3{"DBDataset3", &database.ADOQuery3()};
+    re::DatasetBinding DBDataset4{"DBDataset4", &database.ADOQuery4()};
+    Report1.AddDataset(DBDataset1);
+    Report2.AddDataset(DBDataset1);
+    Report8.AddDataset(DBDataset1);
+    Report3.AddDataset(DBDataset3);
+    Report7.AddDataset(DBDataset3);
+    Report4.AddDataset(DBDataset4);
+    Report6.AddDataset(DBDataset4);
+    Report3.set_row_rule(templates::ChartNumberRule);
+    Report7.set_row_rule(templates::ChartNumberRule);
   }
 
   std::array<re::Report*, 7> All() {
-    return {&frxReport1, &frxReport2, &frxReport3, &frxReport4,
-            &frxReport6, &frxReport7, &frxReport8};
+    return {&Report1, &Report2, &Report3, &Report4,
+            &Report6, &Report7, &Report8};
   }
 
   MdbConnection database;  // ADOConnection1 with ADOQuery1/3/4
-  re::Report frxReport1, frxReport2, frxReport3, frxReport4, frxReport6, frxReport7, frxReport8;
-  re::PdfExporter frxPDFExport1;
+  re::Report Report1, Report2, Report3, Report4, Report6, Report7, Report8;
+  re::PdfExporter PDFExport1;
 };
 
 RunFlow::RunFlow(RunUi& ui) : ui_(ui), components_(std::make_unique<Components>()) {
@@ -121,10 +121,10 @@ void RunFlow::FormShow() {
     const std::string kind = TrimBlanks(parameters_.gstKbn);
     const bool short_variant = TrimBlanks(parameters_.gstShort) == kShortVariant;
     re::Report* titled = nullptr;
-    if (kind == "1" || kind == "2") titled = &components_->frxReport1;
-    if (kind == "3" || kind == "4") titled = &components_->frxReport2;
-    if (kind == "5" || kind == "6") titled = &components_->frxReport3;
-    if (kind == "5" && short_variant) titled = &components_->frxReport7;
+    if (kind == "1" || kind == "2") titled = &components_->Report1;
+    if (kind == "3" || kind == "4") titled = &components_->Report2;
+    if (kind == "5" || kind == "6") titled = &components_->Report3;
+    if (kind == "5" && short_variant) titled = &components_->Report7;
 
     // 4. The caption replaces the stored sample text before the template is prepared.
     if (titled != nullptr) {
@@ -170,8 +170,8 @@ void RunFlow::Export(re::Report& report, const KindAction& action) {
   bool written = false;
   try {
     if (!report.PrepareReport(true)) return;
-    components_->frxPDFExport1.FileName = path;
-    written = report.Export(components_->frxPDFExport1, ui_.ExportProgress());
+    components_->PDFExport1.FileName = path;
+    written = report.Export(components_->PDFExport1, ui_.ExportProgress());
   } catch (const std::exception& e) {
     // 4. Nothing escapes the engine for the errors it knows; anything else ends the dispatch.
     std::cerr << kStderrPrefix << kUnexpectedExportError << e.what() << '\n';

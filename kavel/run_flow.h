@@ -25,7 +25,7 @@ struct RunParameters {
   std::string gstNgt;    // 1: caption of the list, e.g. "平成２７年１０月社保"
   std::string gstFile;   // 2: database path; empty selects Data.Rpt in the program folder
   std::string gstKbn;    // 3: report kind "1".."10", compared trimmed
-  std::string gstShort;  // 4: variant switch, "1" makes kind "5" print frxReport7
+  std::string gstShort;  // 4: variant switch, "1" makes kind "5" print Report7
 };
 
 // What the dispatch does for one report kind.
@@ -71,7 +71,7 @@ class RunFlow {
 
   const RunParameters& parameters() const { return parameters_; }
 
-  // The template of that name ("frxReport1"...), for tests; nullptr for an unknown name.
+  // The template of that name ("Report1"...), for tests; nullptr for an unknown name.
   re::Report* FindReport(const std::string& name);
 
  private:

@@ -10,7 +10,7 @@
 
 #include "common/program_folder.h"
 #include "common/temp_folder_for_testing.h"
-#include "reportengine/report.h"
+#include "reportengine/layout/report.h"
 #include "tools/jet_writer.h"
 
 namespace kavel {
@@ -67,8 +67,8 @@ class RunFlowTest : public ::testing::Test {
     RunFlow flow(ui_);
     flow.FormCreate(args);
     flow.FormShow();
-    frxReport3_title_ = flow.FindReport("frxReport3")->FindObject("Memo1")->text;
-    frxReport7_title_ = flow.FindReport("frxReport7")->FindObject("Memo1")->text;
+    Report3_title_ = flow.FindReport("Report3")->FindObject("Memo1")->text;
+    Report7_title_ = flow.FindReport("Report7")->FindObject("Memo1")->text;
   }
 
   bool Exists(const std::string& name) const {
@@ -77,7 +77,7 @@ class RunFlowTest : public ::testing::Test {
 
   common::TempFolderForTesting folder_;
   FakeUi ui_;
-  std::string frxReport3_title_, frxReport7_title_;
+  std::string Report3_title_, Report7_title_;
 };
 
 TEST(RunParameters, MissingArgumentsAreEmptyAndExtraOnesIgnored) {
@@ -119,26 +119,26 @@ TEST_F(RunFlowTest, PreviewKindsShowTheirTemplateWithTheCaption) {
   Run({"見出し", "", "4"});
   Run({"見出し", "", "6", "1"});
   EXPECT_EQ(ui_.previews, (std::vector<std::string>{
-                              "frxReport1|見出し", "frxReport2|見出し", "frxReport3|見出し"}));
+                              "Report1|見出し", "Report2|見出し", "Report3|見出し"}));
   EXPECT_FALSE(Exists("user.ini"));
   EXPECT_TRUE(ui_.errors.empty());
 }
 
-// Kind 5 with the variant prints frxReport7 and leaves frxReport3 as stored; the export reports
+// Kind 5 with the variant prints Report7 and leaves Report3 as stored; the export reports
 // its pages to the progress display.
-TEST_F(RunFlowTest, VariantPutsTheCaptionIntoFrxReport7Only) {
+TEST_F(RunFlowTest, VariantPutsTheCaptionIntoReport7Only) {
   WriteDatabase();
   Run({"見出し", "", "5", "1"});
-  EXPECT_EQ(frxReport7_title_, "見出し");
-  EXPECT_EQ(frxReport3_title_, "平成２７年１０月社保");
+  EXPECT_EQ(Report7_title_, "見出し");
+  EXPECT_EQ(Report3_title_, "平成２７年１０月社保");
   EXPECT_TRUE(Exists("Rep.pdf"));
   EXPECT_EQ(ui_.pages_announced, 1);
   EXPECT_EQ(ui_.last_page_written, 1);
   EXPECT_EQ(ui_.finished, 1);
 
   Run({"別", "", "5"});
-  EXPECT_EQ(frxReport3_title_, "別");
-  EXPECT_EQ(frxReport7_title_, "平成２７年１０月社保");
+  EXPECT_EQ(Report3_title_, "別");
+  EXPECT_EQ(Report7_title_, "平成２７年１０月社保");
 }
 
 // A missing table: the engine's error box, no export, no flag.

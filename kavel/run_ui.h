@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "reportengine/exporter.h"
+#include "reportengine/layout/exporter.h"
 
 namespace re {
 class Report;

@@ -58,25 +58,25 @@ inline constexpr char kFileRepJyoken[] = "RepJyoken.pdf";    // kind "10"
 
 // --- Run parameters -----------------------------------------------------------------------------
 inline constexpr int kArgumentCount = 4;      // caption, database path, kind, variant; more ignored
-inline constexpr char kShortVariant[] = "1";  // fourth argument: kind "5" prints frxReport7
+inline constexpr char kShortVariant[] = "1";  // fourth argument: kind "5" prints Report7
 
 // --- Templates and the objects the run touches -------------------------------------------------
-inline constexpr char kFrxReport1[] = "frxReport1";
-inline constexpr char kFrxReport2[] = "frxReport2";
-inline constexpr char kFrxReport3[] = "frxReport3";
-inline constexpr char kFrxReport4[] = "frxReport4";
-inline constexpr char kFrxReport6[] = "frxReport6";
-inline constexpr char kFrxReport7[] = "frxReport7";
-inline constexpr char kFrxReport8[] = "frxReport8";
+inline constexpr char kReport1[] = "Report1";
+inline constexpr char kReport2[] = "Report2";
+inline constexpr char kReport3[] = "Report3";
+inline constexpr char kReport4[] = "Report4";
+inline constexpr char kReport6[] = "Report6";
+inline constexpr char kReport7[] = "Report7";
+inline constexpr char kReport8[] = "Report8";
 inline constexpr char kTitleObject[] = "Memo1";
-// What Memo1 of frxReport1, 2, 3 and 7 holds until a run puts its caption there.
+// What Memo1 of Report1, 2, 3 and 7 holds until a run puts its caption there.
 inline constexpr char kSampleCaption[] = "平成２７年１０月社保";
 
 // --- Fixed texts printed by the templates --------------------------------------------------------
-inline constexpr char kTitleJyoken[] = "レセプト抽出条件リスト";      // frxReport8 Memo1
-inline constexpr char kHeadingCondition[] = "条件内容";             // frxReport8 Memo2
-inline constexpr char kHeadingTarget[] = "対象/非対象";             // frxReport8 Memo3
-inline constexpr char kHeadingChartNumber[] = "カルテ番号";         // frxReport3/7 Memo2
+inline constexpr char kTitleJyoken[] = "レセプト抽出条件リスト";      // Report8 Memo1
+inline constexpr char kHeadingCondition[] = "条件内容";             // Report8 Memo2
+inline constexpr char kHeadingTarget[] = "対象/非対象";             // Report8 Memo3
+inline constexpr char kHeadingChartNumber[] = "カルテ番号";         // Report3/7 Memo2
 inline constexpr char kHeadingPatientName[] = "患者氏名";           // Memo3
 inline constexpr char kHeadingRequirement[] = "条件";               // Memo4
 inline constexpr char kHeadingRe[] = "再";                          // Memo6
@@ -85,8 +85,8 @@ inline constexpr char kHeadingDiseaseName[] = "傷病（薬品）名";     // Me
 inline constexpr char kHeadingStartDate[] = "診療(処方)開始日";     // Memo9
 inline constexpr char kHeadingOutcome[] = "転帰";                   // Memo8
 inline constexpr char kHeadingOutcomeDate[] = "転帰日";             // Memo10
-inline constexpr char kHeadingTreatment[] = "項番・区分・診療行為名称等";  // frxReport6 Memo1
-inline constexpr char kHeadingReceiptText[] = "レセプト表示文言";   // frxReport6 Memo2
+inline constexpr char kHeadingTreatment[] = "項番・区分・診療行為名称等";  // Report6 Memo1
+inline constexpr char kHeadingReceiptText[] = "レセプト表示文言";   // Report6 Memo2
 inline constexpr char kSysDate[] = "[DATE]";
 inline constexpr char kSysTime[] = "[TIME]";
 inline constexpr char kSysPage[] = "[PAGE#]";

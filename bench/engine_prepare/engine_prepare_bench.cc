@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/layout_memory_rows.h"
-#include "reportengine/report.h"
+#include "reportengine/model/layout_memory_rows.h"
+#include "reportengine/layout/report.h"
 #ifdef WITH_KAVEL_TEMPLATES
 #include "kavel/templates/templates.h"
 #endif
@@ -32,14 +32,14 @@ re::TextObject Cell(const char* name, float left, float top, float width, float 
                         .auto_width = auto_width};
 }
 
-std::string Field(const char* name) { return std::string("[frxDBDataset3.\"") + name + "\"]"; }
+std::string Field(const char* name) { return std::string("[DBDataset3.\"") + name + "\"]"; }
 
 re::Template PatientList() {
   using re::HAlign;
   return re::Template{
-      .name = "frxReport3",
+      .name = "Report3",
       .page = {.margins = {5, 5, 5, 5}},
-      .datasets = {"frxDBDataset3"},
+      .datasets = {"DBDataset3"},
       .bands = {
           {.name = "PageHeader1",
            .kind = re::BandKind::kPageHeader,
@@ -62,25 +62,25 @@ re::Template PatientList() {
           {.name = "MasterData1",
            .kind = re::BandKind::kMasterData,
            .height = 6.0f,
-           .dataset = "frxDBDataset3",
-           .objects = {Cell("frxDBDataset3Line1", 0.5f, 0, 17, 4, Field("Line1"), 10,
+           .dataset = "DBDataset3",
+           .objects = {Cell("DBDataset3Line1", 0.5f, 0, 17, 4, Field("Line1"), 10,
                             HAlign::kLeft, true),
-                       Cell("frxDBDataset3Line2", 21.9f, 0, 21, 4, Field("Line2"), 10),
-                       Cell("frxDBDataset3Line3", 42.9f, 0, 14, 4, Field("Line3"), 10),
-                       Cell("frxDBDataset3Line7", 58.5f, 0, 5, 5, Field("Line7"), 10,
+                       Cell("DBDataset3Line2", 21.9f, 0, 21, 4, Field("Line2"), 10),
+                       Cell("DBDataset3Line3", 42.9f, 0, 14, 4, Field("Line3"), 10),
+                       Cell("DBDataset3Line7", 58.5f, 0, 5, 5, Field("Line7"), 10,
                             HAlign::kCenter),
-                       Cell("frxDBDataset3Line8", 64.7f, 0, 4, 5, Field("Line8"), 10,
+                       Cell("DBDataset3Line8", 64.7f, 0, 4, 5, Field("Line8"), 10,
                             HAlign::kCenter),
-                       Cell("frxDBDataset3Line6", 70.7f, 0, 5, 5, Field("Line6"), 10,
+                       Cell("DBDataset3Line6", 70.7f, 0, 5, 5, Field("Line6"), 10,
                             HAlign::kCenter),
-                       Cell("frxDBDataset3Line4", 78, 0, 64, 5, Field("Line4"), 10,
+                       Cell("DBDataset3Line4", 78, 0, 64, 5, Field("Line4"), 10,
                             HAlign::kLeft, true),
-                       Cell("frxDBDataset3Line5", 142.9f, 0, 25, 5, Field("Line5"), 10),
-                       Cell("frxDBDataset3Line9", 168, 0, 6, 5, Field("Line9"), 10,
+                       Cell("DBDataset3Line5", 142.9f, 0, 25, 5, Field("Line5"), 10),
+                       Cell("DBDataset3Line9", 168, 0, 6, 5, Field("Line9"), 10,
                             HAlign::kCenter),
-                       Cell("frxDBDataset3Line11", 175.7f, 0, 9, 5, Field("Line11"), 10,
+                       Cell("DBDataset3Line11", 175.7f, 0, 9, 5, Field("Line11"), 10,
                             HAlign::kCenter),
-                       Cell("frxDBDataset3Line10", 185.2f, 0, 14, 5, Field("Line10"), 10)}},
+                       Cell("DBDataset3Line10", 185.2f, 0, 14, 5, Field("Line10"), 10)}},
           {.name = "PageFooter1",
            .kind = re::BandKind::kPageFooter,
            .height = 6.0f,
@@ -163,17 +163,17 @@ int main(int argc, char** argv) {
   const double rss_rows = PeakRssMb();
 
 #ifdef WITH_KAVEL_TEMPLATES
-  const char* layout = "Kavel's frxReport3";
-  re::Report report(kavel::templates::frxReport3());
+  const char* layout = "Kavel's Report3";
+  re::Report report(kavel::templates::Report3());
   report.set_row_rule(kavel::templates::ChartNumberRule);
 #else
   const char* layout = "a copy of the patient-list layout";
   re::Report report(PatientList());
   report.set_row_rule([](const re::RowFields& row, re::Report& r) {
-    r.FindObject("frxDBDataset3Line1")->font.size_pt = Utf16Length(row.Value("Line1")) < 8 ? 10 : 7;
+    r.FindObject("DBDataset3Line1")->font.size_pt = Utf16Length(row.Value("Line1")) < 8 ? 10 : 7;
   });
 #endif
-  report.AddDataset({"frxDBDataset3", &rows});
+  report.AddDataset({"DBDataset3", &rows});
   if (re::TextObject* title = report.FindObject("Memo1")) title->SetText("令和６年５月社保");
 
   const double cpu_start = CpuSeconds();

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/pdf_test_fixture.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/pdf/pdf_test_fixture.h"
 
 namespace {
 

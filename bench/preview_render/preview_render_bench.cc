@@ -13,11 +13,11 @@
 
 #include <QFileInfo>
 
-#include "reportengine/pdf_exporter.h"
+#include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/qt/cups_printer.h"
 #include "reportengine/qt/ipp_printer_for_testing.h"
 #include "reportengine/qt/page_renderer.h"
-#include "reportengine/text_shaper.h"
+#include "reportengine/text/text_shaper.h"
 
 namespace {
 

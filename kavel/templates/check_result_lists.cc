@@ -1,4 +1,4 @@
-// frxReport1, frxReport2 and frxReport8: the rows of RepChk as a plain list, one 4.0 mm line per
+// Report1, Report2 and Report8: the rows of RepChk as a plain list, one 4.0 mm line per
 // row, on A4 portrait with 5 mm margins (printable area 200 × 287 mm).
 #include "kavel/templates/template_parts.h"
 #include "kavel/templates/templates.h"
@@ -12,7 +12,7 @@ using re::TextObject;
 
 constexpr re::Margins kMargins{5.0f, 5.0f, 5.0f, 5.0f};
 
-std::string F1(std::string_view field) { return FieldText(kFrxDBDataset1, field); }
+std::string F1(std::string_view field) { return FieldText(kDBDataset1, field); }
 
 // SysMemo1 and SysMemo2: date and time at the top right (SysMemo2 ends 2 mm beyond the
 // printable area and is printed as placed).
@@ -41,11 +41,11 @@ re::Band PageFooter1() {
                                  .align = HAlign::kCenter}}};
 }
 
-// frxReport1 and frxReport2 differ only in the top of Memo1 and in the data columns.
+// Report1 and Report2 differ only in the top of Memo1 and in the data columns.
 re::Template CaptionedList(const char* name, float memo1_top, std::vector<re::ReportObject> row) {
   return {.name = name,
           .page = {.margins = kMargins},
-          .datasets = {kFrxDBDataset1},
+          .datasets = {kDBDataset1},
           .bands = {
               {.name = "PageHeader1",
                .kind = BandKind::kPageHeader,
@@ -63,7 +63,7 @@ re::Template CaptionedList(const char* name, float memo1_top, std::vector<re::Re
               {.name = "MasterData1",
                .kind = BandKind::kMasterData,
                .height = 4.0f,
-               .dataset = kFrxDBDataset1,
+               .dataset = kDBDataset1,
                .objects = std::move(row)},
               PageFooter1(),
           }};
@@ -71,21 +71,21 @@ re::Template CaptionedList(const char* name, float memo1_top, std::vector<re::Re
 
 }  // namespace
 
-re::Template frxReport1() {
-  return CaptionedList(kFrxReport1, 0.5f,
+re::Template Report1() {
+  return CaptionedList(kReport1, 0.5f,
                        {
-                           TextObject{.name = "frxDBDataset1Line1",
+                           TextObject{.name = "DBDataset1Line1",
                                       .rect = {1.0f, 0.0f, 21.0f, 4.0f},
                                       .text = F1("Line1"),
                                       .font = {kFontPGothic, 9},
                                       .charset = kSjis,
                                       .auto_width = true},
-                           TextObject{.name = "frxDBDataset1Line2",
+                           TextObject{.name = "DBDataset1Line2",
                                       .rect = {38.3f, 0.1f, 16.0f, 4.0f},
                                       .text = F1("Line2"),
                                       .font = {kFontPGothic, 9},
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset1Line3",
+                           TextObject{.name = "DBDataset1Line3",
                                       .rect = {55.4f, 0.1f, 144.0f, 4.0f},
                                       .text = F1("Line3"),
                                       .font = {kFontPGothic, 9},
@@ -93,26 +93,26 @@ re::Template frxReport1() {
                        });
 }
 
-re::Template frxReport2() {
-  return CaptionedList(kFrxReport2, 0.0f,
+re::Template Report2() {
+  return CaptionedList(kReport2, 0.0f,
                        {
-                           TextObject{.name = "frxDBDataset1Line1",
+                           TextObject{.name = "DBDataset1Line1",
                                       .rect = {1.0f, 0.0f, 21.0f, 4.0f},
                                       .text = F1("Line1"),
                                       .font = {kFontPGothic, 9},
                                       .charset = kSjis,
                                       .auto_width = true},
-                           TextObject{.name = "frxDBDataset1Line2",
+                           TextObject{.name = "DBDataset1Line2",
                                       .rect = {38.3f, 0.1f, 16.0f, 4.0f},
                                       .text = F1("Line2"),
                                       .font = {kFontPGothic, 9},
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset1Line3",
+                           TextObject{.name = "DBDataset1Line3",
                                       .rect = {55.1f, 0.1f, 110.0f, 4.0f},
                                       .text = F1("Line3"),
                                       .font = {kFontPGothic, 9},
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset1Line4",
+                           TextObject{.name = "DBDataset1Line4",
                                       .rect = {166.1f, 0.3f, 33.0f, 4.0f},
                                       .text = F1("Line4"),
                                       .font = {kFontPGothic, 9},
@@ -120,10 +120,10 @@ re::Template frxReport2() {
                        });
 }
 
-re::Template frxReport8() {
-  return {.name = kFrxReport8,
+re::Template Report8() {
+  return {.name = kReport8,
           .page = {.margins = kMargins},
-          .datasets = {kFrxDBDataset1},
+          .datasets = {kDBDataset1},
           .bands = {
               {.name = "PageHeader1",
                .kind = BandKind::kPageHeader,
@@ -152,21 +152,21 @@ re::Template frxReport8() {
               {.name = "MasterData1",
                .kind = BandKind::kMasterData,
                .height = 4.0f,
-               .dataset = kFrxDBDataset1,
+               .dataset = kDBDataset1,
                .objects =
                    {
-                       TextObject{.name = "frxDBDataset1Line1",
+                       TextObject{.name = "DBDataset1Line1",
                                   .rect = {1.0f, 0.0f, 5.4f, 4.0f},
                                   .text = F1("Line1"),
                                   .font = {kFontPGothic, 9},
                                   .charset = kSjis,
                                   .auto_width = true},
-                       TextObject{.name = "frxDBDataset1Line2",
+                       TextObject{.name = "DBDataset1Line2",
                                   .rect = {9.0f, 0.1f, 168.1f, 4.0f},
                                   .text = F1("Line2"),
                                   .font = {kFontPGothic, 9},
                                   .charset = kSjis},
-                       TextObject{.name = "frxDBDataset1Line3",
+                       TextObject{.name = "DBDataset1Line3",
                                   .rect = {178.1f, 0.9f, 12.2f, 4.0f},
                                   .text = F1("Line3"),
                                   .font = {kFontPGothic, 9},

@@ -1,4 +1,4 @@
-// frxReport4 and frxReport6: the rows of RepChkList as check lists grouped by headings, on A4
+// Report4 and Report6: the rows of RepChkList as check lists grouped by headings, on A4
 // portrait with 10 mm margins (printable area 190 × 277 mm). The title block comes from the
 // first row's LINE7 and LINE8; there is no page header.
 #include <string_view>
@@ -17,7 +17,7 @@ using re::TextObject;
 constexpr re::Margins kMargins{10.0f, 10.0f, 10.0f, 10.0f};
 constexpr uint32_t kCheckListButtons = re::kStandardPreviewButtons | re::kPbCopy | re::kPbSelection;
 
-std::string F4(std::string_view field) { return FieldText(kFrxDBDataset4, field); }
+std::string F4(std::string_view field) { return FieldText(kDBDataset4, field); }
 
 // The page number, in the page's default font.
 re::Band PageFooter1(float left, float top, float width) {
@@ -30,10 +30,10 @@ re::Band PageFooter1(float left, float top, float width) {
 
 }  // namespace
 
-re::Template frxReport4() {
-  return {.name = kFrxReport4,
+re::Template Report4() {
+  return {.name = kReport4,
           .page = {.margins = kMargins},
-          .datasets = {kFrxDBDataset4},
+          .datasets = {kDBDataset4},
           .bands =
               {
                   {.name = "Header1",
@@ -41,13 +41,13 @@ re::Template frxReport4() {
                    .height = 13.0f,
                    .objects =
                        {
-                           TextObject{.name = "frxDBDataset4LINE7",
+                           TextObject{.name = "DBDataset4LINE7",
                                       .rect = {33.9f, -0.1f, 73.0f, 7.0f},
                                       .text = F4("LINE7"),
                                       .font = {kFontPGothic, 18},
                                       .charset = kSjis,
                                       .auto_width = true},
-                           TextObject{.name = "frxDBDataset4LINE8",
+                           TextObject{.name = "DBDataset4LINE8",
                                       .rect = {140.9f, 7.6f, 47.0f, 5.0f},
                                       .text = F4("LINE8"),
                                       .font = {kFontPGothic, 12},
@@ -58,10 +58,10 @@ re::Template frxReport4() {
                   {.name = "GroupHeader1",
                    .kind = BandKind::kGroupHeader,
                    .height = 10.0f,
-                   .condition = FieldKey(kFrxDBDataset4, "Line1"),
+                   .condition = FieldKey(kDBDataset4, "Line1"),
                    .objects =
                        {
-                           TextObject{.name = "frxDBDataset4Line1",
+                           TextObject{.name = "DBDataset4Line1",
                                       .rect = {10.0f, 0.2f, 170.0f, 6.0f},
                                       .text = F4("Line1"),
                                       .font = {kFontGothic, 16},
@@ -90,16 +90,16 @@ re::Template frxReport4() {
                   {.name = "GroupHeader2",
                    .kind = BandKind::kGroupHeader,
                    .height = 9.0f,
-                   .condition = FieldKey(kFrxDBDataset4, "Line2"),
+                   .condition = FieldKey(kDBDataset4, "Line2"),
                    .objects =
                        {
-                           TextObject{.name = "frxDBDataset4Line2",
+                           TextObject{.name = "DBDataset4Line2",
                                       .rect = {13.0f, 0.5f, 165.0f, 6.0f},
                                       .text = F4("Line2"),
                                       .font = {kFontGothic, 12},
                                       .color = re::kBlue,
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset4Line4",
+                           TextObject{.name = "DBDataset4Line4",
                                       .rect = {82.0f, 0.5f, 56.0f, 6.0f},
                                       .text = F4("Line4"),
                                       .font = {kFontGothic, 12},
@@ -112,11 +112,11 @@ re::Template frxReport4() {
                   {.name = "MasterData1",
                    .kind = BandKind::kMasterData,
                    .height = 11.5f,
-                   .dataset = kFrxDBDataset4,
+                   .dataset = kDBDataset4,
                    .stretched = true,
                    .objects =
                        {
-                           TextObject{.name = "frxDBDataset4Line3",
+                           TextObject{.name = "DBDataset4Line3",
                                       .rect = {18.4f, 1.1f, 161.0f, 5.0f},
                                       .text = F4("Line3"),
                                       .font = {kFontPMincho, 11},
@@ -135,10 +135,10 @@ re::Template frxReport4() {
           .preview_buttons = kCheckListButtons};
 }
 
-re::Template frxReport6() {
-  return {.name = kFrxReport6,
+re::Template Report6() {
+  return {.name = kReport6,
           .page = {.margins = kMargins},
-          .datasets = {kFrxDBDataset4},
+          .datasets = {kDBDataset4},
           .bands =
               {
                   // Title block: two boxed column headings sharing their edge at 97.0 mm.
@@ -159,13 +159,13 @@ re::Template frxReport6() {
                                       .text = kHeadingReceiptText,
                                       .font = {kFontPGothic, 18},
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset4LINE7",
+                           TextObject{.name = "DBDataset4LINE7",
                                       .rect = {36.2f, -0.2f, 68.3f, 7.0f},
                                       .text = F4("LINE7"),
                                       .font = {kFontPGothic, 18},
                                       .charset = kSjis,
                                       .auto_width = true},
-                           TextObject{.name = "frxDBDataset4LINE8",
+                           TextObject{.name = "DBDataset4LINE8",
                                       .rect = {139.8f, 6.1f, 47.0f, 5.0f},
                                       .text = F4("LINE8"),
                                       .font = {kFontPGothic, 12},
@@ -175,24 +175,24 @@ re::Template frxReport6() {
                   {.name = "GroupHeader1",
                    .kind = BandKind::kGroupHeader,
                    .height = 8.0f,
-                   .condition = FieldKey(kFrxDBDataset4, "Line1"),
+                   .condition = FieldKey(kDBDataset4, "Line1"),
                    .objects =
                        {
                            RectObject{.name = "Shape3",
                                       .rect = {1.0f, 0.0f, 188.0f, 8.0f},
                                       .fill = re::kAqua},
-                           TextObject{.name = "frxDBDataset4Line1",
+                           TextObject{.name = "DBDataset4Line1",
                                       .rect = {2.4f, 1.0f, 7.0f, 5.0f},
                                       .text = F4("Line1"),
                                       .font = {kFontGothic, 12},
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset4Line2",
+                           TextObject{.name = "DBDataset4Line2",
                                       .rect = {10.3f, 1.0f, 35.1f, 5.0f},
                                       .text = F4("Line2"),
                                       .font = {kFontGothic, 12},
                                       .color = re::kRed,
                                       .charset = kSjis},
-                           TextObject{.name = "frxDBDataset4Line3",
+                           TextObject{.name = "DBDataset4Line3",
                                       .rect = {47.4f, 1.0f, 137.7f, 5.0f},
                                       .text = F4("Line3"),
                                       .font = {kFontGothic, 12},
@@ -204,25 +204,25 @@ re::Template frxReport6() {
                   {.name = "MasterData1",
                    .kind = BandKind::kMasterData,
                    .height = 13.0f,
-                   .dataset = kFrxDBDataset4,
+                   .dataset = kDBDataset4,
                    .stretched = true,
                    .objects =
                        {
-                           TextObject{.name = "frxDBDataset4Line4",
+                           TextObject{.name = "DBDataset4Line4",
                                       .rect = {1.9f, 0.7f, 89.8f, 5.0f},
                                       .text = F4("Line4"),
                                       .font = {kFontMincho, 11},
                                       .charset = kSjis,
                                       .grow_height = true,
                                       .word_break = true},
-                           TextObject{.name = "frxDBDataset4Line5",
+                           TextObject{.name = "DBDataset4Line5",
                                       .rect = {98.7f, 1.0f, 89.0f, 5.0f},
                                       .text = F4("Line5"),
                                       .font = {kFontMincho, 11},
                                       .charset = kSjis,
                                       .grow_height = true,
                                       .word_break = true},
-                           TextObject{.name = "frxDBDataset4Line6",
+                           TextObject{.name = "DBDataset4Line6",
                                       .rect = {5.0f, 6.0f, 182.0f, 5.0f},
                                       .text = F4("Line6"),
                                       .font = {kFontMincho, 11},

@@ -1,6 +1,6 @@
-// frxReport3 and frxReport7: the rows of Rep as a list of eleven columns under a fixed row of
+// Report3 and Report7: the rows of Rep as a list of eleven columns under a fixed row of
 // headings, one 6.0 mm line per row, on A4 portrait with 5 mm margins. The two templates are
-// the same design; the main application picks frxReport7 with the variant switch.
+// the same design; the main application picks Report7 with the variant switch.
 #include <string_view>
 
 #include "kavel/templates/template_parts.h"
@@ -13,14 +13,14 @@ using re::BandKind;
 using re::HAlign;
 using re::TextObject;
 
-constexpr char kChartNumberCell[] = "frxDBDataset3Line1";
+constexpr char kChartNumberCell[] = "DBDataset3Line1";
 
-std::string F3(std::string_view field) { return FieldText(kFrxDBDataset3, field); }
+std::string F3(std::string_view field) { return FieldText(kDBDataset3, field); }
 
 re::Template PatientList(const char* name) {
   return {.name = name,
           .page = {.margins = {5.0f, 5.0f, 5.0f, 5.0f}},
-          .datasets = {kFrxDBDataset3},
+          .datasets = {kDBDataset3},
           .bands = {
               {.name = "PageHeader1",
                .kind = BandKind::kPageHeader,
@@ -91,7 +91,7 @@ re::Template PatientList(const char* name) {
               {.name = "MasterData1",
                .kind = BandKind::kMasterData,
                .height = 6.0f,
-               .dataset = kFrxDBDataset3,
+               .dataset = kDBDataset3,
                .objects =
                    {
                        // Font size set per row by ChartNumberRule.
@@ -101,58 +101,58 @@ re::Template PatientList(const char* name) {
                                   .font = {kFontPGothic, kChartNumberPoints},
                                   .charset = kSjis,
                                   .auto_width = true},
-                       TextObject{.name = "frxDBDataset3Line2",
+                       TextObject{.name = "DBDataset3Line2",
                                   .rect = {21.9f, 0.0f, 21.0f, 4.0f},
                                   .text = F3("Line2"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis},
-                       TextObject{.name = "frxDBDataset3Line3",
+                       TextObject{.name = "DBDataset3Line3",
                                   .rect = {42.9f, 0.0f, 14.0f, 4.0f},
                                   .text = F3("Line3"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis},
-                       TextObject{.name = "frxDBDataset3Line7",
+                       TextObject{.name = "DBDataset3Line7",
                                   .rect = {58.5f, 0.0f, 5.0f, 5.0f},
                                   .text = F3("Line7"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .align = HAlign::kCenter},
-                       TextObject{.name = "frxDBDataset3Line8",
+                       TextObject{.name = "DBDataset3Line8",
                                   .rect = {64.7f, 0.0f, 4.0f, 5.0f},
                                   .text = F3("Line8"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .align = HAlign::kCenter},
-                       TextObject{.name = "frxDBDataset3Line6",
+                       TextObject{.name = "DBDataset3Line6",
                                   .rect = {70.7f, 0.0f, 5.0f, 5.0f},
                                   .text = F3("Line6"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .align = HAlign::kCenter},
-                       TextObject{.name = "frxDBDataset3Line4",
+                       TextObject{.name = "DBDataset3Line4",
                                   .rect = {78.0f, 0.0f, 64.0f, 5.0f},
                                   .text = F3("Line4"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .auto_width = true},
-                       TextObject{.name = "frxDBDataset3Line5",
+                       TextObject{.name = "DBDataset3Line5",
                                   .rect = {142.9f, 0.0f, 25.0f, 5.0f},
                                   .text = F3("Line5"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis},
-                       TextObject{.name = "frxDBDataset3Line9",
+                       TextObject{.name = "DBDataset3Line9",
                                   .rect = {168.0f, 0.0f, 6.0f, 5.0f},
                                   .text = F3("Line9"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .align = HAlign::kCenter},
-                       TextObject{.name = "frxDBDataset3Line11",
+                       TextObject{.name = "DBDataset3Line11",
                                   .rect = {175.7f, 0.0f, 9.0f, 5.0f},
                                   .text = F3("Line11"),
                                   .font = {kFontPGothic, 10},
                                   .charset = kSjis,
                                   .align = HAlign::kCenter},
-                       TextObject{.name = "frxDBDataset3Line10",
+                       TextObject{.name = "DBDataset3Line10",
                                   .rect = {185.2f, 0.0f, 14.0f, 5.0f},
                                   .text = F3("Line10"),
                                   .font = {kFontPGothic, 10},
@@ -187,8 +187,8 @@ int Utf16Length(std::string_view utf8) {
 
 }  // namespace
 
-re::Template frxReport3() { return PatientList(kFrxReport3); }
-re::Template frxReport7() { return PatientList(kFrxReport7); }
+re::Template Report3() { return PatientList(kReport3); }
+re::Template Report7() { return PatientList(kReport7); }
 
 void ChartNumberRule(const re::RowFields& row, re::Report& report) {
   re::TextObject* cell = report.FindObject(kChartNumberCell);

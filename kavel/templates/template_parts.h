@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "kavel/texts.h"
-#include "reportengine/template.h"
+#include "reportengine/model/template.h"
 
 namespace kavel::templates {
 
@@ -16,15 +16,15 @@ using re::Charset;
 inline constexpr Charset kSjis = Charset::kShiftJis;  // the four Japanese faces
 
 // The dataset bindings by the user names the templates' expressions use.
-inline constexpr char kFrxDBDataset1[] = "frxDBDataset1";  // rows of RepChk
-inline constexpr char kFrxDBDataset3[] = "frxDBDataset3";  // rows of Rep
-inline constexpr char kFrxDBDataset4[] = "frxDBDataset4";  // rows of RepChkList
+inline constexpr char kDBDataset1[] = "DBDataset1";  // rows of RepChk
+inline constexpr char kDBDataset3[] = "DBDataset3";  // rows of Rep
+inline constexpr char kDBDataset4[] = "DBDataset4";  // rows of RepChkList
 
-// A field as a text object prints it: [frxDBDataset1."Line1"].
+// A field as a text object prints it: [DBDataset1."Line1"].
 inline std::string FieldText(std::string_view dataset, std::string_view field) {
   return "[" + std::string(dataset) + ".\"" + std::string(field) + "\"]";
 }
-// A field as a group header's key: frxDBDataset4."Line1".
+// A field as a group header's key: DBDataset4."Line1".
 inline std::string FieldKey(std::string_view dataset, std::string_view field) {
   return std::string(dataset) + ".\"" + std::string(field) + "\"";
 }

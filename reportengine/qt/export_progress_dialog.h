@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "reportengine/exporter.h"
+#include "reportengine/layout/exporter.h"
 
 class QProgressDialog;
 class QString;

@@ -5,8 +5,8 @@
 #ifndef REPORTENGINE_QT_PAGE_ON_SHEET_H_
 #define REPORTENGINE_QT_PAGE_ON_SHEET_H_
 
-#include "reportengine/prepared_page.h"
-#include "reportengine/template.h"
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/template.h"
 
 namespace re {
 

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
 
 class QPainter;
 

@@ -13,10 +13,10 @@
 #include <functional>
 #include <limits>
 
-#include "reportengine/pdf_exporter.h"
+#include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/qt/image_difference_for_testing.h"
 #include "reportengine/qt/sample_report_for_testing.h"
-#include "reportengine/text_shaper.h"
+#include "reportengine/text/text_shaper.h"
 
 namespace re {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
 
 namespace re {
 

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
 
 namespace re {
 

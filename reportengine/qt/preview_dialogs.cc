@@ -6,7 +6,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/layout/prepared_report_file.h"
 #include "reportengine/qt/preview_texts.h"
 
 using namespace re::preview;  // NOLINT: the window's own texts and numbers

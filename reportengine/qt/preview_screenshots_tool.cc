@@ -18,8 +18,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/layout/prepared_report_file.h"
 #include "reportengine/qt/preview_dialogs.h"
 #include "reportengine/qt/preview_source.h"
 #include "reportengine/qt/preview_window.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/exporter.h"
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/exporter.h"
+#include "reportengine/layout/prepared_page.h"
 
 namespace re {
 

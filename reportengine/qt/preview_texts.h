@@ -94,7 +94,7 @@ inline constexpr char kNoDisplayMessage[] =
 inline constexpr char kQtTranslation[] = "qtbase_ja";
 
 // Where the window remembers its own settings per user, and the keys it uses.
-inline constexpr char kIniFile[] = "\\Software\\Fast Reports";
+inline constexpr char kIniFile[] = "\\Software\\Kavel\\Preview";
 inline constexpr char kSettingsApplication[] = "Preview";
 inline constexpr char kKeyZoom[] = "Zoom";
 inline constexpr char kKeyZoomMode[] = "ZoomMode";

@@ -44,7 +44,7 @@
 #include "reportengine/qt/preview_dialogs.h"
 #include "reportengine/qt/preview_source.h"
 #include "reportengine/qt/preview_texts.h"
-#include "reportengine/report_texts.h"
+#include "reportengine/model/report_texts.h"
 
 using namespace re::preview;  // NOLINT: the window's own texts and numbers
 

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/template.h"
 #include "reportengine/qt/cups_printer.h"
 #include "reportengine/qt/page_text_search.h"
-#include "reportengine/template.h"
 
 class QAction;
 class QLabel;

@@ -28,8 +28,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/layout/prepared_report_file.h"
 #include "reportengine/qt/image_difference_for_testing.h"
 #include "reportengine/qt/ipp_printer_for_testing.h"
 #include "reportengine/qt/page_renderer.h"

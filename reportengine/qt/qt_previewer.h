@@ -12,7 +12,7 @@
 
 #include "reportengine/qt/preview_window.h"
 #include "reportengine/qt/report_preview_source.h"
-#include "reportengine/report.h"
+#include "reportengine/layout/report.h"
 
 class QWidget;
 

@@ -10,9 +10,9 @@
 
 #include <functional>
 
-#include "reportengine/layout_memory_rows.h"
-#include "reportengine/prepared_report_file.h"
-#include "reportengine/report.h"
+#include "reportengine/model/layout_memory_rows.h"
+#include "reportengine/layout/prepared_report_file.h"
+#include "reportengine/layout/report.h"
 
 namespace re {
 namespace {
@@ -28,8 +28,8 @@ class RecordingErrorBox : public ErrorReporter {
 // A list of `rows` rows under a page header with the page number.
 Template ListTemplate(const std::string& field) {
   return Template{
-      .name = "frxReport1",
-      .datasets = {"frxDBDataset1"},
+      .name = "Report1",
+      .datasets = {"DBDataset1"},
       .bands = {
           {.name = "PageHeader1",
            .kind = BandKind::kPageHeader,
@@ -41,9 +41,9 @@ Template ListTemplate(const std::string& field) {
           {.name = "MasterData1",
            .kind = BandKind::kMasterData,
            .height = 6,
-           .dataset = "frxDBDataset1",
+           .dataset = "DBDataset1",
            .objects = {TextObject{.name = "Memo3", .rect = {0, 0, 100, 6},
-                                  .text = "[frxDBDataset1.\"" + field + "\"]",
+                                  .text = "[DBDataset1.\"" + field + "\"]",
                                   .font = {"ＭＳ ゴシック", 10}}}},
       }};
 }
@@ -81,7 +81,7 @@ class QtPreviewerTest : public ::testing::Test {
 
 TEST_F(QtPreviewerTest, ShowReportOpensTheWindowThatPreparesTheReport) {
   Report report(ListTemplate("Line1"));
-  report.AddDataset({"frxDBDataset1", &rows_});
+  report.AddDataset({"DBDataset1", &rows_});
   report.SetPrepared(PreparedReport{{}, {PreparedPage{}}});  // earlier pages are discarded
   const bool shown = Show(report, [&](PreviewWindow& window) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Preview"));
@@ -111,7 +111,7 @@ TEST_F(QtPreviewerTest, ShowReportOpensTheWindowThatPreparesTheReport) {
 
 TEST_F(QtPreviewerTest, PreparationErrorsReachTheErrorBoxAndShowReportFails) {
   Report report(ListTemplate("NoSuchField"));
-  report.AddDataset({"frxDBDataset1", &rows_});
+  report.AddDataset({"DBDataset1", &rows_});
   const bool shown = Show(report, [&](PreviewWindow& window) {
     // The box came at the end of the preparation; the pages are shown all the same.
     ASSERT_EQ(errors_.shown.size(), 1u);
@@ -125,7 +125,7 @@ TEST_F(QtPreviewerTest, PreparationErrorsReachTheErrorBoxAndShowReportFails) {
 
 TEST_F(QtPreviewerTest, OpeningAFileThatIsNotAReportShowsTheErrorBox) {
   Report report(ListTemplate("Line1"));
-  report.AddDataset({"frxDBDataset1", &rows_});
+  report.AddDataset({"DBDataset1", &rows_});
   Show(report, [&](PreviewWindow& window) {
     EXPECT_FALSE(window.OpenFrom(dir_.path() + "/missing.nvkp"));
     ASSERT_EQ(errors_.shown.size(), 1u);

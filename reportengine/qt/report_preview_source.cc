@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "reportengine/error_list.h"
-#include "reportengine/pdf_exporter.h"
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/model/error_list.h"
+#include "reportengine/pdf/pdf_exporter.h"
+#include "reportengine/layout/prepared_report_file.h"
 #include "reportengine/qt/preview_texts.h"
-#include "reportengine/report.h"
-#include "reportengine/report_texts.h"
+#include "reportengine/layout/report.h"
+#include "reportengine/model/report_texts.h"
 
 namespace re {
 

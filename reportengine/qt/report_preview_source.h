@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "reportengine/exporter.h"
+#include "reportengine/layout/exporter.h"
 #include "reportengine/qt/preview_source.h"
 
 namespace re {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "reportengine/text_shaper.h"
+#include "reportengine/text/text_shaper.h"
 
 namespace re::testing {
 namespace {

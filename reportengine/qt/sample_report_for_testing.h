@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "reportengine/prepared_page.h"
+#include "reportengine/layout/prepared_page.h"
 
 namespace re::testing {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "reportengine/expression.h"
+#include "reportengine/model/expression.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

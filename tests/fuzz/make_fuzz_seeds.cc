@@ -13,7 +13,7 @@
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
 #include "common/text_encoding.h"
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/layout/prepared_report_file.h"
 
 namespace {
 
@@ -59,9 +59,9 @@ void WriteUpdateListSeeds(const fs::path& out) {
 }
 
 void WriteExpressionSeeds(const fs::path& out) {
-  WriteSeed(out, "expression", "field", "患者名：[frxDBDataset1.\"Line1\"] 様");
+  WriteSeed(out, "expression", "field", "患者名：[DBDataset1.\"Line1\"] 様");
   WriteSeed(out, "expression", "system", "[DATE] [TIME]  [PAGE#] ページ");
-  WriteSeed(out, "expression", "odd", "[[frxDBDataset2.Line3]] [Unknown] [ unclosed");
+  WriteSeed(out, "expression", "odd", "[[DBDataset2.Line3]] [Unknown] [ unclosed");
 }
 
 void WritePreparedReportSeeds(const fs::path& out) {

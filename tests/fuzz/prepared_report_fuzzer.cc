@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "reportengine/prepared_report_file.h"
+#include "reportengine/layout/prepared_report_file.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

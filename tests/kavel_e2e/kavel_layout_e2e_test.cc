@@ -114,7 +114,7 @@ TEST(KavelLayout, ListPagesHoldTheirRowsAndRepeatTheHeader) {
   }
 }
 
-TEST(KavelLayout, FrxReport8KeepsItsTitleAndAnEmptyCaptionGivesNoTitle) {
+TEST(KavelLayout, Report8KeepsItsTitleAndAnEmptyCaptionGivesNoTitle) {
   auto jyoken = Print({RepChkTable(1)}, "10", "RepJyoken.pdf", "");
   ASSERT_EQ(jyoken.size(), 1u);
   EXPECT_NE(PageText(jyoken[0]).find("レセプト抽出条件リスト"), std::string::npos);
@@ -155,7 +155,7 @@ TEST(KavelLayout, EmptyTablesGiveOnePageWithHeaderAndNumber) {
 // "5" with the variant prints the same.
 TEST(KavelLayout, ChartNumberRuleSetsTheSizePerRow) {
   for (const std::vector<std::string>& kind : {std::vector<std::string>{"5"}, {"5", "1"}}) {
-    SCOPED_TRACE(kind.size() == 2 ? "frxReport7" : "frxReport3");
+    SCOPED_TRACE(kind.size() == 2 ? "Report7" : "Report3");
     Table rep = RepTable(4);
     rep.rows[0][1] = "1234567";
     rep.rows[1][1] = "12345678";
@@ -208,7 +208,7 @@ TEST(KavelLayout, GroupHeadingsFollowTheRowOrder) {
     auto pages = Print({RepChkListRows(c.rows)}, "7", "RepChkList.pdf");
     ASSERT_EQ(pages.size(), 1u);
     for (const auto& [text, n] : c.counts) EXPECT_EQ(Count(pages[0], text), n) << text;
-    // frxReport6 groups by Line1 only.
+    // Report6 groups by Line1 only.
     auto six = Print({RepChkListRows(c.rows)}, "9", "RepChkList3.pdf");
     ASSERT_EQ(six.size(), 1u);
     EXPECT_EQ(Count(six[0], "GA"), c.counts[0].second);
@@ -258,7 +258,7 @@ TEST(KavelLayout, CheckListTitleBlockOnlyOnFirstPage) {
 
 // A text of several lines makes its entry taller and pushes what lies below it down.
 TEST(KavelLayout, GrowingTextsPushTheRestDown) {
-  {  // frxReport4: three lines of Line3; the next entry starts two line heights lower
+  {  // Report4: three lines of Line3; the next entry starts two line heights lower
     auto pages = Print({RepChkListRows({{"GA", "SX", "E1a\r\nE1b\r\nE1c"}, {"GA", "SX", "E2"}})},
                        "7", "RepChkList.pdf");
     ASSERT_EQ(pages.size(), 1u);
@@ -269,7 +269,7 @@ TEST(KavelLayout, GrowingTextsPushTheRestDown) {
     EXPECT_NEAR(c->top - b->top, line, 0.05);
     EXPECT_NEAR(next->top - a->top, 7.9 + 2 * line, 0.2);
   }
-  {  // frxReport6: a long Line4 and a short Line5; Line6 starts below the end of Line4
+  {  // Report6: a long Line4 and a short Line5; Line6 starts below the end of Line4
     auto pages = Print({RepChkListRows({{"GA", "x", "y", "F1a\r\nF1b\r\nF1c", "H1", "B1"}})}, "9",
                        "RepChkList3.pdf");
     ASSERT_EQ(pages.size(), 1u);

@@ -1,0 +1,317 @@
+#include "reportengine/layout/band_layout.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "reportengine/model/report_texts.h"
+#include "reportengine/text/text_constants.h"
+
+namespace re {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string FieldRefText(const FieldRef& ref) { return ref.binding + ".\"" + ref.field + "\""; }
+
+// Horizontal extents overlap; a zero-width object (a vertical line) overlaps what spans it.
+bool OverlapsHorizontally(float a_left, float a_right, float b_left, float b_right) {
+  const float lo = std::max(a_left, b_left);
+  const float hi = std::min(a_right, b_right);
+  if (lo < hi) return true;
+  return lo == hi && (a_left == a_right || b_left == b_right);
+}
+
+const float kInsetX = PxToMm(kTextInsetXPx);
+const float kInsetY = PxToMm(kTextInsetYPx);
+
+}  // namespace
+
+int DatasetTable::Find(std::string_view name) const {
+  for (size_t i = 0; i < datasets_.size(); ++i) {
+    if (EqualsIgnoringCase(datasets_[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int DatasetTable::Add(BoundDataset dataset) {
+  datasets_.push_back(std::move(dataset));
+  return static_cast<int>(datasets_.size() - 1);
+}
+
+ResolvedField ResolveField(const FieldRef& ref, std::string_view owner,
+                           const DatasetTable& datasets, ErrorList& errors) {
+  ResolvedField resolved;
+  const int index = datasets.Find(ref.binding);
+  if (index < 0) {
+    errors.Add(std::string(kDatasetNotFound) + std::string(owner) + ": " + ref.binding);
+    return resolved;
+  }
+  const BoundDataset& dataset = datasets.at(index);
+  // A listed binding that is not registered or cannot be opened is reported once, by name.
+  if (dataset.source == nullptr || !dataset.open) return resolved;
+  const int field = dataset.source->FieldIndex(ref.field);
+  if (field < 0) {
+    errors.Add(std::string(kFieldNotFound) + std::string(owner) + ": " + FieldRefText(ref));
+    return resolved;
+  }
+  resolved.dataset = index;
+  resolved.field = field;
+  return resolved;
+}
+
+std::string_view FieldValue(const ResolvedField& field, const DatasetTable& datasets) {
+  if (field.dataset < 0) return {};
+  const BoundDataset& dataset = datasets.at(field.dataset);
+  if (dataset.current_row == kNoRow) return {};
+  return dataset.source->Value(dataset.current_row, field.field);
+}
+
+CompiledBand::CompiledBand(const Band& band, const DatasetTable& datasets, ErrorList& errors)
+    : band_(&band), texts_(band.objects.size()), placed_(band.objects.size()) {
+  for (size_t i = 0; i < band.objects.size(); ++i) {
+    const auto* object = std::get_if<TextObject>(&band.objects[i]);
+    if (object == nullptr) continue;
+    for (TextPart& part : ParseText(object->text)) {
+      Part compiled;
+      compiled.kind = part.kind;
+      switch (part.kind) {
+        case TextPart::Kind::kVerbatim:
+          compiled.text = std::move(part.text);
+          break;
+        case TextPart::Kind::kField:
+          compiled.field = ResolveField(part.field, object->name, datasets, errors);
+          break;
+        case TextPart::Kind::kPageNumber:
+          uses_page_number_ = true;
+          break;
+        case TextPart::Kind::kUnknown:
+          errors.Add(std::string(kUnknownExpression) + object->name + ": " + part.text);
+          break;
+        case TextPart::Kind::kDate:
+        case TextPart::Kind::kTime:
+          break;
+      }
+      texts_[i].parts.push_back(std::move(compiled));
+    }
+  }
+}
+
+std::string_view CompiledBand::Evaluate(const Text& text, const DatasetTable& datasets,
+                                        const EvalContext& context) {
+  // Most cells are one field or one fixed text: no copy for those.
+  if (text.parts.size() == 1) {
+    const Part& only = text.parts.front();
+    if (only.kind == TextPart::Kind::kField) return FieldValue(only.field, datasets);
+    if (only.kind == TextPart::Kind::kVerbatim) return only.text;
+  }
+  scratch_.clear();
+  for (const Part& part : text.parts) {
+    switch (part.kind) {
+      case TextPart::Kind::kVerbatim:
+        scratch_ += part.text;
+        break;
+      case TextPart::Kind::kField:
+        scratch_ += FieldValue(part.field, datasets);
+        break;
+      case TextPart::Kind::kDate:
+        scratch_ += context.date;
+        break;
+      case TextPart::Kind::kTime:
+        scratch_ += context.time;
+        break;
+      case TextPart::Kind::kPageNumber:
+        scratch_ += std::to_string(context.page_number);
+        break;
+      case TextPart::Kind::kUnknown:
+        break;
+    }
+  }
+  return scratch_;
+}
+
+void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
+                           std::string_view text, float room, LayoutCache& cache,
+                           std::vector<Memo>& memo, Placed& p) {
+  if (text.empty()) return;  // no lines to draw
+  // Most cells hold one line that fits: nothing to break, and the line is usually memoised.
+  if (text.find_first_of("\r\n") == std::string_view::npos) {
+    if (memo.empty()) memo.resize(kMemoSlots);
+    Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
+    std::shared_ptr<const ShapedLine> line;
+    if (slot.line && slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
+      line = slot.line;
+    } else {
+      line = cache.shaper().Shape(spec, text);
+      if (line) {
+        slot.text.assign(text);
+        slot.face = spec.name;
+        slot.size_pt = spec.size_pt;
+        slot.line = line;
+      }
+    }
+    if (!line || line->width <= room + text::kWidthToleranceMm) {
+      p.single = std::move(line);
+      return;
+    }
+  }
+  p.block = &cache.Block(spec, text, room, object.word_break);
+}
+
+float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
+                           const EvalContext& context, LayoutCache& cache,
+                           std::vector<PageItem>& items) {
+  const std::vector<ReportObject>& objects = band_->objects;
+  bool any_growth = false;
+
+  // 1. Size every object: text, auto width, growth.
+  for (size_t i = 0; i < objects.size(); ++i) {
+    Placed& p = placed_[i];
+    p = Placed{};
+    const ReportObject& object = objects[i];
+    if (const auto* t = std::get_if<TextObject>(&object)) {
+      p.left = t->rect.left;
+      p.top = t->rect.top;
+      p.width = t->rect.width;
+      p.height = t->rect.height;
+      if (!t->visible) continue;
+      const FontSpec* font = &t->font;
+      if (font->name.empty()) {
+        default_font_.size_pt = font->size_pt;
+        font = &default_font_;
+      }
+      const FontSpec& spec = *font;
+      Text& compiled = texts_[i];
+      const std::string_view text = Evaluate(compiled, datasets, context);
+      const bool wraps = t->word_wrap && !t->auto_width;
+      const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
+      if (compiled.metrics == nullptr || compiled.metrics_size != spec.size_pt ||
+          compiled.metrics_face != spec.name) {
+        compiled.metrics = &cache.Metrics(spec);
+        compiled.metrics_size = spec.size_pt;
+        compiled.metrics_face = spec.name;
+      }
+      p.metrics = compiled.metrics;
+      SetText(*t, spec, text, room, cache, compiled.memo, p);
+      if (t->auto_width) {
+        float widest = 0;
+        for (size_t k = 0; k < p.line_count(); ++k) {
+          if (p.lines()[k]) widest = std::max(widest, p.lines()[k]->width);
+        }
+        const float width = widest + 2 * kInsetX;
+        if (t->align == HAlign::kCenter) p.left += (p.width - width) / 2;
+        p.width = width;
+      }
+      if (t->grow_height) {
+        // An empty text still takes one line.
+        const int lines = std::max<int>(1, static_cast<int>(p.line_count()));
+        const float needed = p.metrics->TextHeight(lines) + 2 * kInsetY;
+        if (needed > p.height + kDesignRoundingMm) {
+          p.growth = needed - p.height;
+          p.height = needed;
+          any_growth = true;
+        }
+      }
+    } else if (const auto* l = std::get_if<LineObject>(&object)) {
+      p.left = std::min(l->left, l->left + l->width);
+      p.top = std::min(l->top, l->top + l->height);
+      p.width = std::abs(l->width);
+      p.height = std::abs(l->height);
+    } else if (const auto* r = std::get_if<RectObject>(&object)) {
+      p.left = r->rect.left;
+      p.top = r->rect.top;
+      p.width = r->rect.width;
+      p.height = r->rect.height;
+    }
+  }
+
+  // 2. Move objects below grown ones. An object lying below several grown or moved objects
+  // moves by the largest of their pushes, so a chain of growing cells stacks up.
+  if (any_growth) {
+    std::vector<size_t> order(objects.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return placed_[a].top < placed_[b].top; });
+    for (size_t oi = 0; oi < order.size(); ++oi) {
+      Placed& below = placed_[order[oi]];
+      for (size_t ai = 0; ai < oi; ++ai) {
+        const Placed& above = placed_[order[ai]];
+        const float push = above.shift + above.growth;
+        if (push <= 0) continue;
+        const float above_design_bottom = above.top + above.height - above.growth;
+        if (below.top + kPositionToleranceMm < above_design_bottom) continue;
+        if (!OverlapsHorizontally(above.left, above.left + above.width, below.left,
+                                  below.left + below.width)) {
+          continue;
+        }
+        below.shift = std::max(below.shift, push);
+      }
+    }
+  }
+
+  // 3. Draw, in the order the objects are listed.
+  float lowest = 0;
+  bool any_visible = false;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const Placed& p = placed_[i];
+    const ReportObject& object = objects[i];
+    if (const auto* t = std::get_if<TextObject>(&object)) {
+      if (!t->visible) continue;
+      const RectMm box{x + p.left, y + p.top + p.shift, p.width, p.height};
+      const float clip_bottom = box.top + box.height;
+      const float inner_width = p.width - 2 * kInsetX;
+      float line_top = box.top + kInsetY;
+      const std::shared_ptr<const ShapedLine>* lines = p.lines();
+      for (size_t k = 0; k < p.line_count(); ++k) {
+        const std::shared_ptr<const ShapedLine>& line = lines[k];
+        if (line_top >= clip_bottom) break;
+        if (line && !line->glyphs.empty()) {
+          TextItem item;
+          item.x = box.left + kInsetX;
+          if (t->align == HAlign::kCenter) item.x += (inner_width - line->width) / 2;
+          item.y = line_top + p.metrics->ascent_mm;
+          item.line = line;
+          item.color = t->color;
+          item.clip = box;
+          items.emplace_back(std::move(item));
+        }
+        line_top += p.metrics->line_height_mm;
+      }
+    } else if (const auto* l = std::get_if<LineObject>(&object)) {
+      if (!l->visible) continue;
+      LineItem item;
+      item.x1 = x + l->left;
+      item.y1 = y + l->top + p.shift;
+      item.x2 = item.x1 + l->width;
+      item.y2 = item.y1 + l->height;
+      item.width = PxToMm(l->stroke_px);
+      item.color = l->color;
+      item.style = l->style;
+      items.emplace_back(item);
+    } else if (const auto* r = std::get_if<RectObject>(&object)) {
+      if (!r->visible) continue;
+      RectItem item;
+      item.rect = {x + p.left, y + p.top + p.shift, p.width, p.height};
+      item.fill = r->fill;
+      item.outline = r->outline;
+      item.outline_width = PxToMm(r->stroke_px);
+      items.emplace_back(item);
+    }
+    any_visible = true;
+    lowest = std::max(lowest, p.top + p.shift + p.height);
+  }
+
+  if (band_->stretched && any_visible) return lowest;
+  return band_->height;
+}
+
+}  // namespace re

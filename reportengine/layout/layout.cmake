@@ -1,0 +1,9 @@
+# Templates, expressions, band layout, pagination, the prepared-report file and the report
+# operations. Their sources are part of the reportengine library (globbed); tests follow.
+project_test(report_layout_test
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/model/expression_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/prepared_report_file_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/report_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/layout_test.cc
+  LIBS reportengine)

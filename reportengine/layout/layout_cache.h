@@ -1,0 +1,53 @@
+// The text measurements one report keeps across its preparations: the shaper (fonts, shaped
+// lines) and, per distinct text, font and width, the lines it breaks into. A list prints the
+// same values (dates, conditions, names) on many rows; each is broken and shaped once.
+#ifndef REPORTENGINE_LAYOUT_LAYOUT_CACHE_H_
+#define REPORTENGINE_LAYOUT_LAYOUT_CACHE_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/text/text_shaper.h"
+
+namespace re {
+
+// A text broken into shaped lines.
+struct TextBlock {
+  std::vector<std::shared_ptr<const ShapedLine>> lines;
+  float max_line_width = 0;  // mm, the widest line's advance
+};
+
+class LayoutCache {
+ public:
+  LayoutCache() = default;
+  LayoutCache(const LayoutCache&) = delete;
+  LayoutCache& operator=(const LayoutCache&) = delete;
+
+  TextShaper& shaper() { return shaper_; }
+
+  // Metrics of a face at a size (all zero when the face cannot be resolved).
+  const FontMetrics& Metrics(const FontSpec& spec);
+
+  // The lines `text` prints as in `spec` within `max_width_mm` (kNoWrap: explicit breaks only).
+  // The reference stays valid for the cache's lifetime.
+  const TextBlock& Block(const FontSpec& spec, std::string_view text, float max_width_mm,
+                         bool hyphenate);
+
+  // Drops the broken texts (not the fonts); a report does so before each new preparation so
+  // the cache never outgrows one preparation's texts.
+  void ClearBlocks();
+
+ private:
+  TextShaper shaper_;                                      // fonts and the shaped-line cache
+  std::unordered_map<std::string, FontMetrics> metrics_;   // by face and size
+  std::unordered_map<std::string, TextBlock> blocks_;      // by text, face, size, width, flags
+  std::string key_;                                        // scratch key, reused
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_LAYOUT_LAYOUT_CACHE_H_

@@ -1,0 +1,69 @@
+// Pagination: prints a template's bands onto pages.
+//
+// Every page starts with the page header at the top of the printable area and ends with the page
+// footer at the bottom of it. For each data band, in the order listed: the data header listed
+// before it once, just before its first row (first row's values); then for every row, the group
+// headers from the outermost whose key differs from the previous row's (all of them for the first
+// row) inwards, each with that row's values; then the data band itself. Keys are compared exactly,
+// as the display texts the row source gives (NULLs already converted). A band that does not fit
+// between the current position and the top of the page footer moves whole to a new page; group
+// headers are not repeated there. A dataset without rows prints no data header, group header or
+// data band, so an empty list is one page with the page header and footer only.
+#ifndef REPORTENGINE_LAYOUT_PAGINATOR_H_
+#define REPORTENGINE_LAYOUT_PAGINATOR_H_
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "reportengine/layout/band_layout.h"
+#include "reportengine/model/error_list.h"
+#include "reportengine/layout/layout_cache.h"
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/template.h"
+
+namespace re {
+
+// Runs before a data band is laid out for a row (the row already current in its dataset).
+using BeforeRowHook = std::function<void(const RowSource& source, size_t row)>;
+
+class Paginator {
+ public:
+  // Compiles the template's bands against `datasets`; unknown references go to `errors`.
+  // REQUIRES: the template, datasets and cache outlive the paginator; bands and objects are not
+  // added or removed while it runs.
+  Paginator(const Template& layout, DatasetTable& datasets, LayoutCache& cache,
+            ErrorList& errors);
+  ~Paginator();
+
+  // Appends the pages to `pages`, numbering them from context.page_number.
+  void Run(const EvalContext& context, const BeforeRowHook& before_row,
+           std::vector<PreparedPage>& pages);
+
+ private:
+  struct DataChain;  // one data band with its data header and group headers
+
+  void StartPage();
+  void EndPage();
+  void PrintBand(CompiledBand& band);
+
+  const Template& layout_;
+  DatasetTable& datasets_;
+  LayoutCache& cache_;
+  std::unique_ptr<CompiledBand> page_header_;
+  std::unique_ptr<CompiledBand> page_footer_;
+  std::vector<DataChain> chains_;
+
+  // State of one run.
+  EvalContext context_;
+  std::vector<PreparedPage>* pages_ = nullptr;
+  float y_ = 0;             // where the next band goes
+  float content_top_ = 0;   // below the page header: a band here is never moved on
+  float footer_top_ = 0;    // bands must end above this
+  int pages_in_run_ = 0;    // pages started by this run
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_LAYOUT_PAGINATOR_H_

@@ -1,0 +1,130 @@
+#include "reportengine/layout/prepared_report_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace re {
+namespace {
+
+PreparedReport Sample() {
+  PreparedReport report;
+  report.fonts = {{"ＭＳ Ｐゴシック", "/usr/share/fonts/ipag.ttf", 0}, {"Arial", "/f/arial.ttf", 2}};
+  auto shared = std::make_shared<ShapedLine>();
+  shared->font = 0;
+  shared->size_pt = 11.25f;
+  shared->text = "患者氏名";
+  shared->glyphs = {{10, 0, 0.0f, 0.0f}, {11, 3, 3.97f, 0.0f}, {12, 6, 7.94f, -0.1f}};
+  shared->width = 15.875f;
+  auto other = std::make_shared<ShapedLine>();
+  other->font = 1;
+  other->text = "1";
+  other->glyphs = {{20, 0, 0, 0}};
+  other->width = 1.8f;
+
+  PreparedPage first;
+  first.items.push_back(TextItem{shared, 6.0f, 8.1f, Color{0, 0, 255}, {5, 5, 17, 4}});
+  first.items.push_back(LineItem{5, 19, 205, 19, 0.2646f, Color{}, LineStyle::kDot});
+  RectItem filled{{6, 30, 188, 8}, Color{0, 255, 255}, Color{}, 0.2646f};
+  first.items.push_back(filled);
+  RectItem open{{7, 40, 3, 3}, std::nullopt, Color{1, 2, 3}, 0.53f};
+  first.items.push_back(open);
+  RectItem fill_only{{7, 50, 3, 3}, Color{9, 9, 9}, std::nullopt, 0.26f};
+  first.items.push_back(fill_only);
+  PreparedPage second;
+  second.width = 297;
+  second.height = 210;
+  second.items.push_back(TextItem{shared, 6.0f, 12.1f, Color{}, {5, 9, 17, 4}});
+  second.items.push_back(TextItem{other, 100.0f, 290.0f, Color{}, {86, 287, 25, 5}});
+  report.pages = {first, second, PreparedPage{}};
+  return report;
+}
+
+TEST(PreparedReportFileTest, RoundTripKeepsEveryItemAndSharing) {
+  const PreparedReport original = Sample();
+  const std::string bytes = SerializePreparedReport(original);
+  std::string error;
+  const std::optional<PreparedReport> read = ParsePreparedReport(bytes, &error);
+  ASSERT_TRUE(read) << error;
+  EXPECT_EQ(SerializePreparedReport(*read), bytes);
+
+  EXPECT_EQ(read->fonts, original.fonts);
+  ASSERT_EQ(read->pages.size(), 3u);
+  EXPECT_EQ(read->pages[1].width, 297);
+  EXPECT_TRUE(read->pages[2].items.empty());
+  const auto& t0 = std::get<TextItem>(read->pages[0].items[0]);
+  const auto& t1 = std::get<TextItem>(read->pages[1].items[0]);
+  EXPECT_EQ(*t0.line, *std::get<TextItem>(original.pages[0].items[0]).line);
+  EXPECT_EQ(t0.line, t1.line) << "a line shown twice is stored and read back once";
+  EXPECT_EQ(t0.color, (Color{0, 0, 255}));
+  EXPECT_EQ(t0.clip, (RectMm{5, 5, 17, 4}));
+  const auto& line = std::get<LineItem>(read->pages[0].items[1]);
+  EXPECT_EQ(line.style, LineStyle::kDot);
+  EXPECT_EQ(line.x2, 205);
+  const auto& filled = std::get<RectItem>(read->pages[0].items[2]);
+  EXPECT_EQ(filled.fill, (Color{0, 255, 255}));
+  EXPECT_FALSE(std::get<RectItem>(read->pages[0].items[3]).fill.has_value());
+  EXPECT_FALSE(std::get<RectItem>(read->pages[0].items[4]).outline.has_value());
+}
+
+TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
+  const std::string good = SerializePreparedReport(Sample());
+  std::string error;
+  EXPECT_FALSE(ParsePreparedReport("%PDF-1.7", &error));
+  EXPECT_FALSE(error.empty());
+
+  std::string newer = good;
+  newer[8] = 2;
+  EXPECT_FALSE(ParsePreparedReport(newer, &error));
+
+  // Every proper prefix is refused, never read past its end.
+  for (size_t n = 0; n < good.size(); ++n) {
+    EXPECT_FALSE(ParsePreparedReport(std::string_view(good).substr(0, n), &error)) << n;
+  }
+  EXPECT_FALSE(ParsePreparedReport(good + "x", &error));
+
+  // A glyph pointing past its line's text, or a page without size, is damaged.
+  PreparedReport bad_cluster = Sample();
+  auto line = std::make_shared<ShapedLine>(*std::get<TextItem>(bad_cluster.pages[0].items[0]).line);
+  line->glyphs[2].cluster = 99;
+  std::get<TextItem>(bad_cluster.pages[0].items[0]).line = line;
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_cluster), &error));
+  PreparedReport no_size = Sample();
+  no_size.pages[2].width = 0;
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(no_size), &error));
+  PreparedReport not_a_number = Sample();
+  std::get<LineItem>(not_a_number.pages[0].items[1]).x1 = std::nanf("");
+  EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(not_a_number), &error));
+
+  // A huge count is refused without trying to allocate for it.
+  std::string huge = good;
+  huge[12] = huge[13] = huge[14] = huge[15] = '\xff';
+  EXPECT_FALSE(ParsePreparedReport(huge, &error));
+}
+
+TEST(PreparedReportFileTest, SaveReplacesFileAndLoadReadsItBack) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("prepared_file_test_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "list.nvkp").string();
+  { std::ofstream(path) << "old content"; }
+
+  std::string error;
+  ASSERT_TRUE(SavePreparedReport(Sample(), path, &error)) << error;
+  const auto loaded = LoadPreparedReport(path, &error);
+  ASSERT_TRUE(loaded) << error;
+  EXPECT_EQ(SerializePreparedReport(*loaded), SerializePreparedReport(Sample()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+      << "no temporary file remains";
+
+  EXPECT_FALSE(LoadPreparedReport((dir / "missing.nvkp").string(), &error));
+  EXPECT_FALSE(SavePreparedReport(Sample(), (dir / "no" / "such.nvkp").string(), &error));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace re

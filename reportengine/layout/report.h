@@ -1,0 +1,135 @@
+// A report: one template with its dataset bindings, the operations the application calls on it
+// (find an object, set its text, prepare, export, show), and the pages of the last preparation.
+//
+// Errors found during an operation (a row source that cannot be opened, a missing field, an
+// unknown expression, a font that cannot be found, an export that fails) are collected as a
+// sorted list of distinct texts. When the operation ends with a non-empty list it is shown once
+// through the ErrorReporter (caption "Error", text "The following error(s) have occured:", a line
+// break and one line per error) and the operation returns false. Nothing here throws for them.
+//
+// Typical use:
+//   re::Report report(templates::Report1());
+//   report.AddDataset({"DBDataset1", &rows});
+//   report.set_error_reporter(&error_box);
+//   if (re::TextObject* title = report.FindObject("Memo1")) title->SetText(caption);
+//   report.PrepareReport(true);
+//   report.Export(pdf_writer, &progress);
+#ifndef REPORTENGINE_LAYOUT_REPORT_H_
+#define REPORTENGINE_LAYOUT_REPORT_H_
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/regional_format.h"
+#include "reportengine/layout/exporter.h"
+#include "reportengine/layout/prepared_page.h"
+#include "reportengine/model/row_source.h"
+#include "reportengine/model/template.h"
+
+namespace re {
+
+class Report;
+
+// Read access to the fields of the row about to be printed, for per-row rules.
+class RowFields {
+ public:
+  RowFields(const RowSource* source, size_t row) : source_(source), row_(row) {}
+  // The field's display text (NULLs already converted); "" when there is no such field.
+  std::string_view Value(std::string_view field) const;
+  bool HasField(std::string_view field) const;
+  size_t row() const { return row_; }
+
+ private:
+  const RowSource* source_;  // the data band's row source
+  size_t row_;               // 0-based row index
+};
+
+// Runs before each row's data band is filled. It may change the band's text objects through
+// report.FindObject (e.g. a font size); a change stays until the rule changes it again, so a rule
+// that depends on the row sets the value anew on every row.
+using RowRule = std::function<void(const RowFields& row, Report& report)>;
+
+// The preview window. Show opens it (modal) and returns when the user closes it; the window
+// itself starts report.PrepareReport(true) shortly after opening and then shows the pages.
+class Previewer {
+ public:
+  virtual ~Previewer() = default;
+  virtual void Show(Report& report) = 0;
+};
+
+// The time [DATE] and [TIME] print, taken once at the start of every preparation.
+using Clock = std::function<common::LocalDateTime()>;
+
+class LayoutCache;
+
+class Report {
+ public:
+  explicit Report(Template layout);
+  ~Report();
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  const std::string& name() const { return template_.name; }
+  const Template& layout() const { return template_; }
+  Template& mutable_layout() { return template_; }
+
+  // Offers a row source under its user name; replaces an earlier binding of the same name.
+  // The source must outlive the report's preparations.
+  void AddDataset(const DatasetBinding& binding);
+
+  // The text object of that name anywhere in the template, or nullptr (also when the object of
+  // that name is not a text object). The pointer stays valid while the template's bands and
+  // objects are not added or removed.
+  TextObject* FindObject(std::string_view name);
+
+  void set_row_rule(RowRule rule) { row_rule_ = std::move(rule); }
+  void set_error_reporter(ErrorReporter* reporter) { error_reporter_ = reporter; }
+  void set_previewer(Previewer* previewer) { previewer_ = previewer; }
+  void set_clock(Clock clock) { clock_ = std::move(clock); }
+
+  // Builds the pages in memory. `clear` discards earlier pages; otherwise the new pages are added
+  // after them and numbered on from them. Opens the row sources of the dataset list on first use.
+  // Returns true when the pages were built without error; on errors the pages are still built as
+  // far as possible (an empty value for a missing field, no rows for a dataset that cannot be
+  // opened), the error box is shown and false is returned.
+  bool PrepareReport(bool clear = true);
+
+  // Writes the prepared pages through `exporter` (preparing first when nothing is prepared).
+  // Returns true when the exporter wrote its output completely; else false after the error box.
+  bool Export(Exporter& exporter, ExportProgress* progress = nullptr);
+
+  // Discards earlier pages when `clear`, then shows the preview window through the previewer,
+  // which prepares the report itself (its preparation shows its own error box). Returns false
+  // when no previewer is set (after the error box) or the preparation inside the window failed.
+  bool ShowReport(bool clear = true);
+
+  // The pages of the last preparation (or of a prepared report loaded for preview).
+  const PreparedReport& prepared() const { return prepared_; }
+  void SetPrepared(PreparedReport prepared) { prepared_ = std::move(prepared); }
+
+  // The errors of the last operation, sorted and distinct; empty when it succeeded.
+  const std::vector<std::string>& errors() const { return errors_; }
+
+ private:
+  // Ends an operation: stores the collected errors, shows the box when there are any.
+  bool Finish(std::vector<std::string> collected);
+
+  Template template_;                      // the design; objects may be changed by the caller
+  std::vector<DatasetBinding> bindings_;   // row sources by user name
+  RowRule row_rule_;                       // per-row rule, may be empty
+  ErrorReporter* error_reporter_ = nullptr;
+  Previewer* previewer_ = nullptr;
+  Clock clock_;                            // empty: the system clock
+  std::unique_ptr<LayoutCache> cache_;     // fonts and shaped texts, kept across preparations
+  PreparedReport prepared_;                // pages of the last preparation
+  std::vector<std::string> errors_;        // errors of the last operation
+  bool last_prepare_ok_ = true;            // the last PrepareReport succeeded
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_LAYOUT_REPORT_H_

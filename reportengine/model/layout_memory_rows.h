@@ -1,0 +1,70 @@
+// A row source held in memory: for tests, benchmarks and previews of sample data.
+#ifndef REPORTENGINE_MODEL_LAYOUT_MEMORY_ROWS_H_
+#define REPORTENGINE_MODEL_LAYOUT_MEMORY_ROWS_H_
+
+#include <cctype>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "reportengine/model/row_source.h"
+
+namespace re {
+
+class MemoryRows : public RowSource {
+ public:
+  MemoryRows(std::vector<std::string> fields, std::vector<std::vector<std::string>> rows)
+      : fields_(std::move(fields)), rows_(std::move(rows)) {}
+
+  // Makes Open fail with `message`, as a provider that cannot read its table would.
+  void FailOpen(std::string message) { open_error_ = std::move(message); }
+  void AddRow(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+  int open_calls() const { return open_calls_; }
+
+  bool Open(std::string* error) override {
+    if (open_) return true;
+    ++open_calls_;
+    if (!open_error_.empty()) {
+      if (error) *error = open_error_;
+      return false;
+    }
+    open_ = true;
+    return true;
+  }
+  bool IsOpen() const override { return open_; }
+  size_t RowCount() const override { return rows_.size(); }
+  int FieldIndex(std::string_view name) const override {
+    for (size_t i = 0; i < fields_.size(); ++i) {
+      if (EqualsIgnoringCase(fields_[i], name)) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  std::string_view Value(size_t row, int field) const override {
+    const std::vector<std::string>& r = rows_[row];
+    const auto index = static_cast<size_t>(field);
+    return index < r.size() ? std::string_view(r[index]) : std::string_view();
+  }
+
+ private:
+  static bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(a[i])) !=
+          std::tolower(static_cast<unsigned char>(b[i]))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::vector<std::string> fields_;
+  std::vector<std::vector<std::string>> rows_;
+  std::string open_error_;  // non-empty: Open fails with it
+  bool open_ = false;
+  int open_calls_ = 0;
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_MODEL_LAYOUT_MEMORY_ROWS_H_

@@ -1,0 +1,63 @@
+// The PDF exporter (`PDFExport1`): writes a prepared report as a PDF 1.7 file at FileName.
+//
+// The file holds one page per prepared page, its content Flate-compressed (Compressed), every
+// font face the pages use embedded once as a subset (EmbeddedFonts) with a ToUnicode map so
+// its text can be searched and copied, and a document information dictionary with Author,
+// Subject, the engine as Producer and the moment of the export as CreationDate. It has no
+// encryption, no permissions, no outline and no viewer preferences. The exporter never asks
+// before replacing a file and never opens the file afterwards.
+//
+// Pages are written to the file as they are converted; only the font usage and the object
+// offsets are kept until the end. The target is replaced in one rename after everything was
+// written and synced, so a failed or killed export leaves the old file as it was.
+#ifndef REPORTENGINE_PDF_PDF_EXPORTER_H_
+#define REPORTENGINE_PDF_PDF_EXPORTER_H_
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "reportengine/layout/exporter.h"
+#include "reportengine/pdf/pdf_texts.h"
+
+namespace re {
+
+class PdfExporter : public Exporter {
+ public:
+  // Settings, named as the templates name them.
+  std::string FileName;                        // full path of the file to write
+  std::string Author = pdf::kDefaultAuthor;
+  std::string Subject = pdf::kDefaultSubject;
+  std::string Title;                           // left out of the file when empty
+  std::string Keywords;                        // left out of the file when empty
+  std::string Creator;                         // left out of the file when empty
+  bool Compressed = true;                      // Flate-compress every stream
+  bool EmbeddedFonts = true;                   // embed the font subsets
+  bool ShowProgress = true;                    // report pages to the ExportProgress
+
+  // Writes `report` to FileName. Returns true when the file was written completely. On failure
+  // (no file name, folder missing or not writable, target read-only or not a file, disk full,
+  // font file unreadable) appends one error text to *errors, leaves an existing file at
+  // FileName as it was, leaves no temporary file, and returns false. With ShowProgress and a
+  // non-null `progress`: Started(page count), PageWritten(n) after each page, and Finished()
+  // once at the end whether or not the export succeeded.
+  bool Export(const PreparedReport& report, ExportProgress* progress,
+              std::vector<std::string>* errors) override;
+
+  // The moment the last Export() started, written as the document's creation date.
+  std::chrono::system_clock::time_point CreationTime() const { return creation_time_; }
+
+  // For tests: writes fail as on a full disk once `bytes` bytes reached the file.
+  void SimulateDiskFullAfter(uint64_t bytes) { disk_full_after_ = bytes; }
+
+ private:
+  bool Write(const PreparedReport& report, ExportProgress* progress, std::string* error);
+
+  std::chrono::system_clock::time_point creation_time_;  // stamped by Export()
+  uint64_t disk_full_after_ = UINT64_MAX;                 // simulated disk capacity
+};
+
+}  // namespace re
+
+#endif  // REPORTENGINE_PDF_PDF_EXPORTER_H_

@@ -1,0 +1,407 @@
+#include "reportengine/pdf/pdf_font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <hb-subset.h>
+#include <hb.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "reportengine/pdf/pdf_syntax.h"
+#include "reportengine/pdf/pdf_texts.h"
+
+namespace re::pdf {
+namespace {
+
+// Tables a PDF reader never looks at in an embedded TrueType program: layout, vertical metrics
+// and signatures. Dropping them keeps the subset small.
+constexpr hb_tag_t kDroppedTables[] = {
+    HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
+    HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'), HB_TAG('v', 'h', 'e', 'a'),
+    HB_TAG('v', 'm', 't', 'x'), HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G'),
+    HB_TAG('k', 'e', 'r', 'n'), HB_TAG('m', 'o', 'r', 'x'), HB_TAG('g', 'a', 's', 'p'),
+};
+
+constexpr int kFlagFixedPitch = 1;
+constexpr int kFlagSerif = 2;
+constexpr int kFlagSymbolic = 4;  // glyphs outside the standard Latin set, as CID fonts have
+
+uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= bytes[i];
+    hash *= 0x100000001B3ull;
+  }
+  return hash;
+}
+
+class FreeTypeFace {
+ public:
+  FreeTypeFace(const std::string& file, int index) {
+    if (FT_Init_FreeType(&library_) != 0) return;
+    if (FT_New_Face(library_, file.c_str(), index, &face_) != 0) face_ = nullptr;
+  }
+  ~FreeTypeFace() {
+    if (face_ != nullptr) FT_Done_Face(face_);
+    if (library_ != nullptr) FT_Done_FreeType(library_);
+  }
+  FreeTypeFace(const FreeTypeFace&) = delete;
+  FreeTypeFace& operator=(const FreeTypeFace&) = delete;
+  FT_Face get() const { return face_; }
+
+ private:
+  FT_Library library_ = nullptr;
+  FT_Face face_ = nullptr;
+};
+
+}  // namespace
+
+struct Font::Metrics {
+  std::string postscript_name;
+  int flags = kFlagSymbolic;
+  double bbox[4] = {0, 0, 0, 0};
+  double italic_angle = 0;
+  double ascent = 0, descent = 0, cap_height = 0, stem_v = 80;
+};
+
+Font::~Font() {
+  if (hb_font_ != nullptr) hb_font_destroy(hb_font_);
+  if (hb_face_ != nullptr) hb_face_destroy(hb_face_);
+  if (blob_ != nullptr) hb_blob_destroy(blob_);
+}
+
+bool Font::Load(const FontFace& face, std::string* error) {
+  face_ = face;
+  blob_ = hb_blob_create_from_file_or_fail(face.file.c_str());
+  if (blob_ == nullptr) {
+    *error = kErrFontFile + face.file;
+    return false;
+  }
+  hb_face_ = hb_face_create(blob_, static_cast<unsigned>(face.index));
+  const unsigned count = hb_face_get_glyph_count(hb_face_);
+  if (count == 0) {
+    *error = kErrFontFile + face.file;
+    return false;
+  }
+  units_per_em_ = hb_face_get_upem(hb_face_);
+  hb_font_ = hb_font_create(hb_face_);
+  hb_font_set_scale(hb_font_, static_cast<int>(units_per_em_), static_cast<int>(units_per_em_));
+  widths_.resize(count);
+  for (unsigned g = 0; g < count; ++g) {
+    const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_, g);
+    widths_[g] = static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
+  }
+  ink_.resize(count);
+  ink_known_.assign(count, 0);
+  state_.assign(count, 0);
+  return true;
+}
+
+const InkBox& Font::Ink(uint32_t glyph) {
+  static const InkBox kNone;
+  if (glyph >= ink_.size()) return kNone;
+  if (ink_known_[glyph] == 0) {
+    hb_glyph_extents_t extents{};
+    InkBox& box = ink_[glyph];
+    if (hb_font_get_glyph_extents(hb_font_, glyph, &extents) && extents.width != 0 &&
+        extents.height != 0) {
+      const double scale = 1000.0 / units_per_em_;
+      box.x_min = static_cast<float>(extents.x_bearing * scale);
+      box.x_max = static_cast<float>((extents.x_bearing + extents.width) * scale);
+      box.y_max = static_cast<float>(extents.y_bearing * scale);
+      box.y_min = static_cast<float>((extents.y_bearing + extents.height) * scale);
+      box.empty = false;
+    }
+    ink_known_[glyph] = 1;
+  }
+  return ink_[glyph];
+}
+
+void Font::Note(const ShapedLine& line) {
+  const std::vector<Glyph>& glyphs = line.glyphs;
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const uint32_t id = glyphs[i].id;
+    if (id >= state_.size() || state_[id] == 2) continue;
+    if (state_[id] == 0) {
+      state_[id] = 1;
+      ++used_count_;
+    }
+    // Only the first glyph of a cluster carries its text; marks and pieces that follow it in
+    // the same cluster show no text of their own.
+    const uint32_t cluster = glyphs[i].cluster;
+    if (i > 0 && glyphs[i - 1].cluster == cluster) continue;
+    if (cluster >= line.text.size()) continue;
+    size_t end = line.text.size();
+    for (const Glyph& other : glyphs) {
+      if (other.cluster > cluster && other.cluster < end) end = other.cluster;
+    }
+    text_[id] = line.text.substr(cluster, end - cluster);
+    state_[id] = 2;
+  }
+}
+
+bool Font::ReadMetrics(Metrics* metrics, std::string* error) const {
+  FreeTypeFace ft(face_.file, face_.index);
+  const FT_Face face = ft.get();
+  if (face == nullptr) {
+    *error = kErrFontFile + face_.file;
+    return false;
+  }
+  const double scale = 1000.0 / face->units_per_EM;
+  if (const char* name = FT_Get_Postscript_Name(face); name != nullptr) {
+    metrics->postscript_name = name;
+  }
+  metrics->bbox[0] = face->bbox.xMin * scale;
+  metrics->bbox[1] = face->bbox.yMin * scale;
+  metrics->bbox[2] = face->bbox.xMax * scale;
+  metrics->bbox[3] = face->bbox.yMax * scale;
+  metrics->ascent = face->ascender * scale;
+  metrics->descent = face->descender * scale;
+  metrics->cap_height = metrics->ascent;
+  if (FT_IS_FIXED_WIDTH(face)) metrics->flags |= kFlagFixedPitch;
+  if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+      os2 != nullptr && os2->version != 0xFFFF) {
+    if (os2->version >= 2 && os2->sCapHeight > 0) metrics->cap_height = os2->sCapHeight * scale;
+    // Family classes 1 to 7 are the serif styles.
+    const int family_class = os2->sFamilyClass >> 8;
+    if (family_class >= 1 && family_class <= 7) metrics->flags |= kFlagSerif;
+    // TrueType carries no stem width; the usual estimate from the weight class.
+    const double weight = os2->usWeightClass / 65.0;
+    metrics->stem_v = std::round(50 + weight * weight);
+  }
+  if (const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
+      post != nullptr) {
+    metrics->italic_angle = post->italicAngle / 65536.0;
+  }
+  if (metrics->postscript_name.empty()) {
+    metrics->postscript_name = face->family_name != nullptr ? face->family_name : "Font";
+  }
+  return true;
+}
+
+std::string Font::SubsetTag() const {
+  uint64_t hash = 0xCBF29CE484222325ull;
+  hash = Fnv1a(hash, face_.file.data(), face_.file.size());
+  hash = Fnv1a(hash, &face_.index, sizeof face_.index);
+  for (uint32_t g = 0; g < state_.size(); ++g) {
+    if (state_[g] != 0) hash = Fnv1a(hash, &g, sizeof g);
+  }
+  std::string tag(6, 'A');
+  for (char& c : tag) {
+    c = static_cast<char>('A' + hash % 26);
+    hash /= 26;
+  }
+  return tag;
+}
+
+std::string Font::WidthArray(float default_width) const {
+  std::string out = "[";
+  uint32_t run_start = 0;
+  std::vector<float> run;
+  auto flush = [&] {
+    if (run.empty()) return;
+    AppendInt(&out, run_start);
+    out.push_back('[');
+    for (size_t i = 0; i < run.size(); ++i) {
+      if (i > 0) out.push_back(' ');
+      AppendNumber(&out, run[i]);
+    }
+    out.append("]");
+    run.clear();
+  };
+  for (uint32_t g = 0; g < state_.size(); ++g) {
+    if (state_[g] == 0 || widths_[g] == default_width) {
+      flush();
+      continue;
+    }
+    if (run.empty()) run_start = g;
+    run.push_back(widths_[g]);
+  }
+  flush();
+  out.push_back(']');
+  return out;
+}
+
+std::string Font::ToUnicodeCMap() const {
+  std::vector<uint32_t> glyphs;
+  for (uint32_t g = 0; g < state_.size(); ++g) {
+    if (state_[g] == 2) glyphs.push_back(g);
+  }
+  std::string out =
+      "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+      "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+      "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+      "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  constexpr size_t kEntriesPerBlock = 100;  // the most a bfchar block may hold
+  for (size_t start = 0; start < glyphs.size(); start += kEntriesPerBlock) {
+    const size_t end = std::min(glyphs.size(), start + kEntriesPerBlock);
+    AppendInt(&out, static_cast<long long>(end - start));
+    out.append(" beginbfchar\n");
+    for (size_t i = start; i < end; ++i) {
+      const uint32_t g = glyphs[i];
+      out.push_back('<');
+      for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(g >> shift) & 15]);
+      out.push_back('>');
+      AppendUtf16Hex(&out, text_.at(g));
+      out.push_back('\n');
+    }
+    out.append("endbfchar\n");
+  }
+  out.append("endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n");
+  return out;
+}
+
+bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compress,
+                        std::string* error) {
+  Metrics metrics;
+  if (!ReadMetrics(&metrics, error)) return false;
+
+  std::string program;
+  if (embed) {
+    // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
+    // embedded as a program no reader can draw.
+    if (hb_blob_t* glyf = hb_face_reference_table(hb_face_, HB_TAG('g', 'l', 'y', 'f'));
+        hb_blob_get_length(glyf) == 0) {
+      hb_blob_destroy(glyf);
+      *error = kErrFontSubset + face_.file + kErrNotTrueType;
+      return false;
+    } else {
+      hb_blob_destroy(glyf);
+    }
+    hb_subset_input_t* input = hb_subset_input_create_or_fail();
+    if (input == nullptr) {
+      *error = kErrFontSubset + face_.file;
+      return false;
+    }
+    hb_set_t* glyph_set = hb_subset_input_glyph_set(input);
+    hb_set_add(glyph_set, 0);  // .notdef must stay glyph 0
+    for (uint32_t g = 0; g < state_.size(); ++g) {
+      if (state_[g] != 0) hb_set_add(glyph_set, g);
+    }
+    hb_set_t* dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+    for (const hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
+    // Hinting instructions only matter to rasterisers at screen sizes; dropping them nearly
+    // halves the embedded bytes of the IPA faces.
+    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
+    hb_face_t* subset = hb_subset_or_fail(hb_face_, input);
+    hb_subset_input_destroy(input);
+    if (subset == nullptr) {
+      *error = kErrFontSubset + face_.file;
+      return false;
+    }
+    hb_blob_t* blob = hb_face_reference_blob(subset);
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(blob, &length);
+    program.assign(data, length);
+    hb_blob_destroy(blob);
+    hb_face_destroy(subset);
+    if (program.empty()) {
+      *error = kErrFontSubset + face_.file;
+      return false;
+    }
+  }
+
+  // The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
+  // integer; readers ignore a fractional one).
+  std::map<float, size_t> width_counts;
+  for (uint32_t g = 0; g < state_.size(); ++g) {
+    if (state_[g] != 0 && widths_[g] == std::round(widths_[g])) ++width_counts[widths_[g]];
+  }
+  float default_width = 1000;
+  size_t best = 0;
+  for (const auto& [width, count] : width_counts) {
+    if (count > best) {
+      best = count;
+      default_width = width;
+    }
+  }
+
+  std::string base_font;
+  AppendName(&base_font, embed ? SubsetTag() + "+" + metrics.postscript_name
+                               : metrics.postscript_name);
+
+  const int cid_font = writer->Reserve();
+  const int descriptor = writer->Reserve();
+  const int to_unicode = writer->Reserve();
+  const int font_file = embed ? writer->Reserve() : 0;
+
+  std::string body = "<</Type/Font/Subtype/Type0/BaseFont" + base_font +
+                     "/Encoding/Identity-H/DescendantFonts[";
+  AppendInt(&body, cid_font);
+  body.append(" 0 R]/ToUnicode ");
+  AppendInt(&body, to_unicode);
+  body.append(" 0 R>>");
+  writer->WriteObject(type0, body);
+
+  body = "<</Type/Font/Subtype/CIDFontType2/BaseFont" + base_font +
+         "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor ";
+  AppendInt(&body, descriptor);
+  body.append(" 0 R/DW ");
+  AppendInt(&body, std::lround(default_width));
+  body.append("/W");
+  body.append(WidthArray(default_width));
+  body.append("/CIDToGIDMap/Identity>>");
+  writer->WriteObject(cid_font, body);
+
+  body = "<</Type/FontDescriptor/FontName" + base_font + "/Flags ";
+  AppendInt(&body, metrics.flags);
+  body.append("/FontBBox[");
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) body.push_back(' ');
+    AppendInt(&body, std::lround(metrics.bbox[i]));
+  }
+  body.append("]/ItalicAngle ");
+  AppendNumber(&body, metrics.italic_angle);
+  body.append("/Ascent ");
+  AppendInt(&body, std::lround(metrics.ascent));
+  body.append("/Descent ");
+  AppendInt(&body, std::lround(metrics.descent));
+  body.append("/CapHeight ");
+  AppendInt(&body, std::lround(metrics.cap_height));
+  body.append("/StemV ");
+  AppendInt(&body, std::lround(metrics.stem_v));
+  if (embed) {
+    body.append("/FontFile2 ");
+    AppendInt(&body, font_file);
+    body.append(" 0 R");
+  }
+  body.append(">>");
+  writer->WriteObject(descriptor, body);
+
+  writer->WriteStream(to_unicode, "", ToUnicodeCMap(), compress);
+  if (embed) {
+    std::string entries = "/Length1 ";
+    AppendInt(&entries, static_cast<long long>(program.size()));
+    writer->WriteStream(font_file, entries, program, compress);
+  }
+  return true;
+}
+
+FontSet::FontSet(const std::vector<FontFace>& faces)
+    : faces_(faces), fonts_(faces.size()), failures_(faces.size()) {}
+
+Font* FontSet::Get(int index, std::string* error) {
+  if (index < 0 || static_cast<size_t>(index) >= fonts_.size()) {
+    *error = kErrBadFontIndex;
+    return nullptr;
+  }
+  if (!failures_[index].empty()) {
+    *error = failures_[index];
+    return nullptr;
+  }
+  if (fonts_[index] == nullptr) {
+    auto font = std::make_unique<Font>();
+    if (!font->Load(faces_[index], &failures_[index])) {
+      *error = failures_[index];
+      return nullptr;
+    }
+    fonts_[index] = std::move(font);
+  }
+  return fonts_[index].get();
+}
+
+}  // namespace re::pdf

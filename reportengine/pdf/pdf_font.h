@@ -1,0 +1,96 @@
+// One font face of a report as the PDF writer embeds it: widths and ink boxes of its glyphs for
+// placing text, the glyphs the pages used and the text each one shows, and at the end of the
+// document a Type0 font with an Identity-H encoding whose codes are the face's glyph ids, a
+// CIDFontType2 descendant with /W widths, a font descriptor with the face's metrics, a subset of
+// the font program (glyph ids kept, so the codes already written stay valid) and a ToUnicode
+// map for searching and copying.
+#ifndef REPORTENGINE_PDF_PDF_FONT_H_
+#define REPORTENGINE_PDF_PDF_FONT_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "reportengine/pdf/pdf_object_writer.h"
+#include "reportengine/layout/prepared_page.h"
+
+struct hb_blob_t;
+struct hb_face_t;
+struct hb_font_t;
+
+namespace re::pdf {
+
+// Outline extent of a glyph in thousandths of the font size, y up from the baseline.
+struct InkBox {
+  float x_min = 0, x_max = 0, y_min = 0, y_max = 0;
+  bool empty = true;  // a space or other glyph without outline
+};
+
+class Font {
+ public:
+  Font() = default;
+  ~Font();
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+
+  // Opens the face's font file. Returns false with an error-box text in *error when the file
+  // cannot be read or holds no such face.
+  bool Load(const FontFace& face, std::string* error);
+
+  // Advance of `glyph` in thousandths of the font size, exactly as written in /W (to a tenth,
+  // so that runs of text rarely need a position correction). Glyph ids past the face's glyph
+  // count have width 0.
+  float Width(uint32_t glyph) const { return glyph < widths_.size() ? widths_[glyph] : 0; }
+  const InkBox& Ink(uint32_t glyph);
+  uint32_t glyph_count() const { return static_cast<uint32_t>(widths_.size()); }
+
+  // Records the glyphs of `line` for the subset and the text of their clusters for ToUnicode.
+  // The first text seen for a glyph is kept.
+  void Note(const ShapedLine& line);
+  bool used() const { return used_count_ > 0; }
+
+  // Writes the font objects; `type0` is the object the pages' resources already refer to.
+  // With `embed` the font program subset goes into the file, else readers substitute a font.
+  // Returns false with an error-box text when the subset cannot be made.
+  bool WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compress,
+                    std::string* error);
+
+ private:
+  struct Metrics;
+  bool ReadMetrics(Metrics* metrics, std::string* error) const;
+  std::string SubsetTag() const;
+  std::string WidthArray(float default_width) const;
+  std::string ToUnicodeCMap() const;
+
+  FontFace face_;                        // where the face comes from
+  hb_blob_t* blob_ = nullptr;            // the whole font file, mapped
+  hb_face_t* hb_face_ = nullptr;         // the face inside it
+  hb_font_t* hb_font_ = nullptr;         // at a scale of one font unit
+  unsigned units_per_em_ = 1000;
+  std::vector<float> widths_;            // /W width per glyph id
+  std::vector<InkBox> ink_;              // ink box per glyph id, filled on first use
+  std::vector<uint8_t> ink_known_;       // 1 where ink_ holds the glyph's box
+  std::vector<uint8_t> state_;           // per glyph id: 0 unused, 1 used, 2 used with text
+  std::unordered_map<uint32_t, std::string> text_;  // UTF-8 text a used glyph shows
+  size_t used_count_ = 0;
+};
+
+// The fonts of one report, each opened when a page first uses it.
+class FontSet {
+ public:
+  explicit FontSet(const std::vector<FontFace>& faces);
+  // The font at `index` of the report's list, or nullptr with an error-box text in *error.
+  Font* Get(int index, std::string* error);
+  size_t size() const { return fonts_.size(); }
+
+ private:
+  const std::vector<FontFace>& faces_;       // the report's list
+  std::vector<std::unique_ptr<Font>> fonts_;  // loaded fonts, null until first use
+  std::vector<std::string> failures_;         // why a font could not be loaded, per index
+};
+
+}  // namespace re::pdf
+
+#endif  // REPORTENGINE_PDF_PDF_FONT_H_

@@ -1,0 +1,29 @@
+// Finds the installed font file for a face name as the templates write it, through our table of
+// stand-ins for the Windows faces and fontconfig. Never substitutes another family: fontconfig
+// always offers some font, so the family it offers is checked against the one asked for.
+#ifndef REPORTENGINE_TEXT_FONT_RESOLVER_H_
+#define REPORTENGINE_TEXT_FONT_RESOLVER_H_
+
+#include <string>
+#include <string_view>
+
+namespace re {
+
+struct FontFile {
+  std::string family;                // installed family, e.g. "IPAGothic"
+  std::string file;                  // absolute path, symbolic links resolved
+  int index = 0;                     // face index inside a font collection
+  bool no_internal_leading = false;  // ascent + descent is drawn as the character height
+};
+
+// The installed family that stands for face_name: the table's stand-in for a Windows face, or
+// face_name itself.
+std::string_view FamilyForFace(std::string_view face_name);
+
+// Looks up the regular face of face_name's family. Returns false and sets *error (when non-null)
+// to "Font not found: <face_name>" when no installed font belongs to that family.
+bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error);
+
+}  // namespace re
+
+#endif  // REPORTENGINE_TEXT_FONT_RESOLVER_H_

@@ -1,0 +1,406 @@
+#include "reportengine/text/text_shaper.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <hb.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "reportengine/text/font_resolver.h"
+#include "reportengine/text/hyphenation.h"
+#include "reportengine/text/line_break.h"
+#include "reportengine/text/text_constants.h"
+
+namespace re {
+namespace {
+
+// Windows draws text without kerning or ligatures unless asked; the templates were made there.
+const hb_feature_t kFeatures[] = {
+    {HB_TAG('k', 'e', 'r', 'n'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
+    {HB_TAG('l', 'i', 'g', 'a'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
+    {HB_TAG('c', 'l', 'i', 'g'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
+};
+
+
+bool ValidSize(int size_pt) {
+  return size_pt >= text::kMinFontSizePt && size_pt <= text::kMaxFontSizePt;
+}
+
+// Calls f for each line of text as its explicit breaks (CR LF, LF, CR) divide it.
+template <typename F>
+void ForEachParagraph(std::string_view text, F&& f) {
+  size_t begin = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    f(text.substr(begin, i - begin));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    begin = i + 1;
+  }
+  f(text.substr(begin));
+}
+
+// What identifies a shaped line: face, character height in pixels and text.
+struct LineKey {
+  int font;
+  int char_height_px;
+  std::string_view text;
+};
+
+LineKey KeyOf(const ShapedLine& line) {
+  return {line.font,
+          static_cast<int>(std::lround(line.size_pt * text::kDevicePixelsPerInch /
+                                       text::kPointsPerInch)),
+          line.text};
+}
+
+// The cache holds the shared lines themselves and is searched by LineKey, so that no key
+// repeats a line's text.
+struct LineHash {
+  using is_transparent = void;
+  size_t operator()(const LineKey& k) const {
+    const size_t h = std::hash<std::string_view>()(k.text);
+    return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull +
+                static_cast<size_t>(k.char_height_px));
+  }
+  size_t operator()(const std::shared_ptr<const ShapedLine>& line) const {
+    return (*this)(KeyOf(*line));
+  }
+};
+
+struct LineEqual {
+  using is_transparent = void;
+  static bool Same(const LineKey& a, const LineKey& b) {
+    return a.font == b.font && a.char_height_px == b.char_height_px && a.text == b.text;
+  }
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    return Same(Key(a), Key(b));
+  }
+  static LineKey Key(const LineKey& k) { return k; }
+  static LineKey Key(const std::shared_ptr<const ShapedLine>& line) { return KeyOf(*line); }
+};
+
+struct StringHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
+}  // namespace
+
+class TextShaper::Impl {
+ public:
+  Impl() : buffer_(hb_buffer_create()) {}
+  ~Impl() {
+    for (Face& f : faces_) {
+      hb_font_destroy(f.font);
+    }
+    hb_buffer_destroy(buffer_);
+    if (ft_) FT_Done_FreeType(ft_);
+  }
+
+  bool Resolve(const FontSpec& spec, std::string* error) {
+    if (!ValidSize(spec.size_pt)) {
+      if (error) {
+        *error = std::string(text::kFontSizeInvalid) + spec.name + " " + std::to_string(spec.size_pt);
+      }
+      return false;
+    }
+    const Lookup& l = LookupFace(spec.name);
+    if (l.index < 0 && error) *error = l.error;
+    return l.index >= 0;
+  }
+
+  const std::vector<FontFace>& fonts() const { return fonts_; }
+
+  FontMetrics Metrics(const FontSpec& spec) {
+    const int index = FaceIndex(spec);
+    if (index < 0) return FontMetrics{};
+    const Face& f = faces_[index];
+    return ComputeMetrics(spec.size_pt, f.units_per_em, f.win_ascent, f.win_descent,
+                          f.no_internal_leading);
+  }
+
+  std::shared_ptr<const ShapedLine> Shape(const FontSpec& spec, std::string_view text) {
+    const int index = FaceIndex(spec);
+    if (index < 0) return nullptr;
+    return ShapeCached(index, spec.size_pt, text);
+  }
+
+  // Calls emit(line text, hyphen, shaped line or nullptr) for each line text makes.
+  template <typename Emit>
+  void Wrap(const FontSpec& spec, std::string_view text, float max_width, bool hyphenate,
+            Emit&& emit) {
+    const int index = FaceIndex(spec);
+    ForEachParagraph(text, [&](std::string_view p) {
+      if (index < 0 || p.empty() || !(max_width < kNoWrap)) {
+        emit(p, false, nullptr);
+        return;
+      }
+      // Most cells fit on one line: shape once, cache the line and be done. A paragraph that
+      // needs breaking is never drawn whole, so it is measured but not kept.
+      std::vector<BreakCluster> clusters;
+      if (std::shared_ptr<const ShapedLine> whole = FindCached(index, spec.size_pt, p)) {
+        if (whole->width <= max_width + text::kWidthToleranceMm) {
+          emit(p, false, std::move(whole));
+          return;
+        }
+        RunShaper(index, p);
+        clusters = ClustersFromBuffer(index, spec.size_pt);
+      } else {
+        RunShaper(index, p);
+        std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, spec.size_pt, p);
+        if (line->width <= max_width + text::kWidthToleranceMm) {
+          cache_.insert(line);
+          emit(p, false, std::move(line));
+          return;
+        }
+        clusters = ClustersFromBuffer(index, spec.size_pt);
+      }
+      HyphenationPoints points;
+      float hyphen_width = 0;
+      if (hyphenate && LoadHyphenator()) {
+        points = [this](std::string_view word) { return hyphenator_.Points(word); };
+        hyphen_width = ShapeCached(index, spec.size_pt, text::kHyphen)->width;
+      }
+      for (const LineSpan& s : BreakParagraph(p, clusters, max_width, points, hyphen_width)) {
+        emit(p.substr(s.begin, s.end - s.begin), s.hyphen, nullptr);
+      }
+    });
+  }
+
+  std::shared_ptr<const ShapedLine> ShapeOrHyphenated(const FontSpec& spec, std::string_view line,
+                                                      bool hyphen) {
+    if (!hyphen) return Shape(spec, line);
+    std::string with_hyphen(line);
+    with_hyphen += text::kHyphen;
+    return Shape(spec, with_hyphen);
+  }
+
+  size_t cached_lines() const { return cache_.size(); }
+
+ private:
+  struct Face {
+    hb_font_t* font = nullptr;  // owned; scaled to font units
+    int units_per_em = 0;
+    int win_ascent = 0;
+    int win_descent = 0;
+    bool no_internal_leading = false;
+  };
+  struct Lookup {
+    int index = -1;     // into fonts_ and faces_, -1 when the face cannot be used
+    std::string error;  // why, when index is -1
+  };
+
+  int FaceIndex(const FontSpec& spec) {
+    if (!ValidSize(spec.size_pt)) return -1;
+    return LookupFace(spec.name).index;
+  }
+
+  const Lookup& LookupFace(const std::string& name) {
+    auto it = by_name_.find(std::string_view(name));
+    if (it != by_name_.end()) return it->second;
+    return by_name_.emplace(name, Load(name)).first->second;
+  }
+
+  Lookup Load(const std::string& name) {
+    Lookup result;
+    FontFile file;
+    if (!FindFontFile(name, &file, &result.error)) return result;
+
+    Face face;
+    face.no_internal_leading = file.no_internal_leading;
+    if (!ReadVerticalMetrics(file, &face)) {
+      result.error = std::string(text::kFontUnreadable) + name;
+      return result;
+    }
+    hb_blob_t* blob = hb_blob_create_from_file_or_fail(file.file.c_str());
+    if (!blob) {
+      result.error = std::string(text::kFontUnreadable) + name;
+      return result;
+    }
+    hb_face_t* hb_face = hb_face_create(blob, static_cast<unsigned>(file.index));
+    hb_blob_destroy(blob);
+    face.font = hb_font_create(hb_face);
+    hb_face_destroy(hb_face);
+    // Positions come back in font units; converting them to mm at the pixel-rounded em is ours.
+    hb_font_set_scale(face.font, face.units_per_em, face.units_per_em);
+
+    result.index = static_cast<int>(faces_.size());
+    faces_.push_back(face);
+    fonts_.push_back(FontFace{name, file.file, file.index});
+    return result;
+  }
+
+  // Units per em and the Windows ascent and descent, which fix the line cell as Windows sees it.
+  bool ReadVerticalMetrics(const FontFile& file, Face* face) {
+    if (!ft_ && FT_Init_FreeType(&ft_) != 0) {
+      ft_ = nullptr;
+      return false;
+    }
+    FT_Face ft_face = nullptr;
+    if (FT_New_Face(ft_, file.file.c_str(), file.index, &ft_face) != 0) return false;
+    bool ok = ft_face->units_per_EM > 0;
+    face->units_per_em = ft_face->units_per_EM;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_OS2));
+        os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+      face->win_ascent = os2->usWinAscent;
+      face->win_descent = os2->usWinDescent;
+    } else {
+      face->win_ascent = ft_face->ascender;
+      face->win_descent = -ft_face->descender;
+    }
+    FT_Done_Face(ft_face);
+    return ok;
+  }
+
+  // Millimetres per font unit at size_pt.
+  float Scale(int index, int size_pt) const {
+    return static_cast<float>(CharHeightPx(size_pt)) * text::kMmPerPixel /
+           static_cast<float>(faces_[index].units_per_em);
+  }
+
+  void RunShaper(int index, std::string_view text) {
+    hb_buffer_clear_contents(buffer_);
+    hb_buffer_add_utf8(buffer_, text.data(), static_cast<int>(text.size()), 0,
+                       static_cast<int>(text.size()));
+    hb_buffer_guess_segment_properties(buffer_);
+    hb_shape(faces_[index].font, buffer_, kFeatures, std::size(kFeatures));
+  }
+
+  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) const {
+    auto it = cache_.find(LineKey{index, CharHeightPx(size_pt), text});
+    return it != cache_.end() ? *it : nullptr;
+  }
+
+  std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
+    if (std::shared_ptr<const ShapedLine> found = FindCached(index, size_pt, text)) return found;
+    RunShaper(index, text);
+    std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, size_pt, text);
+    cache_.insert(line);
+    return line;
+  }
+
+  // The shaped line for text from the last RunShaper(index, text).
+  std::shared_ptr<const ShapedLine> LineFromBuffer(int index, int size_pt, std::string_view text) {
+    unsigned count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer_, &count);
+    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer_, &count);
+    const float scale = Scale(index, size_pt);
+
+    auto line = std::make_shared<ShapedLine>();
+    line->font = index;
+    line->size_pt = static_cast<float>(CharHeightPx(size_pt)) * text::kPointsPerInch /
+                    text::kDevicePixelsPerInch;
+    line->text.assign(text);
+    line->glyphs.reserve(count);
+    int64_t pen = 0;
+    for (unsigned i = 0; i < count; ++i) {
+      line->glyphs.push_back(Glyph{info[i].codepoint, info[i].cluster,
+                                   static_cast<float>(pen + pos[i].x_offset) * scale,
+                                   static_cast<float>(-pos[i].y_offset) * scale});
+      pen += pos[i].x_advance;
+    }
+    line->width = static_cast<float>(pen) * scale;
+    return line;
+  }
+
+  // The advance of each cluster of the last text shaped, in text order, for line breaking.
+  std::vector<BreakCluster> ClustersFromBuffer(int index, int size_pt) const {
+    unsigned count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer_, &count);
+    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer_, &count);
+    const float scale = Scale(index, size_pt);
+
+    std::vector<BreakCluster> clusters;
+    clusters.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+      clusters.push_back({info[i].cluster, static_cast<float>(pos[i].x_advance) * scale});
+    }
+    std::stable_sort(clusters.begin(), clusters.end(),
+                     [](const BreakCluster& a, const BreakCluster& b) { return a.begin < b.begin; });
+    // Several glyphs of one cluster become one unit.
+    size_t out = 0;
+    for (size_t i = 0; i < clusters.size(); ++i) {
+      if (out > 0 && clusters[out - 1].begin == clusters[i].begin) {
+        clusters[out - 1].advance += clusters[i].advance;
+      } else {
+        clusters[out++] = clusters[i];
+      }
+    }
+    clusters.resize(out);
+    if (!clusters.empty()) clusters.front().begin = 0;
+    return clusters;
+  }
+
+  bool LoadHyphenator() {
+    if (!hyphenator_tried_) {
+      hyphenator_tried_ = true;
+      hyphenator_.Load(text::kRussianHyphenationDictionary, nullptr);
+    }
+    return hyphenator_.loaded();
+  }
+
+  FT_Library ft_ = nullptr;           // owned; opened on the first face
+  hb_buffer_t* buffer_;               // owned; reused for every shaping run
+  std::vector<FontFace> fonts_;       // the report's font table
+  std::vector<Face> faces_;           // parallel to fonts_
+  std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for
+  std::unordered_set<std::shared_ptr<const ShapedLine>, LineHash, LineEqual> cache_;  // shaped lines
+  Hyphenator hyphenator_;             // Russian patterns, loaded on first use
+  bool hyphenator_tried_ = false;
+};
+
+TextShaper::TextShaper() : impl_(std::make_unique<Impl>()) {}
+TextShaper::~TextShaper() = default;
+
+bool TextShaper::Resolve(const FontSpec& spec, std::string* error) {
+  return impl_->Resolve(spec, error);
+}
+
+const std::vector<FontFace>& TextShaper::fonts() const { return impl_->fonts(); }
+
+FontMetrics TextShaper::Metrics(const FontSpec& spec) { return impl_->Metrics(spec); }
+
+std::shared_ptr<const ShapedLine> TextShaper::Shape(const FontSpec& spec, std::string_view text) {
+  return impl_->Shape(spec, text);
+}
+
+float TextShaper::Width(const FontSpec& spec, std::string_view text) {
+  std::shared_ptr<const ShapedLine> line = impl_->Shape(spec, text);
+  return line ? line->width : 0.0f;
+}
+
+std::vector<std::string> TextShaper::WrapLines(const FontSpec& spec, std::string_view text,
+                                               float max_width_mm, bool hyphenate) {
+  std::vector<std::string> lines;
+  impl_->Wrap(spec, text, max_width_mm, hyphenate,
+              [&](std::string_view line, bool hyphen, const std::shared_ptr<const ShapedLine>&) {
+                lines.emplace_back(line);
+                if (hyphen) lines.back() += text::kHyphen;
+              });
+  return lines;
+}
+
+std::vector<std::shared_ptr<const ShapedLine>> TextShaper::ShapeLines(const FontSpec& spec,
+                                                                      std::string_view text,
+                                                                      float max_width_mm,
+                                                                      bool hyphenate) {
+  std::vector<std::shared_ptr<const ShapedLine>> lines;
+  if (!impl_->Resolve(spec, nullptr)) return lines;
+  impl_->Wrap(spec, text, max_width_mm, hyphenate,
+              [&](std::string_view line, bool hyphen, std::shared_ptr<const ShapedLine> shaped) {
+                lines.push_back(shaped ? std::move(shaped)
+                                       : impl_->ShapeOrHyphenated(spec, line, hyphen));
+              });
+  return lines;
+}
+
+size_t TextShaper::cached_lines() const { return impl_->cached_lines(); }
+
+}  // namespace re
