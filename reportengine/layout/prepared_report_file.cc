@@ -139,6 +139,7 @@ void WriteLine(Writer& w, const ShapedLine& line) {
     w.F32(g.y);
   }
   w.F32(line.width);
+  w.F32(line.scale);
 }
 
 struct ItemWriter {
@@ -248,6 +249,8 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
       g.y = r.F32();
     }
     line->width = r.F32();
+    line->scale = r.F32();
+    if (!(line->scale > 0 && line->scale <= 1)) r.Fail();
     if (line->font < 0 || static_cast<uint32_t>(line->font) >= font_count) r.Fail();
     // Renderers map glyphs back to the text (find, copy) through their clusters.
     for (const Glyph& g : line->glyphs) {

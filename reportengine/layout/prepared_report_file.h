@@ -19,7 +19,8 @@
 namespace re {
 
 inline constexpr char kPreparedReportMagic[] = "NVKPREP\x1a";  // 8 bytes without the NUL
-inline constexpr uint32_t kPreparedReportVersion = 1;
+// 2: shaped lines carry their horizontal scale (narrowed text).
+inline constexpr uint32_t kPreparedReportVersion = 2;
 // The extension the preview offers for prepared reports.
 inline constexpr char kPreparedReportExtension[] = ".nvkp";
 

@@ -25,6 +25,7 @@ PreparedReport Sample() {
   other->text = "1";
   other->glyphs = {{20, 0, 0, 0}};
   other->width = 1.8f;
+  other->scale = 0.8125f;  // narrowed into its box
 
   PreparedPage first;
   first.items.push_back(TextItem{shared, 6.0f, 8.1f, Color{0, 0, 255}, {5, 5, 17, 4}});
@@ -60,6 +61,7 @@ TEST(PreparedReportFileTest, RoundTripKeepsEveryItemAndSharing) {
   const auto& t1 = std::get<TextItem>(read->pages[1].items[0]);
   EXPECT_EQ(*t0.line, *std::get<TextItem>(original.pages[0].items[0]).line);
   EXPECT_EQ(t0.line, t1.line) << "a line shown twice is stored and read back once";
+  EXPECT_EQ(std::get<TextItem>(read->pages[1].items[1]).line->scale, 0.8125f);
   EXPECT_EQ(t0.color, (Color{0, 0, 255}));
   EXPECT_EQ(t0.clip, (RectMm{5, 5, 17, 4}));
   const auto& line = std::get<LineItem>(read->pages[0].items[1]);
@@ -78,7 +80,7 @@ TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
   EXPECT_FALSE(error.empty());
 
   std::string newer = good;
-  newer[8] = 2;
+  newer[8] = static_cast<char>(kPreparedReportVersion + 1);
   EXPECT_FALSE(ParsePreparedReport(newer, &error));
 
   // Every proper prefix is refused, never read past its end.
@@ -93,6 +95,14 @@ TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
   line->glyphs[2].cluster = 99;
   std::get<TextItem>(bad_cluster.pages[0].items[0]).line = line;
   EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_cluster), &error));
+  for (const float scale : {0.0f, -1.0f, 1.5f}) {  // glyphs narrowed to nothing, or widened
+    PreparedReport bad_scale = Sample();
+    TextItem& item = std::get<TextItem>(bad_scale.pages[1].items[1]);
+    auto scaled = std::make_shared<ShapedLine>(*item.line);
+    scaled->scale = scale;
+    item.line = scaled;
+    EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_scale), &error)) << scale;
+  }
   PreparedReport no_size = Sample();
   no_size.pages[2].width = 0;
   EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(no_size), &error));
