@@ -59,11 +59,23 @@ const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text
     return shaper_.WrapLines(spec, text, max_width_mm / scale, hyphenate).size() <= shown_lines;
   };
   TextBlock fitted;
-  if (!fits(kMinTextScale)) {
+  const bool one_line = shown_lines == 1 && text.find_first_of("\r\n") == std::string_view::npos;
+  std::shared_ptr<const ShapedLine> whole = one_line ? shaper_.Shape(spec, text) : nullptr;
+  if (whole && whole->width > 0) {
+    // One line shown (most cells): the narrowing is the room over the text's whole width.
+    const float scale =
+        std::min(1.0f, std::floor(max_width_mm / whole->width * 10000.0f) / 10000.0f);
+    if (scale >= kMinTextScale) {
+      fitted.lines.push_back(std::make_shared<const ShapedLine>(NarrowedLine(*whole, scale)));
+      fitted.max_line_width = fitted.lines.back()->width;
+    } else {
+      fitted = plain;  // cut off as it stands
+    }
+  } else if (!fits(kMinTextScale)) {
     fitted = plain;  // cut off as it stands
   } else {
     float lo = kMinTextScale, hi = 1.0f;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 10; ++i) {
       const float mid = (lo + hi) / 2;
       (fits(mid) ? lo : hi) = mid;
     }
