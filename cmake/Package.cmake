@@ -1,0 +1,30 @@
+# The Debian package, built by scripts/package.sh with CPack's DEB generator. The program
+# folder is /opt/norvik/ unless NORVIK_PACKAGE_FOLDER says otherwise.
+
+set(NORVIK_PACKAGE_FOLDER "/opt/norvik" CACHE PATH "Program folder the Debian package installs into")
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "norvik-companions")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "Norvik")
+set(CPACK_PACKAGE_CONTACT "Norvik support <support@norvik-qx.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PDF lists and updater for the Norvik claim checker")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Kavel writes the check-result lists of the Norvik claim-checking application as PDF files\n"
+    "or shows them in a preview; Tolvan updates the master database and the program from the\n"
+    "update server. Both are installed into one program folder beside the main application.")
+set(CPACK_PACKAGING_INSTALL_PREFIX "${NORVIK_PACKAGE_FOLDER}")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+# The libraries the programs link, as dpkg-shlibdeps finds them, plus what they load or read
+# at run time: Qt's platform plugins for X11 and Wayland, the X client library the display
+# check loads, the hyphenation patterns and the fonts the templates name.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-wayland, libxcb1, libcurl4, libmdb3, libharfbuzz0b, libharfbuzz-subset0, libfreetype6, fontconfig, libhyphen0, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates")
+
+include(CPack)

@@ -1,0 +1,127 @@
+#include "kavel/display_probe.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "kavel/texts.h"
+
+namespace kavel {
+namespace {
+
+// Connects `fd` (non-blocking) to `address`, waiting at most kDisplayConnectTimeoutMs.
+bool ConnectWithin(int fd, const sockaddr* address, socklen_t length) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  if (::connect(fd, address, length) == 0) return true;
+  if (errno != EINPROGRESS && errno != EAGAIN) return false;
+  pollfd p{fd, POLLOUT, 0};
+  int n;
+  while ((n = ::poll(&p, 1, kDisplayConnectTimeoutMs)) < 0 && errno == EINTR) {
+  }
+  if (n <= 0) return false;
+  int error = 0;
+  socklen_t size = sizeof(error);
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+bool ConnectUnix(const std::string& path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t offset = abstract ? 1 : 0;  // an abstract name starts with a NUL byte
+  if (path.empty() || path.size() + offset >= sizeof(address.sun_path)) return false;
+  std::memcpy(address.sun_path + offset, path.data(), path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const socklen_t length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);  // NUL or lead
+  const bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), length);
+  ::close(fd);
+  return ok;
+}
+
+bool ConnectTcp(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  bool ok = false;
+  for (addrinfo* a = found; a != nullptr && !ok; a = a->ai_next) {
+    const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    ok = ConnectWithin(fd, a->ai_addr, a->ai_addrlen);
+    ::close(fd);
+  }
+  ::freeaddrinfo(found);
+  return ok;
+}
+
+// Whether anything listens where DISPLAY points ("[host]:n[.screen]"; "unix:n" and ":n" are
+// the local socket). Catches a server that is not there, without the long wait an unreachable
+// host would cost the X library.
+bool XServerListens(const std::string& display) {
+  const size_t colon = display.rfind(':');
+  if (colon == std::string::npos) return false;
+  const std::string host = display.substr(0, colon);
+  const int number = std::atoi(display.c_str() + colon + 1);
+  if (host.empty() || host == "unix") {
+    const std::string socket = kX11SocketFolder + std::to_string(number);
+    return ConnectUnix(socket, false) || ConnectUnix(socket, true);
+  }
+  if (host.find('/') != std::string::npos) return ConnectUnix(display, false);
+  return ConnectTcp(host, kX11TcpBasePort + number);
+}
+
+// The X library's own connection: the server's hand-shake and the authorisation it demands.
+// The library is loaded only here; when it is missing no window could be shown over X anyway.
+bool XServerAccepts(const char* display) {
+  void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (xcb == nullptr) return false;
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+  auto has_error = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+  auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+  bool ok = false;
+  if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
+    void* connection = connect(display, nullptr);
+    ok = connection != nullptr && has_error(connection) == 0;
+    if (connection != nullptr) disconnect(connection);
+  }
+  // The library stays loaded: unloading it while Qt may load it again gains nothing.
+  return ok;
+}
+
+}  // namespace
+
+std::string WaylandSocketPath(const char* wayland_display, const char* runtime_dir) {
+  if (wayland_display == nullptr || *wayland_display == '\0') return {};
+  if (wayland_display[0] == '/') return wayland_display;
+  if (runtime_dir == nullptr || *runtime_dir == '\0') return {};
+  std::string path = runtime_dir;
+  if (path.back() != '/') path += '/';
+  return path + wayland_display;
+}
+
+Displays ProbeDisplays() {
+  Displays found;
+  const std::string wayland =
+      WaylandSocketPath(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
+  found.wayland = !wayland.empty() && ConnectUnix(wayland, false);
+  const char* display = std::getenv("DISPLAY");
+  found.x11 = display != nullptr && *display != '\0' && XServerListens(display) &&
+              XServerAccepts(display);
+  return found;
+}
+
+}  // namespace kavel
