@@ -25,6 +25,13 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # check loads, the hyphenation patterns and the fonts the templates name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-wayland, libxcb1, libcurl4, libmdb3, libharfbuzz0b, libharfbuzz-subset0, libfreetype6, fontconfig, libhyphen0, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates")
+    "qt6-qpa-plugins, qt6-wayland, libxcb1, libcurl4, libmdb3, libharfbuzz0b, libharfbuzz-subset0, libfreetype6, fontconfig, libhyphen0, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
+
+# The program folder becomes writable for the group "norvik" when the package is configured.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/postinst.in ${PROJECT_BINARY_DIR}/packaging/postinst
+               @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+               GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/packaging/postinst")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,45 @@ bool ConnectWithin(int fd, const sockaddr* address, socklen_t length) {
   return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
-bool ConnectUnix(const std::string& path, bool abstract) {
+// Waits for `fd` to become readable; false after kDisplayConnectTimeoutMs.
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  int n;
+  while ((n = ::poll(&p, 1, kDisplayConnectTimeoutMs)) < 0 && errno == EINTR) {
+  }
+  return n > 0;
+}
+
+// A Wayland compositor's answer on a connected socket: asks wl_display (object 1) for a sync
+// callback (new object 2) and waits for that callback's "done" event. A socket that accepts
+// but speaks no Wayland, or a compositor that hangs, gives no answer in time.
+bool WaylandAnswers(int fd) {
+  constexpr uint32_t kDisplayObject = 1, kCallbackObject = 2, kSyncRequest = 0, kDoneEvent = 0;
+  const uint32_t sync[3] = {kDisplayObject, (12u << 16) | kSyncRequest, kCallbackObject};
+  if (::send(fd, sync, sizeof(sync), MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof(sync))) {
+    return false;
+  }
+  std::string received;
+  for (;;) {
+    // Events are whole messages of a header (object, size << 16 | opcode) and arguments.
+    while (received.size() >= 8) {
+      uint32_t header[2];
+      std::memcpy(header, received.data(), sizeof(header));
+      const uint32_t size = header[1] >> 16;
+      if (size < 8) return false;
+      if (header[0] == kCallbackObject && (header[1] & 0xFFFF) == kDoneEvent) return true;
+      if (received.size() < size) break;
+      received.erase(0, size);
+    }
+    if (!Readable(fd)) return false;
+    char buffer[512];
+    const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+    if (n <= 0) return false;
+    received.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+bool ConnectUnix(const std::string& path, bool abstract, bool wayland = false) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   const size_t offset = abstract ? 1 : 0;  // an abstract name starts with a NUL byte
@@ -44,7 +83,8 @@ bool ConnectUnix(const std::string& path, bool abstract) {
   if (fd < 0) return false;
   const socklen_t length =
       static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);  // NUL or lead
-  const bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), length);
+  bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), length);
+  if (ok && wayland) ok = WaylandAnswers(fd);
   ::close(fd);
   return ok;
 }
@@ -117,7 +157,7 @@ Displays ProbeDisplays() {
   Displays found;
   const std::string wayland =
       WaylandSocketPath(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
-  found.wayland = !wayland.empty() && ConnectUnix(wayland, false);
+  found.wayland = !wayland.empty() && ConnectUnix(wayland, false, true);
   const char* display = std::getenv("DISPLAY");
   found.x11 = display != nullptr && *display != '\0' && XServerListens(display) &&
               XServerAccepts(display);

@@ -10,7 +10,7 @@
 namespace kavel {
 
 struct Displays {
-  bool wayland = false;  // the socket of WAYLAND_DISPLAY accepts a connection
+  bool wayland = false;  // the compositor at WAYLAND_DISPLAY answers a round trip
   bool x11 = false;      // the X server of DISPLAY accepts a connection and our credentials
   bool any() const { return wayland || x11; }
 };

@@ -281,11 +281,32 @@ std::string DeadSocket(const std::string& path) {
   return path;
 }
 
+// A Unix socket that accepts connections (the kernel queues them) but never says a word.
+class SilentSocket {
+ public:
+  explicit SilentSocket(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd_, 8) != 0) {
+      throw std::runtime_error("listen " + path);
+    }
+  }
+  ~SilentSocket() { ::close(fd_); }
+  SilentSocket(const SilentSocket&) = delete;
+  SilentSocket& operator=(const SilentSocket&) = delete;
+
+ private:
+  int fd_;
+};
+
 // A display that is named but cannot be reached never aborts the run: exports are written, the
 // preview kinds say in one line that they cannot be shown.
 TEST_F(InstalledTest, UnreachableDisplaysRunWithoutWindows) {
   Folder runtime("norvik-runtime");
   DeadSocket(runtime.path() + "wayland-9");
+  SilentSocket silent(runtime.path() + "wayland-silent");
   const std::string runtime_dir = "XDG_RUNTIME_DIR=" + runtime.path();
   // A display number whose socket does not exist (nothing listens there).
   int number = 90;
@@ -299,6 +320,7 @@ TEST_F(InstalledTest, UnreachableDisplaysRunWithoutWindows) {
       {"unreachable DISPLAY", {no_x}},
       {"unreachable DISPLAY over TCP", {"DISPLAY=127.0.0.1:" + std::to_string(number)}},
       {"dead WAYLAND_DISPLAY", {runtime_dir, "WAYLAND_DISPLAY=wayland-9"}},
+      {"WAYLAND_DISPLAY that speaks no Wayland", {runtime_dir, "WAYLAND_DISPLAY=wayland-silent"}},
       {"WAYLAND_DISPLAY without a runtime folder", {"XDG_RUNTIME_DIR=", "WAYLAND_DISPLAY=wayland-9"}},
       {"both", {no_x, runtime_dir, "WAYLAND_DISPLAY=wayland-9"}},
   };
