@@ -9,10 +9,11 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Norvik")
 set(CPACK_PACKAGE_CONTACT "Norvik support <support@norvik-qx.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PDF lists and updater for the Norvik claim checker")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kavel writes the check-result lists of the Norvik claim-checking application as PDF files\n"
-    "or shows them in a preview; Tolvan updates the master database and the program from the\n"
-    "update server. Both are installed into one program folder beside the main application.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Kavel writes the check-result lists of the Norvik claim checker as PDF\n"
+    "files or shows them in a preview; Tolvan updates the master database and\n"
+    "the program from the update server. Both are installed into one program\n"
+    "folder beside the main application.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${NORVIK_PACKAGE_FOLDER}")
 set(CPACK_STRIP_FILES ON)
 
@@ -20,12 +21,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-# The libraries the programs link, as dpkg-shlibdeps finds them, plus what they load or read
-# at run time: Qt's platform plugins for X11 and Wayland, the X client library the display
-# check loads, the hyphenation patterns and the fonts the templates name.
+# The libraries the programs link (Qt 6, libcurl, libmdb, HarfBuzz, FreeType, fontconfig,
+# libhyphen...) as dpkg-shlibdeps finds them, plus what they load or read at run time: Qt's
+# platform plugins for X11 and Wayland, the X client library the display check loads, the
+# hyphenation patterns, the fonts the templates name and the certificates for HTTPS.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-wayland, libxcb1, libcurl4, libmdb3, libharfbuzz0b, libharfbuzz-subset0, libfreetype6, fontconfig, libhyphen0, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
+    "qt6-qpa-plugins, qt6-wayland, libxcb1, fontconfig, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
 
 # The program folder becomes writable for the group "norvik" when the package is configured.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/postinst.in ${PROJECT_BINARY_DIR}/packaging/postinst

@@ -16,5 +16,5 @@ rm -f build-package/*.deb
 (cd build-package && cpack -G DEB)
 deb=$(ls build-package/*.deb)
 # Errors fail the build; warnings and notes are shown.
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "$deb"
