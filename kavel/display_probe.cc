@@ -65,7 +65,8 @@ bool WaylandAnswers(int fd) {
       if (received.size() < size) break;
       received.erase(0, size);
     }
-    if (!Readable(fd)) return false;
+    // A compositor answers a sync with a few small events; a stream of anything else is not one.
+    if (received.size() > kWaylandProbeMaxBytes || !Readable(fd)) return false;
     char buffer[512];
     const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
     if (n <= 0) return false;

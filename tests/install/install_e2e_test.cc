@@ -208,8 +208,9 @@ TEST_F(InstalledTest, LinkFromAnotherFolderLoadsTheWindowModuleBesideTheRealFile
   Folder other("norvik-other");
   fs::create_symlink(install_ + "Kavel", other.path() + "Kavel.exe");
   WriteSampleDatabase(other.path() + "Data.Rpt");
-  ProcessResult run = RunProcess({"/usr/bin/xvfb-run", "-a", other.path() + "Kavel.exe",
-                                  kCaption, "", "1"},
+  // Under the sanitizers, what the X and Qt libraries keep until exit is not this test's concern.
+  ProcessResult run = RunProcess({"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", "/usr/bin/xvfb-run",
+                                  "-a", other.path() + "Kavel.exe", kCaption, "", "1"},
                                  "/");
   EXPECT_EQ(run.exit_code, 0);
   // A missing module would be reported on standard error and the run go on without windows.
