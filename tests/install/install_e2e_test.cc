@@ -3,7 +3,10 @@
 // the PDF files with the real tools.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -217,6 +220,85 @@ TEST_F(InstalledTest, LinkFromAnotherFolderLoadsTheWindowModuleBesideTheRealFile
   EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
   EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
   EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+}
+
+// A headless Weston on its own socket in a runtime folder of the test; ends with the object
+// (and by itself after a minute should the test die first).
+class HeadlessWeston {
+ public:
+  explicit HeadlessWeston(const std::string& runtime_dir) : runtime_dir_(runtime_dir) {
+    std::vector<std::string> args{"/usr/bin/timeout", "60", "/usr/bin/weston",
+                                  "--backend=headless-backend.so", "--socket=" + kSocket,
+                                  "--idle-time=0"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    // Ready once its socket takes connections; given up after 30 s.
+    for (int i = 0; i < 600 && !ready(); ++i) ::usleep(50 * 1000);
+  }
+  ~HeadlessWeston() {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  HeadlessWeston(const HeadlessWeston&) = delete;
+  HeadlessWeston& operator=(const HeadlessWeston&) = delete;
+
+  bool ready() const {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, (runtime_dir_ + kSocket).c_str(), sizeof(address.sun_path) - 1);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return ok;
+  }
+  static inline const std::string kSocket = "wayland-norvik-test";
+
+ private:
+  std::string runtime_dir_;
+  pid_t pid_ = -1;
+};
+
+// With only a Wayland display, the run's windows go through Qt's Wayland plugin.
+TEST_F(InstalledTest, OnlyAWaylandDisplayRunsWithWindowsThroughTheWaylandPlugin) {
+  if (!fs::exists("/usr/bin/weston")) GTEST_SKIP() << "weston missing (scripts/setup.sh)";
+  Folder runtime("norvik-weston");
+  ::chmod(runtime.path().c_str(), 0700);
+  HeadlessWeston weston(runtime.path());
+  ASSERT_TRUE(weston.ready());
+  Folder other("norvik-other");
+  fs::create_symlink(install_ + "Kavel", other.path() + "Kavel.exe");
+  WriteSampleDatabase(other.path() + "Data.Rpt");
+  const std::string loader_log = runtime.path() + "loaded";
+
+  ProcessResult run = RunStarted(other.path() + "Kavel.exe", {kCaption, "", "1"},
+                                 {"XDG_RUNTIME_DIR=" + runtime.path(),
+                                  "WAYLAND_DISPLAY=" + HeadlessWeston::kSocket,
+                                  "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + loader_log,
+                                  "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
+  EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
+  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  // The loader's own account of the run: the window module and Qt's Wayland plugin were loaded.
+  std::string loaded;
+  for (const auto& entry : fs::directory_iterator(runtime.path())) {
+    if (entry.path().filename().string().starts_with("loaded")) loaded += ReadFile(entry.path());
+  }
+  EXPECT_NE(loaded.find(install_ + "kavel_window.so"), std::string::npos);
+  EXPECT_NE(loaded.find("libqwayland-generic.so"), std::string::npos);
+  EXPECT_EQ(loaded.find("libqxcb.so"), std::string::npos);
 }
 
 // A Windows caller under Wine passes the database path as Windows sees it; the file is found
