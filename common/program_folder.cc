@@ -90,7 +90,10 @@ std::string ProgramFolderFrom(const std::string& exec_path, const std::string& a
                               const std::string& cwd, const std::string& path_env,
                               const std::string& self) {
   const std::string exec_absolute = Absolute(exec_path, cwd);
-  if (IsSelf(exec_absolute, self)) return FolderOf(exec_absolute);
+  // A program started from an open file (fexecve) has a descriptor's name, not a folder.
+  const bool through_descriptor =
+      exec_absolute.starts_with("/dev/fd/") || exec_absolute.starts_with("/proc/");
+  if (!through_descriptor && IsSelf(exec_absolute, self)) return FolderOf(exec_absolute);
 
   if (argv0.find('/') != std::string::npos) {
     const std::string absolute = Absolute(argv0, cwd);

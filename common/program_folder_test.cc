@@ -1,6 +1,8 @@
 #include "common/program_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,6 +58,16 @@ TEST_F(ProgramFolderFromTest, FolderOfThePathStartedByNotOfTheLinkTarget) {
               root() + c.folder)
         << c.exec_path << " | " << c.argv0;
   }
+}
+
+TEST_F(ProgramFolderFromTest, ProgramStartedFromAnOpenFileFallsBackToArgv0) {
+  const int fd = ::open(self().c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const std::string descriptor = "/dev/fd/" + std::to_string(fd);
+  EXPECT_EQ(ProgramFolderFrom(descriptor, root() + "link/Kavel", root(), "", self()),
+            root() + "link/");
+  EXPECT_EQ(ProgramFolderFrom(descriptor, "Kavel", root(), "", self()), root() + "install/");
+  ::close(fd);
 }
 
 TEST(ProgramFolderTest, RunningTestIsItsOwnProgramFolderAndEndsWithSlash) {
