@@ -74,18 +74,16 @@ bool WaylandAnswers(int fd) {
   }
 }
 
-bool ConnectUnix(const std::string& path, bool abstract, bool wayland = false) {
+// Connects to the Wayland socket at `path` and waits for the compositor's answer.
+bool WaylandCompositorAnswers(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const size_t offset = abstract ? 1 : 0;  // an abstract name starts with a NUL byte
-  if (path.empty() || path.size() + offset >= sizeof(address.sun_path)) return false;
-  std::memcpy(address.sun_path + offset, path.data(), path.size());
+  if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
+  std::memcpy(address.sun_path, path.data(), path.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const socklen_t length =
-      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);  // NUL or lead
-  bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), length);
-  if (ok && wayland) ok = WaylandAnswers(fd);
+  const bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) &&
+                  WaylandAnswers(fd);
   ::close(fd);
   return ok;
 }
@@ -106,20 +104,17 @@ bool ConnectTcp(const std::string& host, int port) {
   return ok;
 }
 
-// Whether anything listens where DISPLAY points ("[host]:n[.screen]"; "unix:n" and ":n" are
-// the local socket). Catches a server that is not there, without the long wait an unreachable
-// host would cost the X library.
-bool XServerListens(const std::string& display) {
+// Whether anything listens on the TCP port of a remote DISPLAY ("host:n[.screen]"), tried
+// before the X library so that an unreachable host costs seconds, not the system's long connect
+// time-out. Local displays (":n", "unix:n", a socket path) need no such check: a local connect
+// never waits, and a bare connection that closes could make an X server with no other client
+// reset itself under the X library's connection that follows.
+bool RemoteXServerListens(const std::string& display) {
   const size_t colon = display.rfind(':');
   if (colon == std::string::npos) return false;
   const std::string host = display.substr(0, colon);
-  const int number = std::atoi(display.c_str() + colon + 1);
-  if (host.empty() || host == "unix") {
-    const std::string socket = kX11SocketFolder + std::to_string(number);
-    return ConnectUnix(socket, false) || ConnectUnix(socket, true);
-  }
-  if (host.find('/') != std::string::npos) return ConnectUnix(display, false);
-  return ConnectTcp(host, kX11TcpBasePort + number);
+  if (host.empty() || host == "unix" || host.find('/') != std::string::npos) return true;
+  return ConnectTcp(host, kX11TcpBasePort + std::atoi(display.c_str() + colon + 1));
 }
 
 // The X library's own connection: the server's hand-shake and the authorisation it demands.
@@ -133,14 +128,16 @@ bool XServerAccepts(const char* display) {
   auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
   auto has_error = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
   auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-  bool ok = false;
-  if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
-    void* connection = connect(display, nullptr);
-    ok = connection != nullptr && has_error(connection) == 0;
-    if (connection != nullptr) disconnect(connection);
+  if (connect == nullptr || has_error == nullptr || disconnect == nullptr) return false;
+  void* connection = connect(display, nullptr);
+  if (connection == nullptr) return false;
+  if (has_error(connection) != 0) {
+    disconnect(connection);
+    return false;
   }
-  // The library stays loaded: unloading it while Qt may load it again gains nothing.
-  return ok;
+  // A working connection stays open until the program ends: an X server whose last client
+  // leaves resets itself, and Qt's own connection must not arrive in the middle of that.
+  return true;
 }
 
 }  // namespace
@@ -158,9 +155,9 @@ Displays ProbeDisplays() {
   Displays found;
   const std::string wayland =
       WaylandSocketPath(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
-  found.wayland = !wayland.empty() && ConnectUnix(wayland, false, true);
+  found.wayland = WaylandCompositorAnswers(wayland);
   const char* display = std::getenv("DISPLAY");
-  found.x11 = display != nullptr && *display != '\0' && XServerListens(display) &&
+  found.x11 = display != nullptr && *display != '\0' && RemoteXServerListens(display) &&
               XServerAccepts(display);
   return found;
 }

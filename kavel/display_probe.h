@@ -15,8 +15,8 @@ struct Displays {
   bool any() const { return wayland || x11; }
 };
 
-// Connects to the display servers the environment names, closes the connections again and
-// says which ones answered. Each attempt gives up after a few seconds (an unreachable host).
+// Connects to the display servers the environment names and says which ones answered (a
+// working X connection is kept open for the run, see XServerAccepts). Each attempt gives up after a few seconds (an unreachable host).
 Displays ProbeDisplays();
 
 // The Wayland socket WAYLAND_DISPLAY names: itself when absolute, else in XDG_RUNTIME_DIR.

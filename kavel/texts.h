@@ -32,7 +32,6 @@ inline constexpr char kWineDriveFolder[] = "dosdevices";  // holds "c:" -> ../dr
 // --- Display servers (tried before Qt is loaded) ------------------------------------------------
 inline constexpr int kDisplayConnectTimeoutMs = 3000;  // per connection attempt
 inline constexpr size_t kWaylandProbeMaxBytes = 64 * 1024;  // events read before the answer
-inline constexpr char kX11SocketFolder[] = "/tmp/.X11-unix/X";  // + display number
 inline constexpr int kX11TcpBasePort = 6000;                   // + display number
 inline constexpr char kQtPlatformWayland[] = "wayland";
 inline constexpr char kQtPlatformX11[] = "xcb";

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -126,6 +128,17 @@ ProcessResult RunStarted(const std::string& program, const std::vector<std::stri
   return RunProcess(argv, "/");
 }
 
+// What the dynamic loader wrote to `folder`/loaded.<pid> under LD_DEBUG=files: every file it
+// loaded. Under the sanitizers, what the X and Qt libraries keep until exit is not these tests'
+// concern, so those runs also switch leak checking off.
+std::string LoadedFiles(const std::string& folder) {
+  std::string loaded;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().starts_with("loaded")) loaded += ReadFile(entry.path());
+  }
+  return loaded;
+}
+
 // One installation for the whole suite, as `cmake --install --strip` makes it.
 class InstalledTest : public ::testing::Test {
  protected:
@@ -204,55 +217,105 @@ TEST_F(InstalledTest, CopyOrLinkInAnotherFolderMakesThatFolderTheProgramFolder) 
   }
 }
 
-// With a display, the window module is found beside the real program file even when the
-// program is started through a link from another folder.
-TEST_F(InstalledTest, LinkFromAnotherFolderLoadsTheWindowModuleBesideTheRealFile) {
-  if (!fs::exists("/usr/bin/xvfb-run")) GTEST_SKIP() << "xvfb-run missing (scripts/setup.sh)";
-  Folder other("norvik-other");
-  fs::create_symlink(install_ + "Kavel", other.path() + "Kavel.exe");
-  WriteSampleDatabase(other.path() + "Data.Rpt");
-  // Under the sanitizers, what the X and Qt libraries keep until exit is not this test's concern.
-  ProcessResult run = RunProcess({"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", "/usr/bin/xvfb-run",
-                                  "-a", other.path() + "Kavel.exe", kCaption, "", "1"},
-                                 "/");
-  EXPECT_EQ(run.exit_code, 0);
-  // A missing module would be reported on standard error and the run go on without windows.
-  EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
-  EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
-  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
-}
-
-// A headless Weston on its own socket in a runtime folder of the test; ends with the object
-// (and by itself after a minute should the test die first).
-class HeadlessWeston {
+// A server program of a test, started through `timeout` so that it ends by itself should the
+// test die first; stopped when the object goes. `setup` runs in the child before the program.
+class ServerProcess {
  public:
-  explicit HeadlessWeston(const std::string& runtime_dir) : runtime_dir_(runtime_dir) {
-    std::vector<std::string> args{"/usr/bin/timeout", "60", "/usr/bin/weston",
-                                  "--backend=headless-backend.so", "--socket=" + kSocket,
-                                  "--idle-time=0"};
+  ServerProcess(std::vector<std::string> args, const std::function<void()>& setup) {
+    args.insert(args.begin(), {"/usr/bin/timeout", "60"});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
-      ::setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
-      ::unsetenv("DISPLAY");
-      ::unsetenv("WAYLAND_DISPLAY");
       const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 0);
       ::dup2(null, 1);
       ::dup2(null, 2);
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      setup();
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
-    // Ready once its socket takes connections; given up after 30 s.
-    for (int i = 0; i < 600 && !ready(); ++i) ::usleep(50 * 1000);
   }
-  ~HeadlessWeston() {
+  ~ServerProcess() {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
   }
-  HeadlessWeston(const HeadlessWeston&) = delete;
-  HeadlessWeston& operator=(const HeadlessWeston&) = delete;
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// An Xvfb on a display number it picks itself (no race with other X servers of the machine);
+// display() is empty when it could not start.
+class Xvfb {
+ public:
+  Xvfb() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    server_ = std::make_unique<ServerProcess>(
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp"},
+        [&] {
+          if (fds[0] != 3) ::close(fds[0]);  // else dup2 replaces it
+          ::dup2(fds[1], 3);
+        });
+    ::close(fds[1]);
+    // The server writes its display number once it accepts connections; the pipe closes
+    // without a number when it fails.
+    char c;
+    std::string number;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  std::unique_ptr<ServerProcess> server_;
+  std::string display_;
+};
+
+// With an X display, the window module is found beside the real program file even when the
+// program is started through a link from another folder, and its windows go through Qt's X11
+// plugin.
+TEST_F(InstalledTest, LinkFromAnotherFolderLoadsTheWindowModuleBesideTheRealFile) {
+  if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "Xvfb missing (scripts/setup.sh)";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  Folder other("norvik-other");
+  fs::create_symlink(install_ + "Kavel", other.path() + "Kavel.exe");
+  WriteSampleDatabase(other.path() + "Data.Rpt");
+  Folder scratch("norvik-loader");
+
+  ProcessResult run = RunStarted(other.path() + "Kavel.exe", {kCaption, "", "1"},
+                                 {"DISPLAY=" + x.display(), "QT_QPA_PLATFORM=", "LD_DEBUG=files",
+                                  "LD_DEBUG_OUTPUT=" + scratch.path() + "loaded",
+                                  "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(run.exit_code, 0);
+  // A missing module would be reported on standard error and the run go on without windows.
+  EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
+  EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
+  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  const std::string loaded = LoadedFiles(scratch.path());
+  EXPECT_NE(loaded.find(install_ + "kavel_window.so"), std::string::npos);
+  EXPECT_NE(loaded.find("libqxcb.so"), std::string::npos);
+}
+
+// A headless Weston on its own socket in a runtime folder of the test.
+class HeadlessWeston {
+ public:
+  explicit HeadlessWeston(const std::string& runtime_dir)
+      : runtime_dir_(runtime_dir),
+        server_({"/usr/bin/weston", "--backend=headless-backend.so", "--socket=" + kSocket,
+                 "--idle-time=0"},
+                [&] { ::setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1); }) {
+    // Ready once its socket takes connections; given up after 30 s.
+    for (int i = 0; i < 600 && !ready(); ++i) ::usleep(50 * 1000);
+  }
 
   bool ready() const {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -267,7 +330,7 @@ class HeadlessWeston {
 
  private:
   std::string runtime_dir_;
-  pid_t pid_ = -1;
+  ServerProcess server_;
 };
 
 // With only a Wayland display, the run's windows go through Qt's Wayland plugin.
@@ -285,17 +348,14 @@ TEST_F(InstalledTest, OnlyAWaylandDisplayRunsWithWindowsThroughTheWaylandPlugin)
   ProcessResult run = RunStarted(other.path() + "Kavel.exe", {kCaption, "", "1"},
                                  {"XDG_RUNTIME_DIR=" + runtime.path(),
                                   "WAYLAND_DISPLAY=" + HeadlessWeston::kSocket,
-                                  "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + loader_log,
-                                  "ASAN_OPTIONS=detect_leaks=0"});
+                                  "QT_QPA_PLATFORM=", "LD_DEBUG=files",
+                                  "LD_DEBUG_OUTPUT=" + loader_log, "ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
   EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
   EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
   // The loader's own account of the run: the window module and Qt's Wayland plugin were loaded.
-  std::string loaded;
-  for (const auto& entry : fs::directory_iterator(runtime.path())) {
-    if (entry.path().filename().string().starts_with("loaded")) loaded += ReadFile(entry.path());
-  }
+  const std::string loaded = LoadedFiles(runtime.path());
   EXPECT_NE(loaded.find(install_ + "kavel_window.so"), std::string::npos);
   EXPECT_NE(loaded.find("libqwayland-generic.so"), std::string::npos);
   EXPECT_EQ(loaded.find("libqxcb.so"), std::string::npos);
