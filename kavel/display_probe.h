@@ -15,8 +15,9 @@ struct Displays {
   bool any() const { return wayland || x11; }
 };
 
-// Connects to the display servers the environment names and says which ones answered (a
-// working X connection is kept open for the run, see XServerAccepts). Each attempt gives up after a few seconds (an unreachable host).
+// Connects to the display servers the environment names and says which ones answered. A
+// working X connection stays open for the rest of the run, so that a server with no other client
+// does not reset itself before Qt connects. Each attempt gives up after a few seconds.
 Displays ProbeDisplays();
 
 // The Wayland socket WAYLAND_DISPLAY names: itself when absolute, else in XDG_RUNTIME_DIR.
