@@ -434,5 +434,68 @@ TEST_F(ProgramTest, KillAtAnyStepLeavesNothingTheNextRunKeeps) {
   }
 }
 
+// A disk that fills during choice 3's database copy, on a real small file system (a tmpfs in a
+// private mount namespace, so that the disk is really full even for root): the failure is
+// shown and logged, the old pair stays, nothing is left behind, and the main application
+// starts. Skipped where no private mount is allowed.
+TEST_F(ProgramTest, FullDiskDuringTheCopyKeepsTheOldPair) {
+  const std::string small = root_.path() + "small/";
+  const std::string out = rec_ + "small/";
+  fs::create_directories(small);
+  fs::create_directories(out);
+  Write(served_ + "UList", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n");
+  common::IFWriteIniStr("UPDATE", "NOSETUP", "1");
+  common::IFWriteIniStr("PARAM", "DISK", "1");  // the small disk passes the gate before the run
+  const std::string old_master = Read(pf_ + "MST.FDB");
+  const std::string old_program = Read(pf_ + "Norvik.exe");
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=16m") != 0) {
+      ::_exit(77);
+    }
+    for (const char* name : {"Tolvan", "Norvik.exe", "MST.FDB", "user.ini"}) {
+      fs::copy_file(pf_ + name, small + name);
+    }
+    // The database on the server takes a little more than half the room left: its download
+    // fits, its copy beside the download does not.
+    struct statvfs room {};
+    if (::statvfs(small.c_str(), &room) != 0) ::_exit(2);
+    const uint64_t free_bytes = static_cast<uint64_t>(room.f_bavail) * room.f_frsize;
+    Write(served_ + "MST.FDB", std::string(free_bytes * 6 / 10, 'M'));
+    const bool ended = Ends(Start("RadioButton1", true, small));
+    std::ofstream names(out + "names");
+    for (const char* sub : {"", "DownLoad/"}) {
+      for (const std::string& name : Names(small + sub)) names << sub << name << '\n';
+    }
+    names.close();
+    for (const char* name : {"MST.FDB", "Norvik.exe", "Log/Update.log"}) {
+      Write(out + fs::path(name).filename().string(), Read(small + name));
+    }
+    ::_exit(ended ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+    GTEST_SKIP() << "no private mounts here";
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "Tolvan did not end by itself; it showed " << testing::PrintToString(UserSaw());
+  EXPECT_THAT(UserSaw(), ElementsAre("dialog:RadioButton1",
+                                     "box:更新ファイルをインストールできませんでした|MST.FDB："
+                                     "ディスクの空き容量が不足しています|更新前のファイルのまま起動します|"
+                                     "空き容量と書き込み権限を確認した後、再度マスター更新を行ってください"));
+  EXPECT_TRUE(Read(out + "MST.FDB") == old_master);
+  EXPECT_TRUE(Read(out + "Norvik.exe") == old_program);
+  EXPECT_THAT(common::Cp932ToUtf8(Read(out + "Update.log")),
+              HasSubstr(small + "MST.FDB をコピーできません：ディスクの空き容量が不足しています"));
+  EXPECT_THAT(Lines(Read(out + "names")),
+              ElementsAre("BKData", "DownLoad", "Log", "MST.FDB", "Norvik.exe", "Tolvan", "user.ini",
+                          "DownLoad/MST.FDB", "DownLoad/Norvik.exe", "DownLoad/UList"));
+  EXPECT_THAT(WineCalls(1), ElementsAre(small + "Norvik.exe|" + root_.path() + "prefix"));
+}
+
 }  // namespace
 }  // namespace tolvan_test
