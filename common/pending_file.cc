@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <fstream>
 #include <sstream>
 
@@ -21,6 +22,7 @@ namespace common {
 namespace {
 
 constexpr char kTemporaryMark[] = ".tmp-";
+std::atomic<bool> named_for_testing{false};
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -42,27 +44,31 @@ mode_t CurrentUmask() {
   return 022;
 }
 
-// When this process started, in seconds since 1970: the boot time plus the start tick.
-time_t ProcessStartTime() {
-  static const time_t start = [] {
+double Seconds(const timespec& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; }
+
+// When this process started, in seconds since 1970, to the clock tick: the kernel counts the
+// start in ticks since boot, which is turned into wall-clock time through the two clocks.
+double ProcessStartTime() {
+  static const double start = [] {
+    timespec real {}, boot {};
+    ::clock_gettime(CLOCK_REALTIME, &real);
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
     std::ifstream stat_file("/proc/self/stat");
     std::string all((std::istreambuf_iterator<char>(stat_file)), std::istreambuf_iterator<char>());
     // The command name may hold blanks and parentheses: fields count from the last ")".
     const size_t close = all.rfind(')');
-    std::ifstream system_stat("/proc/stat");
-    std::string line;
-    long long boot = -1;
-    while (std::getline(system_stat, line)) {
-      if (line.rfind("btime ", 0) == 0) boot = std::stoll(line.substr(6));
-    }
-    if (close == std::string::npos || boot < 0) return std::time(nullptr);
+    if (close == std::string::npos) return Seconds(real);
     std::istringstream fields(all.substr(close + 2));
     std::string field;
-    // After the name: state is field 3; starttime is field 22.
+    // After the name, the state is field 3; the start time is field 22.
     for (int i = 3; i <= 22 && fields >> field; ++i) {
-      if (i == 22) return static_cast<time_t>(boot + std::stoll(field) / ::sysconf(_SC_CLK_TCK));
+      if (i == 22) {
+        const double since_boot =
+            static_cast<double>(std::stoll(field)) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        return Seconds(real) - (Seconds(boot) - since_boot);
+      }
     }
-    return std::time(nullptr);
+    return Seconds(real);
   }();
   return start;
 }
@@ -120,8 +126,9 @@ bool PendingFile::Create(const std::string& target, FileKind kind) {
     error_ = errno;
     return false;
   }
-  fd_ = ::openat(folder_fd_, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode);
-  if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
+  fd_ = named_for_testing ? -1 : ::openat(folder_fd_, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode);
+  if (named_for_testing ||
+      (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT))) {
     // No unnamed files here: a hidden name, locked at once. A sweep that finds it before the
     // lock is taken leaves it alone, because it is not older than the sweeping process.
     named_ = TemporaryNameBeside(target);
@@ -170,6 +177,8 @@ bool PendingFile::Commit(int mode) {
   return true;
 }
 
+void UseNamedTemporariesForTesting(bool named) { named_for_testing = named; }
+
 bool SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -183,7 +192,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return 0;
   const int dir_fd = ::dirfd(dir);
-  const time_t started = ProcessStartTime();
+  const double started = ProcessStartTime();
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (!IsTemporaryName(name)) continue;
@@ -191,7 +200,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
     if (fd < 0) continue;
     struct stat st {};
     // Only a regular file older than this process that nobody holds locked is a leftover.
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < started && TryLock(fd)) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Seconds(st.st_mtim) < started &&
+        TryLock(fd)) {
       if (::unlinkat(dir_fd, name.c_str(), 0) == 0) ++removed;
     }
     ::close(fd);

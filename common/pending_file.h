@@ -73,6 +73,10 @@ int RemoveStaleTemporaries(const std::string& folder);
 // at start. Never throws.
 void RemoveStaleTemporariesOfProgramFolder();
 
+// Makes PendingFile use the hidden-name way as on a file system without unnamed files, until
+// called with false. For unit tests only; the programs never call it.
+void UseNamedTemporariesForTesting(bool named);
+
 // fsync of a folder, so that renames in it are on disk. Returns false when it fails.
 bool SyncFolder(const std::string& folder);
 

@@ -108,6 +108,55 @@ TEST(PendingFileTest, KilledWriterLeavesNothingBehind) {
   }
 }
 
+// Where a file system has no unnamed files, the file has a hidden name of the fixed pattern
+// while written, locked, so a sweep leaves it alone however old it looks; a writer killed
+// meanwhile leaves it for the sweep of a later run, and a dropped file takes it along.
+TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
+  TempFolderForTesting folder;
+  const std::string dir = folder.path();
+  folder.Write("user.ini", "old");
+  UseNamedTemporariesForTesting(true);
+  {
+    PendingFile file;
+    ASSERT_TRUE(file.Create(dir + "user.ini", FileKind::kData));
+    WriteBytes(file.fd(), "new");
+    std::set<std::string> names = Names(dir);
+    ASSERT_EQ(names.size(), 2u);
+    const std::string hidden = *names.begin();
+    EXPECT_TRUE(IsTemporaryName(hidden)) << hidden;
+    MakeOld(dir + hidden);
+    EXPECT_EQ(RemoveStaleTemporaries(dir), 0);  // locked: being written
+    ASSERT_TRUE(file.Commit());
+  }
+  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+  EXPECT_EQ(folder.Read("user.ini"), "new");
+  {
+    PendingFile dropped;
+    ASSERT_TRUE(dropped.Create(dir + "user.ini", FileKind::kData));
+  }
+  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    PendingFile file;
+    if (!file.Create(dir + "user.ini", FileKind::kData)) ::_exit(1);
+    ::raise(SIGKILL);
+  }
+  ::waitpid(child, nullptr, 0);
+  UseNamedTemporariesForTesting(false);
+  std::set<std::string> names = Names(dir);
+  ASSERT_EQ(names.size(), 2u);
+  const std::string leftover = *names.begin();
+  EXPECT_TRUE(IsTemporaryName(leftover)) << leftover;
+  // Not older than this process yet: only a later run takes it away.
+  EXPECT_EQ(RemoveStaleTemporaries(dir), 0);
+  MakeOld(dir + leftover);
+  EXPECT_EQ(RemoveStaleTemporaries(dir), 1);
+  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+  EXPECT_EQ(folder.Read("user.ini"), "new");
+}
+
 // What a sweep removes: leftovers of the fixed pattern (also of earlier versions) that are
 // older than the sweeping process and not locked by a live writer; nothing else.
 TEST(PendingFileTest, SweepRemovesOnlyStaleTemporaries) {

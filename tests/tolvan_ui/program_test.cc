@@ -9,17 +9,21 @@
 #include <signal.h>
 #include <grp.h>
 #include <sched.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -318,6 +322,36 @@ TEST_F(ProgramTest, ReadOnlyDatabaseStaysAsItWas) {
     EXPECT_EQ(Names(pf_), (std::set<std::string>{"DownLoad", "Log", "MST.FDB", "Norvik.exe",
                                                  "Tolvan", "user.ini"}));
   }
+}
+
+// Leftovers of earlier runs (temporaries of file systems without unnamed files, and the lock
+// file earlier versions left beside user.ini) are gone after the next start; one that a live
+// process is still writing stays.
+TEST_F(ProgramTest, StartRemovesLeftoversOfEarlierRuns) {
+  Write(served_ + "UList", "MST.FDB,1.0.0.2\r\n");  // nothing new
+  const std::string saves = root_.path() + "saves/";
+  fs::create_directories(saves + "PGM");
+  common::IFWriteIniStr("PARAM", "BACKUP", saves);
+  for (const char* sub : {"DownLoad", "BKData/PGM"}) fs::create_directories(pf_ + sub);
+  const std::vector<std::string> leftovers = {
+      pf_ + ".MST.FDB.tmp-41-0",     pf_ + ".user.ini.tmp-42-7-123456",
+      pf_ + "DownLoad/.MST.FDB.tmp-43-1", pf_ + "BKData/.NV2024-05-01093005.FDB.tmp-44-0",
+      pf_ + "BKData/PGM/.Norvik_2.0.0.2.tmp-45-0", saves + ".NV2024-05-01093005.FDB.tmp-46-0",
+      saves + "PGM/.Tolvan_2.0.0.2.tmp-47-0", pf_ + "user.ini.lock"};
+  const utimbuf earlier_run{std::time(nullptr) - 3600, std::time(nullptr) - 3600};
+  for (const std::string& path : leftovers) {
+    Write(path, "left behind");
+    ::utime(path.c_str(), &earlier_run);
+  }
+  const std::string live = pf_ + ".Norvik.exe.tmp-48-0";
+  Write(live, "being written");
+  ::utime(live.c_str(), &earlier_run);
+  const int held = ::open(live.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  RunToTheEnd();
+  ::close(held);
+  for (const std::string& path : leftovers) EXPECT_FALSE(fs::exists(path)) << path;
+  EXPECT_TRUE(fs::exists(live));
 }
 
 // A hidden name a kill may leave: a temporary, or the kept copy of choice 3's installed pair.
