@@ -44,6 +44,7 @@ bool InstalledPair::Keep() {
     return false;
   }
   common::SyncFolder(folder_);
+  kept_ = true;
   return true;
 }
 
@@ -54,6 +55,7 @@ void InstalledPair::Commit() {
 }
 
 bool InstalledPair::RestoreFirst() {
+  if (!kept_) return false;  // nothing was kept to go back to
   bool ok = true;
   if (first_existed_) {
     ok = PutBack(KeptPath(first_), Path(first_));

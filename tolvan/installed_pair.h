@@ -27,7 +27,8 @@ class InstalledPair {
   void Commit();
 
   // The second copy failed after the first succeeded: brings the first file back as it was
-  // (or removes it when there was none before). True when the old file is back.
+  // (or removes it when there was none before). True when the old file is back; false also
+  // when Keep() had failed, which leaves the new first file in place.
   bool RestoreFirst();
 
   // The first copy failed: nothing to undo; drops the kept names.
@@ -49,6 +50,7 @@ class InstalledPair {
   std::string folder_;
   std::string first_;
   std::string second_;
+  bool kept_ = false;           // Keep() succeeded
   bool first_existed_ = false;  // there was a `first` to keep
 };
 
