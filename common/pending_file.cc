@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <iterator>
@@ -34,16 +35,6 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The umask without changing it (reading it through umask() would race with other threads).
-mode_t CurrentUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-  }
-  return 022;
-}
-
 double Seconds(const timespec& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; }
 
 // When this process started, in seconds since 1970, to the clock tick: the kernel counts the
@@ -57,17 +48,21 @@ double ProcessStartTime() {
     std::string all((std::istreambuf_iterator<char>(stat_file)), std::istreambuf_iterator<char>());
     // The command name may hold blanks and parentheses: fields count from the last ")".
     const size_t close = all.rfind(')');
-    if (close == std::string::npos) return Seconds(real);
+    if (close == std::string::npos || close + 2 > all.size()) return Seconds(real);
     std::istringstream fields(all.substr(close + 2));
     std::string field;
     // After the name, the state is field 3; the start time is field 22.
     for (int i = 3; i <= 22 && fields >> field; ++i) {
       if (i == 22) {
-        const double since_boot =
-            static_cast<double>(std::stoll(field)) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        char* end = nullptr;
+        const double ticks = std::strtod(field.c_str(), &end);
+        if (end == field.c_str()) break;
+        const double since_boot = ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
         return Seconds(real) - (Seconds(boot) - since_boot);
       }
     }
+    // Without the start time, the time of this first call; a live writer's lock still protects
+    // its file.
     return Seconds(real);
   }();
   return start;
@@ -82,10 +77,6 @@ bool TryLock(int fd) {
 }
 
 }  // namespace
-
-mode_t NewFileMode(FileKind kind) {
-  return (kind == FileKind::kProgram ? 0777 : 0666) & ~CurrentUmask();
-}
 
 std::string TemporaryNameBeside(const std::string& target) {
   static std::atomic<unsigned long> counter{0};

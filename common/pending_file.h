@@ -53,9 +53,6 @@ class PendingFile {
   int error_ = 0;       // errno of the last failure
 };
 
-// The permission bits a new file of `kind` gets under the current umask.
-mode_t NewFileMode(FileKind kind);
-
 // A hidden name of the temporaries' fixed pattern beside `target`, unique in this process.
 std::string TemporaryNameBeside(const std::string& target);
 
