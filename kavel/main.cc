@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/pending_file.h"
 #include "common/program_folder.h"
 #include "kavel/console_ui.h"
 #include "kavel/display_probe.h"
@@ -51,6 +52,7 @@ bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& 
 int main(int argc, char** argv) {
   // Taken before Qt sees the command line: it would remove arguments it takes for its own.
   const std::vector<std::string> arguments(argv + 1, argv + argc);
+  common::RemoveStaleTemporariesOfProgramFolder();
   try {
     const kavel::Displays displays = kavel::ProbeDisplays();
     if (displays.any()) {
