@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <cstring>
 #include <memory>
+
+#include "common/texts.h"
 
 namespace common {
 namespace {
@@ -70,51 +71,69 @@ bool CreateDir(const std::string& path) {
   return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }
 
-std::string TemporaryNameBeside(const std::string& target) {
-  static std::atomic<unsigned long> counter{0};
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  return folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-         std::to_string(counter.fetch_add(1)) + "-" + std::to_string(ticks & 0xFFFFFF);
+namespace {
+
+// Why a copy failed, in words for the user's log and message.
+std::string CopyFailureReason(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return texts::kReasonDiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return texts::kReasonNoPermission;
+    case ENOENT:
+      return texts::kReasonMissing;
+    default:
+      return std::strerror(error);
+  }
 }
 
-bool CopyFileAtomic(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return false;
+}  // namespace
+
+bool CopyFileAtomic(const std::string& from, const std::string& to, FileKind kind,
+                    std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error != nullptr) *error = why;
+    return false;
+  };
+  if (from.empty() || to.empty()) return fail(CopyFailureReason(ENOENT));
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return false;
+  if (in < 0) return fail(CopyFailureReason(errno));
   FdCloser in_closer(in);
   struct stat st {};
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::fstat(in, &st) != 0) return fail(CopyFailureReason(errno));
+  if (!S_ISREG(st.st_mode)) return fail(CopyFailureReason(EINVAL));
 
-  const std::string temp = TemporaryNameBeside(to);
-  const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) return false;
-  FdCloser out_closer(out);
+  // The target that exists keeps its bits; a read-only one is not replaced at all, even though
+  // a rename would only need the folder (and root could write it anyway).
+  int mode = -1;
+  struct stat target {};
+  if (::stat(to.c_str(), &target) == 0) {
+    if (S_ISDIR(target.st_mode)) return fail(CopyFailureReason(EISDIR));
+    if ((target.st_mode & 0222) == 0) return fail(texts::kReasonReadOnly);
+    if (::access(to.c_str(), W_OK) != 0) return fail(CopyFailureReason(errno));
+    mode = static_cast<int>(target.st_mode & 07777);
+  }
 
-  bool ok = true;
+  PendingFile out;
+  if (!out.Create(to, kind)) return fail(CopyFailureReason(out.error()));
   auto buffer = std::make_unique<char[]>(kCopyBufferBytes);
   for (;;) {
     const ssize_t n = ::read(in, buffer.get(), kCopyBufferBytes);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ok = false;
-      break;
+      return fail(CopyFailureReason(errno));
     }
     if (n == 0) break;
-    if (!WriteAll(out, buffer.get(), static_cast<size_t>(n))) {
-      ok = false;
-      break;
+    if (!WriteAll(out.fd(), buffer.get(), static_cast<size_t>(n))) {
+      return fail(CopyFailureReason(errno));
     }
   }
-  // The copy keeps the source's permission bits (a program stays executable).
-  ok = ok && ::fchmod(out, st.st_mode & 07777) == 0;
-  ok = ok && ::fsync(out) == 0;
-  ok = out_closer.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), to.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!out.Commit(mode)) return fail(CopyFailureReason(out.error()));
+  return true;
 }
 
 }  // namespace common

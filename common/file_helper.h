@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/pending_file.h"
+
 namespace common {
 
 struct TFileHelper {
@@ -16,13 +18,14 @@ bool FileExists(const std::string& path);       // true only for an existing non
 bool DirectoryExists(const std::string& path);
 bool CreateDir(const std::string& path);        // one level; true when created
 
-// Copies `from` over `to` through a temporary file in `to`'s folder that is flushed and renamed
-// over the target, so no reader ever sees a half-written `to`. On failure `to` is untouched, no
-// temporary file remains, and false is returned.
-bool CopyFileAtomic(const std::string& from, const std::string& to);
-
-// A temporary name in the folder of `target`, unique to this process and call.
-std::string TemporaryNameBeside(const std::string& target);
+// Copies `from` over `to` as the platform's file copy does, through a PendingFile: no reader
+// ever sees a half-written `to`, and a process killed while copying leaves nothing behind.
+// A `to` that exists keeps its permission bits; a new one gets those of a new file of `kind`.
+// Like the platform's copy it refuses a read-only target: one without any write permission bit
+// (also for root) or that this user may not write. On failure `to` is untouched, no temporary
+// file remains, false is returned and `error` (when given) says why, in words for the user.
+bool CopyFileAtomic(const std::string& from, const std::string& to,
+                    FileKind kind = FileKind::kData, std::string* error = nullptr);
 
 }  // namespace common
 

@@ -60,7 +60,8 @@ struct LineMeaning {
 LineMeaning Classify(std::string_view text) {
   LineMeaning m;
   const std::string_view t = Trim(text);
-  if (t.empty() || t.front() == ';') return m;
+  // The profile functions know no comments: ";c=x" is the key ";c".
+  if (t.empty()) return m;
   if (t.front() == '[') {
     std::string_view name = t.substr(1);
     const size_t close = name.find(']');
@@ -251,6 +252,9 @@ void SetValue(IniDocument& doc, std::string_view section, std::string_view key,
 
 std::optional<std::string> ReadValue(std::string_view file_bytes, std::string_view section,
                                      std::string_view key) {
+  // The names asked for are trimmed like the names in the file.
+  section = Trim(section);
+  key = Trim(key);
   // The first section of the name is the one read; the key must be in it.
   LineSplitter splitter(file_bytes);
   IniLine line;
@@ -269,6 +273,8 @@ std::optional<std::string> ReadValue(std::string_view file_bytes, std::string_vi
 
 std::string WriteValue(std::string_view file_bytes, std::string_view section, std::string_view key,
                        std::string_view value) {
+  section = Trim(section);
+  key = Trim(key);
   IniDocument doc = Parse(file_bytes);
   SetValue(doc, section, key, value);
   return Serialize(doc);

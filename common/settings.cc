@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "common/file_helper.h"
+#include "common/pending_file.h"
 #include "common/ini_text.h"
 #include "common/program_folder.h"
 #include "common/texts.h"
@@ -21,7 +21,6 @@ namespace common {
 namespace {
 
 using texts::kSettingsFileName;
-using texts::kSettingsLockSuffix;
 using texts::kSettingsWriteErrorSuffix;
 constexpr auto kLockWaitLimit = std::chrono::seconds(10);
 
@@ -65,11 +64,12 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
-// An exclusive advisory lock on user.ini.lock, held for one read-modify-write.
+// An exclusive advisory lock on the folder of user.ini itself, held for one read-modify-write.
+// Locking the folder leaves no lock file for users to wonder about.
 class IniLock {
  public:
-  explicit IniLock(const std::string& lock_path)
-      : fd_(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+  explicit IniLock(const std::string& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (fd_ < 0) return;
     const auto deadline = std::chrono::steady_clock::now() + kLockWaitLimit;
     auto pause = std::chrono::microseconds(200);
@@ -92,27 +92,20 @@ class IniLock {
   bool held() const { return fd_ >= 0; }
 
  private:
-  int fd_;  // the lock file, locked, or -1
+  int fd_;  // the folder, locked, or -1
 };
 
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, mode_t mode) {
-  const std::string temp = TemporaryNameBeside(target);
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = true;
+  PendingFile file;
+  if (!file.Create(target, FileKind::kData)) return false;
   size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    else done += static_cast<size_t>(n);
+    if (n < 0) return false;
+    done += static_cast<size_t>(n);
   }
-  if (ok && mode != 0) ok = ::fchmod(fd, mode & 07777) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return file.Commit(mode != 0 ? static_cast<int>(mode & 07777) : -1);
 }
 
 bool WriteIniValue(const std::string& ini_path, std::string_view section, std::string_view key,
@@ -128,7 +121,7 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
   }
   if (!IsWritable(FolderOf(target))) return false;
 
-  IniLock lock(ini_path + kSettingsLockSuffix);
+  IniLock lock(FolderOf(ini_path));
   if (!lock.held()) return false;
 
   std::string bytes;

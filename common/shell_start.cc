@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -26,6 +27,7 @@ namespace {
 
 constexpr char kOpener[] = "xdg-open";
 constexpr char kElevator[] = "pkexec";
+constexpr char kWindowsLoader[] = "wine";
 
 // The full path of `name` on PATH, or empty.
 std::string FindOnPath(const std::string& name) {
@@ -48,10 +50,63 @@ std::string FindOnPath(const std::string& name) {
   return "";
 }
 
-bool IsExecutableFile(const std::string& path) {
+bool StartDetachedProgram(const std::vector<std::string>& args, bool keep_parent);
+
+// How a program file can be started here.
+enum class ProgramType {
+  kNone,     // missing, unreadable, not a regular file, or nothing that can run it
+  kNative,   // executable for this system (the exec bit set): run directly
+  kWindows,  // a Windows program (PE): run by wine
+};
+
+// A Windows program file: "MZ", and at the offset in its header "PE\0\0".
+bool IsWindowsProgram(int fd) {
+  unsigned char dos[64];
+  if (::pread(fd, dos, sizeof dos, 0) != static_cast<ssize_t>(sizeof dos)) return false;
+  if (dos[0] != 'M' || dos[1] != 'Z') return false;
+  const uint32_t pe_offset = static_cast<uint32_t>(dos[60]) | (static_cast<uint32_t>(dos[61]) << 8) |
+                             (static_cast<uint32_t>(dos[62]) << 16) |
+                             (static_cast<uint32_t>(dos[63]) << 24);
+  unsigned char signature[4];
+  if (::pread(fd, signature, sizeof signature, static_cast<off_t>(pe_offset)) != 4) return false;
+  return signature[0] == 'P' && signature[1] == 'E' && signature[2] == 0 && signature[3] == 0;
+}
+
+ProgramType TypeOf(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return ProgramType::kNone;
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0 &&
-         ::access(path.c_str(), X_OK) == 0;
+  ProgramType type = ProgramType::kNone;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (IsWindowsProgram(fd)) {
+      type = ProgramType::kWindows;
+    } else if ((st.st_mode & 0111) != 0 && ::access(path.c_str(), X_OK) == 0) {
+      type = ProgramType::kNative;
+    }
+  }
+  ::close(fd);
+  return type;
+}
+
+// A web address (or another URL) rather than a file.
+bool IsUrl(const std::string& target) {
+  const size_t colon = target.find("://");
+  if (colon == std::string::npos || colon == 0) return false;
+  for (size_t i = 0; i < colon; ++i) {
+    const char c = target[i];
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                    (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Starts a Windows program under wine, found on PATH, with our environment (WINEPREFIX
+// included). False when there is no wine.
+bool StartWindowsProgram(const std::string& path) {
+  const std::string loader = FindOnPath(kWindowsLoader);
+  if (loader.empty()) return false;
+  return StartDetachedProgram({loader, path}, false);
 }
 
 // Only async-signal-safe calls from here on: the caller may have threads.
@@ -88,7 +143,7 @@ void PrepareForExec() {
 
 // Starts `argv` (argv[0] a full path) detached. With `keep_parent`, a process of the new session
 // stays as the program's parent until the program ends. Returns whether the exec succeeded.
-bool StartDetached(const std::vector<std::string>& args, bool keep_parent) {
+bool StartDetachedProgram(const std::vector<std::string>& args, bool keep_parent) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -141,17 +196,35 @@ bool StartDetached(const std::vector<std::string>& args, bool keep_parent) {
 
 bool ShellOpen(const std::string& target) {
   if (target.empty()) return false;
-  if (IsExecutableFile(target)) return StartDetached({target}, false);
-  const std::string opener = FindOnPath(kOpener);
-  if (opener.empty()) return false;
-  return StartDetached({opener, target}, false);
+  if (IsUrl(target)) {
+    const std::string opener = FindOnPath(kOpener);
+    return !opener.empty() && StartDetachedProgram({opener, target}, false);
+  }
+  switch (TypeOf(target)) {
+    case ProgramType::kWindows:
+      return StartWindowsProgram(target);
+    case ProgramType::kNative:
+      return StartDetachedProgram({target}, false);
+    case ProgramType::kNone:
+      break;
+  }
+  return false;
 }
 
 bool ShellRunAs(const std::string& program) {
   if (program.empty()) return false;
-  const std::string elevator = FindOnPath(kElevator);
-  if (elevator.empty()) return false;
-  return StartDetached({elevator, program}, true);
+  switch (TypeOf(program)) {
+    case ProgramType::kWindows:
+      // Wine has no elevation of its own: the installer runs like any Windows program.
+      return StartWindowsProgram(program);
+    case ProgramType::kNative: {
+      const std::string elevator = FindOnPath(kElevator);
+      return !elevator.empty() && StartDetachedProgram({elevator, program}, true);
+    }
+    case ProgramType::kNone:
+      break;
+  }
+  return false;
 }
 
 }  // namespace common

@@ -145,17 +145,23 @@ std::string Utf8ToCp932(std::string_view utf8) {
     size_t i = 0;
     while (i < utf8.size()) {
       uint32_t cp = 0;
-      out.push_back(DecodeUtf8(utf8, i, cp) && cp < 0x80 ? static_cast<char>(cp) : '?');
+      const bool valid = DecodeUtf8(utf8, i, cp);
+      if (valid && cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+      } else {
+        out += valid && cp >= 0x10000 ? "??" : "?";
+      }
     }
     return out;
   }
   std::string_view rest = utf8;
   while (!converter.Convert(rest, out)) {
-    // A character CP932 cannot hold, or a malformed sequence: one "?" for the whole character.
+    // A character CP932 cannot hold, or a malformed sequence: one "?" per UTF-16 unit of the
+    // character, as Windows converts from UTF-16 (an emoji is a surrogate pair: "??").
     size_t i = 0;
     uint32_t cp = 0;
-    DecodeUtf8(rest, i, cp);
-    out.push_back('?');
+    const bool valid = DecodeUtf8(rest, i, cp);
+    out += valid && cp >= 0x10000 ? "??" : "?";
     rest.remove_prefix(i);
     converter.Reset();
   }

@@ -9,7 +9,8 @@
 
 namespace common {
 
-// UTF-8 -> CP932. A character CP932 cannot hold becomes "?", as the Windows conversion does.
+// UTF-8 -> CP932. A character CP932 cannot hold becomes "?", one per UTF-16 unit (so "??" for
+// a character outside the basic multilingual plane), as the Windows conversion does.
 std::string Utf8ToCp932(std::string_view utf8);
 
 // CP932 -> UTF-8. A byte sequence that is not valid CP932 becomes U+FFFD; never fails.

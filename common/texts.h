@@ -6,10 +6,13 @@ namespace common::texts {
 
 // Files and folders, relative to the program folder.
 inline constexpr char kSettingsFileName[] = "user.ini";
-inline constexpr char kSettingsLockSuffix[] = ".lock";  // "user.ini.lock" beside user.ini
+// The lock file earlier versions left beside user.ini ("user.ini.lock"); removed when found.
+inline constexpr char kOldSettingsLockSuffix[] = ".lock";
 inline constexpr char kLogFolderName[] = "Log";
 inline constexpr char kBackupLogName[] = "/backup.log";
 inline constexpr char kDefaultBackupFolder[] = "BKData/";
+inline constexpr char kDefaultProgramBackupFolder[] = "BKData/PGM/";
+inline constexpr char kDownloadFolderName[] = "DownLoad/";
 inline constexpr char kProgramBackupFolder[] = "PGM";
 inline constexpr char kMainProgramName[] = "Norvik.exe";
 inline constexpr char kUpdaterProgramName[] = "Tolvan.exe";
@@ -22,6 +25,12 @@ inline constexpr char kKeyBackup[] = "BACKUP";
 
 // "<path> に書き込めません": user.ini could not be written.
 inline constexpr char kSettingsWriteErrorSuffix[] = " に書き込めません";
+
+// Why a file copy failed, in words for the log and the user.
+inline constexpr char kReasonDiskFull[] = "ディスクの空き容量が不足しています";
+inline constexpr char kReasonReadOnly[] = "読み取り専用のファイルです";
+inline constexpr char kReasonNoPermission[] = "書き込みの権限がありません";
+inline constexpr char kReasonMissing[] = "ファイルがありません";
 
 // Backup names and log texts.
 inline constexpr char kBackupPrefixUser[] = "USR";   // kind 2

@@ -1,7 +1,5 @@
 #include "kavel/console_ui.h"
 
-#include <cstdlib>
-
 #include "kavel/texts.h"
 
 namespace kavel {
@@ -23,14 +21,6 @@ void ConsoleUi::Preview(re::Report&) { err_ << kStderrPrefix << kNoDisplayForPre
 
 void ConsoleUi::ShowFatal(const std::string& text) {
   err_ << kStderrPrefix << text << '\n' << std::flush;
-}
-
-bool HasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
 }
 
 }  // namespace kavel

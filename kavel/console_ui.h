@@ -25,10 +25,6 @@ class ConsoleUi : public RunUi {
   std::ostream& err_;  // where every message goes
 };
 
-// True when a display server is named in the environment (DISPLAY or WAYLAND_DISPLAY set and
-// not empty).
-bool HasDisplay();
-
 }  // namespace kavel
 
 #endif  // KAVEL_CONSOLE_UI_H_

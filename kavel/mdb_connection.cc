@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "common/activity_log.h"
 #include "common/program_folder.h"
@@ -15,6 +16,7 @@
 #include "kavel/mdb_isolated_call.h"
 #include "kavel/mdb_texts.h"
 #include "kavel/texts.h"
+#include "kavel/windows_path.h"
 
 namespace kavel {
 namespace {
@@ -138,7 +140,12 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
   // application reads it that way.
   common::WrtLog(folder + kLogFileName, std::string(kLogDatabaseSource) + path);
   Close();
-  if (!pstDataSource.empty()) path = pstDataSource;
+  if (!pstDataSource.empty()) {
+    // A Windows caller under Wine names the file as Windows sees it.
+    std::optional<std::string> mapped = MapWindowsPath(pstDataSource, WinePrefix());
+    if (!mapped) return false;
+    path = *mapped;
+  }
 
   auto database = std::make_unique<MdbDatabase>();
   if (!LooksLikeJetFile(path, database.get())) return false;

@@ -12,6 +12,7 @@ endif()
 add_library(kavel_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/run_flow.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/console_ui.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/display_probe.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/check_result_lists.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/patient_list.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/grouped_check_lists.cc
@@ -43,8 +44,6 @@ if(BUILD_GUI)
                         CXX_VISIBILITY_PRESET hidden)
   target_link_libraries(kavel_window PRIVATE kavel_ui)
   add_dependencies(Kavel kavel_window)
-  target_compile_definitions(Kavel PRIVATE
-    KAVEL_WINDOW_MODULE_PATH="$<TARGET_FILE:kavel_window>")
 
   project_test(kavel_ui_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cc

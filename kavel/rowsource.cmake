@@ -6,6 +6,7 @@ add_library(kavel_db STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_isolated_call.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_table_source.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_value_text.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/windows_path.cc
 )
 target_include_directories(kavel_db PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(kavel_db PUBLIC common PRIVATE PkgConfig::LIBMDB)
@@ -16,4 +17,5 @@ project_test(kavel_db_test
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_isolated_call_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_table_source_test.cc
+    ${CMAKE_CURRENT_SOURCE_DIR}/windows_path_test.cc
   LIBS kavel_db jetwriter PkgConfig::LIBMDB)

@@ -3,6 +3,8 @@
 #ifndef KAVEL_TEXTS_H_
 #define KAVEL_TEXTS_H_
 
+#include <cstddef>
+
 namespace kavel {
 
 // --- Main window ----------------------------------------------------------------------------
@@ -19,13 +21,28 @@ inline constexpr int kButton1Height = 25;  // px
 // --- Message boxes ----------------------------------------------------------------------------
 inline constexpr char kFatalBoxCaption[] = "Kavel";  // a run that could not write Pdf.log/user.ini
 
-// The module with the windows, loaded only when there is a display.
+// The module with the windows, loaded only when there is a display. It is installed beside the
+// real program file, wherever the links that start the program lie.
 inline constexpr char kWindowModuleFile[] = "kavel_window.so";
+
+// --- Database paths from a Windows caller under Wine --------------------------------------------
+inline constexpr char kWineDefaultPrefix[] = ".wine";     // in the home folder, without WINEPREFIX
+inline constexpr char kWineDriveFolder[] = "dosdevices";  // holds "c:" -> ../drive_c and the like
+
+// --- Display servers (tried before Qt is loaded) ------------------------------------------------
+inline constexpr int kDisplayConnectTimeoutMs = 3000;  // per connection attempt
+inline constexpr size_t kWaylandProbeMaxBytes = 64 * 1024;  // events read before the answer
+inline constexpr int kX11TcpBasePort = 6000;                   // + display number
+inline constexpr char kQtPlatformWayland[] = "wayland";
+inline constexpr char kQtPlatformX11[] = "xcb";
+inline constexpr char kQtWaylandPlugin[] = "libqwayland-generic.so";
+inline constexpr char kQtWaylandEglPlugin[] = "libqwayland-egl.so";
+inline constexpr char kQtX11Plugin[] = "libqxcb.so";
 
 // --- Standard error (runs without a display, and failures the run cannot report otherwise) ---
 inline constexpr char kStderrPrefix[] = "Kavel: ";
 inline constexpr char kNoDisplayForPreview[] =
-    "プレビューを表示できません: 画面がありません (DISPLAY も WAYLAND_DISPLAY も未設定)";
+    "プレビューを表示できません: 画面に接続できません (DISPLAY / WAYLAND_DISPLAY)";
 inline constexpr char kRunStopped[] = "処理を中止しました: ";  // followed by the failure's text
 inline constexpr char kUnexpectedExportError[] = "PDFを作成できませんでした: ";  // + text
 inline constexpr char kNoWindowModule[] =

@@ -1,8 +1,8 @@
 // A run with a display: the Qt application, the hidden main window TfrmMain, the engine's error
 // box as a modal message box, a progress window during an export, and the preview window.
 //
-// It lives in its own module (kavel_window.so) that the program loads only when there is a
-// display, so that runs without one never load Qt at all.
+// It lives in its own module (kavel_window.so) that the program loads only when a display
+// server answers, so that runs without one never load Qt at all.
 #ifndef KAVEL_WINDOW_RUN_H_
 #define KAVEL_WINDOW_RUN_H_
 
@@ -15,8 +15,12 @@ namespace kavel {
 // go to QApplication; `arguments` are the run's arguments as taken before.
 void RunWithWindow(int argc, char** argv, const std::vector<std::string>& arguments);
 
-// The module's entry point, looked up by the name kWindowEntryName: RunWithWindow.
-using WindowEntry = void (*)(int argc, char** argv, const std::vector<std::string>* arguments);
+// The module's entry point, looked up by the name kWindowEntryName. `wayland` and `x11` say
+// which display servers answered. Picks Qt's platform plugin for one that answered and runs
+// RunWithWindow; returns false, having run nothing, when no installed plugin fits (the program
+// then runs without windows instead of letting Qt abort).
+using WindowEntry = bool (*)(int argc, char** argv, const std::vector<std::string>* arguments,
+                             bool wayland, bool x11);
 inline constexpr char kWindowEntryName[] = "KavelRunWithWindow";
 
 }  // namespace kavel

@@ -11,7 +11,8 @@ if [ ! -x build/kavel/Kavel ] || [ ! -x build/tools/make-sample-db ]; then
 fi
 demo="$PWD/demo"
 rm -rf "$demo" && mkdir -p "$demo"
-cp build/kavel/Kavel "$demo/"
+# A link: the folder it lies in is the program folder, its window module stays in the build.
+ln -s "$PWD/build/kavel/Kavel" "$demo/Kavel"
 build/tools/make-sample-db "$demo/Data.Rpt"
 caption="令和８年１１月社保"
 for args in "1" "3" "5" "5 1" "7" "8" "9" "10"; do

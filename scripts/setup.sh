@@ -13,6 +13,12 @@ packages=(
   mdbtools mdbtools-dev libglib2.0-dev
   libhyphen-dev hyphen-ru
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # Qt's platform plugins for X11 and Wayland (windows on either display server)
+  qt6-qpa-plugins qt6-wayland
+  # a headless Wayland compositor for the installed-product tests
+  weston
+  # the Debian package (scripts/package.sh) and its checks
+  dpkg-dev fakeroot lintian
   # fonts the templates name
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation2
   # test oracles and fixtures

@@ -7,6 +7,7 @@
 #include "common/file_helper.h"
 #include "common/program_folder.h"
 #include "common/version_info.h"
+#include "tolvan/installed_pair.h"
 #include "tolvan/text_util.h"
 #include "tolvan/texts.h"
 #include "tolvan/update_flow.h"
@@ -26,8 +27,19 @@ int64_t SizeThrough32Bits(int64_t size) {
 
 bool UpdateFlow::CopyIntoProgramFolder(const std::string& from, const std::string& name) {
   // Through a temporary file and a rename: the installed file is either the old one or the
-  // new one, never half of each.
-  return RunStep([&] { return common::CopyFileAtomic(from, common::ProgramFolder() + name); });
+  // new one, never half of each. A program keeps the permission bits of the one it replaces.
+  const std::string target = common::ProgramFolder() + name;
+  const common::FileKind kind =
+      name == texts::kMasterDbName ? common::FileKind::kData : common::FileKind::kProgram;
+  std::string why;
+  if (RunStep([&] { return common::CopyFileAtomic(from, target, kind, &why); })) return true;
+  // Not installed: the user must know, and the log must say which file and why.
+  Log(target + texts::kLogCopyFailed + why);
+  Ui().ShowMessage(MessageKind::kWarning, std::string(texts::kMsgCopyFailedLine1) +
+                                              texts::kLineBreak + name + texts::kMsgCopyFailedReason +
+                                              why + texts::kLineBreak + texts::kMsgCopyFailedLine3 +
+                                              texts::kLineBreak + texts::kMsgCopyFailedLine4);
+  return false;
 }
 
 void UpdateFlow::ApplyUpdate(int32_t iR2, const std::string& DownLoadPath) {
@@ -54,17 +66,32 @@ void UpdateFlow::ApplyUpdate(int32_t iR2, const std::string& DownLoadPath) {
       master_ = true;
     }
   } else if (iR2 == 3) {
-    if (CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
-      Ui().ShowButton1();
-      Ui().SetStatusText(texts::kStatusMasterDone);
-      master_ = true;
-    }
-    if (CopyIntoProgramFolder(DownLoadPath + texts::kMainAppName, texts::kMainAppName)) {
-      Ui().ShowButton1();
-      Ui().SetStatusText(texts::kStatusUpdateDone);
-      master_ = true;
-    }
+    CopyPair(DownLoadPath);
   }
+}
+
+void UpdateFlow::CopyPair(const std::string& DownLoadPath) {
+  // The database and the program belong together: both are replaced or neither. The pair as
+  // installed stays reachable until both copies are in (and is put back by the next start
+  // when this run is killed in between).
+  InstalledPair pair(common::ProgramFolder(), texts::kMasterDbName, texts::kMainAppName);
+  RunStep([&] { pair.Keep(); });
+  if (!CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
+    RunStep([&] { pair.Drop(); });
+    return;
+  }
+  if (!CopyIntoProgramFolder(DownLoadPath + texts::kMainAppName, texts::kMainAppName)) {
+    const bool restored = RunStep([&] { return pair.RestoreFirst(); });
+    Log(std::string(texts::kMasterDbName) +
+        (restored ? texts::kLogRestoredPrevious : texts::kLogRestoreFailed));
+    return;
+  }
+  RunStep([&] { pair.Commit(); });
+  Ui().ShowButton1();
+  Ui().SetStatusText(texts::kStatusMasterDone);
+  Ui().ShowButton1();
+  Ui().SetStatusText(texts::kStatusUpdateDone);
+  master_ = true;
 }
 
 void UpdateFlow::InstallerRoute(const std::string& DownLoadPath) {
@@ -81,7 +108,7 @@ void UpdateFlow::InstallerRoute(const std::string& DownLoadPath) {
     const int32_t iV2 = GetVerNo(Trim(setup_ver_));
     if (iSize > texts::kMinCurrentSetupSize && iV >= iV2) {
       Log(texts::kLogSetupCurrent);
-      if (RunStep([&] { return common::CopyFileAtomic(local, fetched); })) {
+      if (RunStep([&] { return common::CopyFileAtomic(local, fetched, common::FileKind::kProgram); })) {
         Log(texts::kLogSetupCurrent);
       }
     } else {

@@ -4,6 +4,7 @@ pkg_check_modules(TOLVAN_CURL REQUIRED IMPORTED_TARGET libcurl)
 add_library(tolvan_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/apply_update.cc
   ${CMAKE_CURRENT_LIST_DIR}/id_http.cc
+  ${CMAKE_CURRENT_LIST_DIR}/installed_pair.cc
   ${CMAKE_CURRENT_LIST_DIR}/program_starter.cc
   ${CMAKE_CURRENT_LIST_DIR}/text_util.cc
   ${CMAKE_CURRENT_LIST_DIR}/update_flow.cc

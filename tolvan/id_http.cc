@@ -201,7 +201,7 @@ void IdHttp::Configure() {
   CURL* e = Easy(easy_);
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error_buffer_);
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https,http");
+  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
   curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(e, CURLOPT_SSLVERSION,
                    static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));

@@ -13,6 +13,9 @@ namespace tolvan::texts {
 // stranger can ever answer for it.
 inline constexpr char kBuiltInBaseUrl[] = "https://update.norvik-qx.example/data/QX/";
 
+// The only scheme the updater fetches from (compared without regard to letter case).
+inline constexpr char kHttpsScheme[] = "https://";
+
 // Request headers sent with every request.
 inline constexpr char kAcceptHeader[] =
     "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
@@ -26,6 +29,7 @@ inline constexpr char kUListName[] = "UList";
 inline constexpr char kMasterDbName[] = "MST.FDB";
 inline constexpr char kMainAppName[] = "Norvik.exe";
 inline constexpr char kSetupName[] = "Setup.exe";
+inline constexpr char kProgramBackupFolder[] = "PGM";  // inside a configured backup folder
 
 // ---- user.ini sections, keys and values --------------------------------------------------------
 inline constexpr char kSecExpand[] = "EXPAND";
@@ -38,6 +42,7 @@ inline constexpr char kDefDisk[] = "150";
 inline constexpr int32_t kDefDiskMb = 150;
 inline constexpr char kKeyNoupd[] = "NOUPD";
 inline constexpr char kKeyDbversion[] = "DBVERSION";
+inline constexpr char kKeyBackup[] = "BACKUP";
 inline constexpr char kSecUpd[] = "UPD";
 inline constexpr char kKeyDownload[] = "Download";
 inline constexpr char kKeyTime[] = "TIME";
@@ -85,6 +90,13 @@ inline constexpr char kMsgServerError[] = "サーバーエラー。少し時間�
 inline constexpr char kMsgNoConnection[] = "インターネットに接続されていません";
 inline constexpr char kMsgMainAppStartFailed[] = "ベルタンQX インストール版が起動できません";
 inline constexpr char kMsgSetupStartFailed[] = "マスター更新用インストーラがありません";
+// A downloaded file could not be copied over the installed one: four lines joined by lone
+// carriage returns; the second is the file's name, kMsgCopyFailedReason and the reason.
+inline constexpr char kMsgCopyFailedLine1[] = "更新ファイルをインストールできませんでした";
+inline constexpr char kMsgCopyFailedReason[] = "：";
+inline constexpr char kMsgCopyFailedLine3[] = "更新前のファイルのまま起動します";
+inline constexpr char kMsgCopyFailedLine4[] =
+    "空き容量と書き込み権限を確認した後、再度マスター更新を行ってください";
 
 // ---- Log texts ---------------------------------------------------------------------------------
 inline constexpr char kLogCreated[] = "作成";
@@ -107,6 +119,15 @@ inline constexpr char kLogSetupOutdated[] = "Setup.exeが最新でないため�
 inline constexpr char kLogSetupSize[] = "サイズ=";
 inline constexpr char kLogSetupLocalVersion[] = "ローカルのSetup.exeバージョン=";
 inline constexpr char kLogSetupLatestVersion[] = "最新のSetup.exeバージョン=";
+// A copy into the program folder failed: the target's path, this text, the reason.
+inline constexpr char kLogCopyFailed[] = " をコピーできません：";
+// After a failed second copy of choice 3, the first file was put back ("MST.FDB" first).
+inline constexpr char kLogRestoredPrevious[] = "を更新前に戻しました";
+inline constexpr char kLogRestoreFailed[] = "を更新前に戻せませんでした";
+// At start: an update killed between its two copies was undone (the names follow).
+inline constexpr char kLogInterruptedRestored[] = "中断した更新を元に戻しました：";
+// [PARAM] NVKMST is no https address: nothing is fetched from it (the address follows).
+inline constexpr char kLogNotHttps[] = "httpsでないため接続しません：";
 inline constexpr char kLogStatusPrefix[] = "ステータス=";
 inline constexpr char kLogDisconnected[] = "切断されました";
 

@@ -4,17 +4,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <string_view>
+#include <vector>
 
 #include "common/activity_log.h"
 #include "common/disk_space.h"
 #include "common/file_helper.h"
+#include "common/pending_file.h"
 #include "common/program_folder.h"
 #include "common/settings.h"
 #include "tolvan/id_http.h"
+#include "tolvan/installed_pair.h"
 #include "tolvan/text_util.h"
 #include "tolvan/texts.h"
 #include "tolvan/update_list.h"
@@ -36,6 +41,20 @@ constexpr int64_t kWriteBehindBytes = 8 * 1024 * 1024;
 
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const char a = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    if (a != prefix[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // Logs the HTTP client's connection changes to the run log.
@@ -51,37 +70,31 @@ class UpdateFlow::Events final : public HttpEvents {
   UpdateFlow& flow_;
 };
 
-// The open download file (AStream) and the progress it shows. The body goes to a temporary
-// file beside the target; Commit() renames it over the target once the body is complete, and
-// anything else removes it.
+// The open download file (AStream) and the progress it shows. The body goes to a file beside
+// the target that has no name until Commit() puts it in the target's place once the body is
+// complete; anything else drops it, and a killed process leaves nothing behind. Space is taken
+// as the bytes arrive, never reserved for a body that may not come.
 class UpdateFlow::DownloadFile final : public BodySink {
  public:
-  DownloadFile(UpdateFlow& flow, std::string target)
-      : flow_(flow), target_(std::move(target)), temp_(common::TemporaryNameBeside(target_)) {}
-  ~DownloadFile() override {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
-  }
+  DownloadFile(UpdateFlow& flow, std::string target) : flow_(flow), target_(std::move(target)) {}
   DownloadFile(const DownloadFile&) = delete;
   DownloadFile& operator=(const DownloadFile&) = delete;
 
-  // Creates the temporary file. Throws RunError when it cannot be created.
+  // Creates the file. Throws RunError when it cannot be created.
   void Create() {
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-      throw RunError(Format(texts::kErrCreateFile, target_) + " " + std::strerror(errno));
+    // A program arrives ready to start; the update list and the database are data.
+    const std::string name = target_.substr(target_.rfind('/') + 1);
+    const common::FileKind kind = name == texts::kMainAppName || name == texts::kSetupName
+                                      ? common::FileKind::kProgram
+                                      : common::FileKind::kData;
+    if (!file_.Create(target_, kind)) {
+      throw RunError(Format(texts::kErrCreateFile, target_) + " " + std::strerror(file_.error()));
     }
   }
 
   // IdHTTP1WorkBegin: the progress bar's maximum is the announced length.
   bool Begin(int64_t length) override {
     length_ = length;
-    if (length > 0) {
-      // Claiming the whole length at once finds a full disk before the transfer rather than
-      // in the middle of it.
-      const int rc = ::posix_fallocate(fd_, 0, length);
-      if (rc == ENOSPC || rc == EFBIG) return Fail(rc);
-    }
     if (flow_.Cancelled()) return false;
     flow_.ui_.SetProgressMax(Low32(length > 0 ? length : 0));
     return true;
@@ -89,7 +102,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
 
   bool Write(const char* data, size_t size) override {
     while (size > 0) {
-      const ssize_t n = ::write(fd_, data, size);
+      const ssize_t n = ::write(file_.fd(), data, size);
       if (n < 0) {
         if (errno == EINTR) continue;
         return Fail(errno);
@@ -101,7 +114,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
     // Start writing the body to disk while it still arrives, so that making it durable at the
     // end has little left to wait for.
     if (received_ - flushed_ >= kWriteBehindBytes) {
-      ::sync_file_range(fd_, flushed_, received_ - flushed_, SYNC_FILE_RANGE_WRITE);
+      ::sync_file_range(file_.fd(), flushed_, received_ - flushed_, SYNC_FILE_RANGE_WRITE);
       flushed_ = received_;
     }
     const auto now = std::chrono::steady_clock::now();
@@ -115,18 +128,11 @@ class UpdateFlow::DownloadFile final : public BodySink {
   }
 
   // Ends the file after a complete body: shows the final progress, makes the data durable,
-  // and renames the file over the target. Throws RunError on failure.
+  // and puts the file in the target's place. Throws RunError on failure.
   void Commit() {
     if (received_ != reported_) Work(std::chrono::steady_clock::now());
-    // A preallocated tail beyond the body must not remain.
-    if (length_ > received_ && ::ftruncate(fd_, received_) != 0) Throw(errno);
-    if (::fsync(fd_) != 0) Throw(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) Throw(errno);
     flow_.RunStep([&] {
-      if (::rename(temp_.c_str(), target_.c_str()) != 0) Throw(errno);
-      committed_ = true;
+      if (!file_.Commit()) Throw(file_.error());
     });
   }
 
@@ -159,9 +165,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
 
   UpdateFlow& flow_;
   const std::string target_;  // pstPathFile
-  const std::string temp_;    // where the body is written until complete
-  int fd_ = -1;
-  bool committed_ = false;
+  common::PendingFile file_;  // where the body is written until complete
   int64_t length_ = -1;       // announced length, -1 when none
   int64_t received_ = 0;
   int64_t reported_ = 0;      // bytes shown by the last progress report
@@ -210,6 +214,23 @@ bool UpdateFlow::IniSet() {
     const std::string log_folder = common::ProgramFolder() + texts::kLogFolder;
     if (!common::DirectoryExists(log_folder)) common::CreateDir(log_folder);
     log_path_ = log_folder + texts::kLogFileName;
+    // What an earlier run left behind when it was killed: temporaries nobody writes any more,
+    // and an update stopped between its two copies.
+    WindowStep([&] {
+      common::RemoveStaleTemporariesOfProgramFolder();
+      const std::string backup = common::IFReadIniStr(texts::kSecParam, texts::kKeyBackup, "");
+      if (!backup.empty()) {
+        common::RemoveStaleTemporaries(FolderOf(backup + "x"));
+        common::RemoveStaleTemporaries(backup + texts::kProgramBackupFolder);
+      }
+      const std::vector<std::string> restored = InstalledPair::RestoreInterruptedUpdate(
+          common::ProgramFolder(), texts::kMasterDbName, texts::kMainAppName);
+      if (!restored.empty()) {
+        std::string names;
+        for (const std::string& name : restored) names += (names.empty() ? "" : " ") + name;
+        common::WrtLog(log_path_, texts::kLogInterruptedRestored + names);
+      }
+    });
     WindowStep([] { common::IFWriteIniStr(texts::kSecExpand, texts::kKeyStaus, texts::kValStart); });
     url_ = texts::kBuiltInBaseUrl;
     std::string configured = common::IFReadIniStr(texts::kSecParam, texts::kKeyNvkmst, "");
@@ -331,7 +352,11 @@ int32_t UpdateFlow::Tolvan(const std::string& pstFile) {
   Ui().SetStatusText(texts::kStatusChecking);
   Ui().SetBusyCursor(true);
   std::string stUrl = url_ + pstFile;
-  const int32_t code = CheckHTTPUrl(stUrl);
+  // Program files fetched here are started afterwards: never over plain HTTP. An address
+  // that is not https is treated as a server that cannot be reached.
+  const bool https = StartsWithNoCase(url_, texts::kHttpsScheme);
+  if (!https) Log(texts::kLogNotHttps + url_);
+  const int32_t code = https ? CheckHTTPUrl(stUrl) : texts::kNoAnswerStatus;
   if (code == 404) {
     Ui().ShowMessage(MessageKind::kInformation, texts::kMsgNotFound);
     Log(texts::kLogNotFoundPrefix + stUrl + texts::kLogNotFoundSuffix);

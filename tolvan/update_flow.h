@@ -162,7 +162,10 @@ class UpdateFlow {
   void DecideAfterRun();
   void ApplyUpdate(int32_t iR2, const std::string& DownLoadPath);
   void InstallerRoute(const std::string& DownLoadPath);
+  // Copies a downloaded file over the installed one; a failure is logged and shown.
   bool CopyIntoProgramFolder(const std::string& from, const std::string& name);
+  // Choice 3's two copies, all or nothing.
+  void CopyPair(const std::string& DownLoadPath);
   void Log(const std::string& text);
   void WriteIni(const char* section, const char* key, const std::string& value);
   void ThrowIfCancelled() const;

@@ -34,6 +34,18 @@ bool OverlapsHorizontally(float a_left, float a_right, float b_left, float b_rig
 const float kInsetX = PxToMm(kTextInsetXPx);
 const float kInsetY = PxToMm(kTextInsetYPx);
 
+// How many lines of text a box `height` high shows whole (at least one: a box lower than one
+// line still shows what it can of it). Counting stops at `lines`, the most a text needs.
+size_t ShownLines(const FontMetrics& metrics, float height, size_t lines) {
+  size_t shown = 1;
+  while (shown < lines &&
+         kInsetY + metrics.TextHeight(static_cast<int>(shown)) + metrics.cell_height_mm <=
+             height + kDesignRoundingMm) {
+    ++shown;
+  }
+  return shown;
+}
+
 }  // namespace
 
 int DatasetTable::Find(std::string_view name) const {
@@ -202,6 +214,15 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       }
       p.metrics = compiled.metrics;
       SetText(*t, spec, text, room, cache, compiled.memo, p);
+      // A text that cannot grow and needs more lines than its box shows would lose what is cut
+      // off: it is narrowed to fit if it can be.
+      if (wraps && !t->grow_height && p.line_count() > 1) {
+        const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
+        if (p.line_count() > shown) {
+          p.block = &cache.Fitted(spec, text, room, t->word_break, shown);
+          p.single = nullptr;
+        }
+      }
       if (t->auto_width) {
         float widest = 0;
         for (size_t k = 0; k < p.line_count(); ++k) {

@@ -1,7 +1,10 @@
 #include "reportengine/layout/layout_cache.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+
+#include "reportengine/model/report_texts.h"
 
 namespace re {
 namespace {
@@ -41,6 +44,66 @@ const TextBlock& LayoutCache::Block(const FontSpec& spec, std::string_view text,
   return blocks_.emplace(key_, std::move(block)).first->second;
 }
 
-void LayoutCache::ClearBlocks() { blocks_.clear(); }
+const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text,
+                                     float max_width_mm, bool hyphenate, size_t shown_lines) {
+  const TextBlock& plain = Block(spec, text, max_width_mm, hyphenate);
+  if (plain.lines.size() <= shown_lines || !(max_width_mm > 0)) return plain;
+  key_.append(reinterpret_cast<const char*>(&shown_lines), sizeof shown_lines);
+  auto it = fitted_.find(key_);
+  if (it != fitted_.end()) return it->second;
+  const std::string key = key_;
+
+  // Fewer lines never come from a narrower wrap width, so the least narrowing that fits is
+  // found by halving the interval between the narrowest allowed and none.
+  auto fits = [&](float scale) {
+    return shaper_.WrapLines(spec, text, max_width_mm / scale, hyphenate).size() <= shown_lines;
+  };
+  TextBlock fitted;
+  const bool one_line = shown_lines == 1 && text.find_first_of("\r\n") == std::string_view::npos;
+  std::shared_ptr<const ShapedLine> whole = one_line ? shaper_.Shape(spec, text) : nullptr;
+  if (whole && whole->width > 0) {
+    // One line shown (most cells): the narrowing is the room over the text's whole width.
+    const float scale =
+        std::min(1.0f, std::floor(max_width_mm / whole->width * 10000.0f) / 10000.0f);
+    if (scale >= kMinTextScale) {
+      fitted.lines.push_back(std::make_shared<const ShapedLine>(NarrowedLine(*whole, scale)));
+      fitted.max_line_width = fitted.lines.back()->width;
+    } else {
+      fitted = plain;  // cut off as it stands
+    }
+  } else if (!fits(kMinTextScale)) {
+    fitted = plain;  // cut off as it stands
+  } else {
+    float lo = kMinTextScale, hi = 1.0f;
+    for (int i = 0; i < 10; ++i) {
+      const float mid = (lo + hi) / 2;
+      (fits(mid) ? lo : hi) = mid;
+    }
+    // The lines wrapped at that width; the narrowing that brings the widest of them exactly to
+    // the box is no stronger than `lo` and wraps the same way.
+    const auto lines = shaper_.ShapeLines(spec, text, max_width_mm / lo, hyphenate);
+    float widest = 0;
+    for (const auto& line : lines) {
+      if (line) widest = std::max(widest, line->width);
+    }
+    // Whole ten-thousandths, rounded down: the PDF states the scale in hundredths of a percent.
+    const float scale =
+        widest > max_width_mm ? std::floor(max_width_mm / widest * 10000.0f) / 10000.0f : 1.0f;
+    for (const auto& line : lines) {
+      if (!line) {
+        fitted.lines.push_back(nullptr);
+        continue;
+      }
+      fitted.lines.push_back(std::make_shared<const ShapedLine>(NarrowedLine(*line, scale)));
+      fitted.max_line_width = std::max(fitted.max_line_width, fitted.lines.back()->width);
+    }
+  }
+  return fitted_.emplace(key, std::move(fitted)).first->second;
+}
+
+void LayoutCache::ClearBlocks() {
+  blocks_.clear();
+  fitted_.clear();
+}
 
 }  // namespace re

@@ -37,6 +37,14 @@ class LayoutCache {
   const TextBlock& Block(const FontSpec& spec, std::string_view text, float max_width_mm,
                          bool hyphenate);
 
+  // The lines `text` prints as in a box `max_width_mm` wide that shows `shown_lines` lines:
+  // the ordinary block when it needs no more lines than that; otherwise, when narrowing the
+  // glyphs to no less than kMinTextScale of their width lets the whole text fit those lines,
+  // the text wrapped for the least such narrowing and its lines narrowed; otherwise the
+  // ordinary block (which the box then cuts off). The reference stays valid like Block's.
+  const TextBlock& Fitted(const FontSpec& spec, std::string_view text, float max_width_mm,
+                          bool hyphenate, size_t shown_lines);
+
   // Drops the broken texts (not the fonts); a report does so before each new preparation so
   // the cache never outgrows one preparation's texts.
   void ClearBlocks();
@@ -45,6 +53,7 @@ class LayoutCache {
   TextShaper shaper_;                                      // fonts and the shaped-line cache
   std::unordered_map<std::string, FontMetrics> metrics_;   // by face and size
   std::unordered_map<std::string, TextBlock> blocks_;      // by text, face, size, width, flags
+  std::unordered_map<std::string, TextBlock> fitted_;      // by the same and the lines shown
   std::string key_;                                        // scratch key, reused
 };
 

@@ -1,6 +1,7 @@
 // Band layout and pagination on real fonts, checked on the prepared pages in millimetres.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,13 +24,15 @@ struct Text {
   RectMm box;      // the object's box (clip)
   float size_pt;
   float width;     // advance of the line
+  float scale;     // horizontal scale of its glyphs (1: not narrowed)
 };
 
 std::vector<Text> Texts(const PreparedPage& page) {
   std::vector<Text> out;
   for (const PageItem& item : page.items) {
     if (const auto* t = std::get_if<TextItem>(&item)) {
-      out.push_back({t->line->text, t->x, t->y, t->clip, t->line->size_pt, t->line->width});
+      out.push_back({t->line->text, t->x, t->y, t->clip, t->line->size_pt, t->line->width,
+                     t->line->scale});
     }
   }
   return out;
@@ -261,6 +264,71 @@ TEST(TextObjectTest, WrapsLatinAtSpacesAndJapaneseAnywhereThenCutsOff) {
     if (text.box.left < 14 || text.box.left > 16) continue;
     EXPECT_NEAR(text.box.height, 4.0f, 0.001f);
     EXPECT_LT(text.y - shaper.Metrics(font).ascent_mm, text.box.top + text.box.height);
+  }
+}
+
+// A text that cannot grow and needs more lines than its box shows is narrowed, as little as
+// makes it fit the lines shown and never below 70 %; one that fits is left alone, one that needs
+// more is cut off as before. The box, its position and the band's height never change.
+TEST(TextObjectTest, TooWideTextIsNarrowedIntoTheLinesItsBoxShows) {
+  TextShaper shaper;
+  const FontSpec font{"ＭＳ Ｐゴシック", 9};
+  const std::string text = "項番・区分・診療行為名称等";
+  const float full = shaper.Width(font, text);
+  const float one_line = 4, two_lines = 8;  // box heights (a 9 pt line takes 3.7 mm)
+  struct Case {
+    const char* name;
+    float room;    // width for the text, as a share of its full width
+    float height;
+    size_t lines;  // lines drawn
+    float min_scale, max_scale;
+  } cases[] = {
+      {"fits", 1.02f, one_line, 1, 1, 1},
+      {"a little too wide", 0.95f, one_line, 1, 0.949f, 0.951f},
+      {"just above 70 %", 0.71f, one_line, 1, 0.709f, 0.711f},
+      {"needs less than 70 %: cut", 0.65f, one_line, 2, 1, 1},
+      {"three lines into two", 0.45f, two_lines, 2, 0.7f, 0.99f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryRows rows({"Line1"}, {{text}});
+    Template t = List(5, 8, 9, 6);
+    TextObject& cell = std::get<TextObject>(t.bands[1].objects[0]);
+    cell.font = font;
+    cell.rect = {10, 0.5f, full * c.room + 2 * kInsetX, c.height};
+    Prepared p = Prepare(t, &rows);
+    ASSERT_TRUE(p.ok);
+    std::vector<Text> lines;
+    for (const Text& item : Texts(p.report.pages[0])) {
+      if (item.box.left > 14 && item.box.left < 16) lines.push_back(item);
+    }
+    ASSERT_EQ(lines.size(), c.lines);
+    std::string joined;
+    float line_top = 5 + 8 + 0.5f + kInsetY;
+    for (const Text& line : lines) {
+      joined += line.text;
+      std::printf("%s: \"%s\" at %.4f\n", c.name, line.text.c_str(), line.scale);
+      EXPECT_GE(line.scale, c.min_scale);
+      EXPECT_LE(line.scale, c.max_scale);
+      EXPECT_EQ(line.box, (RectMm{15, 13.5f, cell.rect.width, c.height}));
+      EXPECT_NEAR(line.y - shaper.Metrics(font).ascent_mm, line_top, 0.001f);
+      line_top += shaper.Metrics(font).line_height_mm;
+      if (c.min_scale < 1) {
+        EXPECT_LE(line.width, cell.rect.width - 2 * kInsetX + 0.001f);
+      }
+    }
+    if (c.min_scale < 1) {
+      EXPECT_EQ(joined, text) << "the whole text is drawn";
+    }
+    // The next row starts where it always does.
+    MemoryRows two({"Line1"}, {{text}, {"next"}});
+    const std::optional<Text> next = FindText(Texts(Prepare(t, &two).report.pages[0]), "next");
+    ASSERT_TRUE(next);
+    EXPECT_NEAR(next->box.top, 13.5f + 9, kTol);
+
+    // A growing cell grows instead.
+    cell.grow_height = true;
+    for (const Text& item : Texts(Prepare(t, &rows).report.pages[0])) EXPECT_EQ(item.scale, 1);
   }
 }
 

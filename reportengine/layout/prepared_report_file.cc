@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "common/file_helper.h"
+#include "reportengine/text/font_resolver.h"
 
 namespace re {
 namespace {
@@ -18,6 +19,11 @@ constexpr uint32_t kNoLine = 0xFFFFFFFFu;
 constexpr float kMaxPageSideMm = 10000.0f;
 
 enum ItemTag : uint8_t { kTagText = 1, kTagLine = 2, kTagRect = 3 };
+
+std::string_view FileNameOf(std::string_view path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
 
 class Writer {
  public:
@@ -139,6 +145,7 @@ void WriteLine(Writer& w, const ShapedLine& line) {
     w.F32(g.y);
   }
   w.F32(line.width);
+  w.F32(line.scale);
 }
 
 struct ItemWriter {
@@ -194,9 +201,11 @@ std::string SerializePreparedReport(const PreparedReport& report) {
   w.Raw(std::string_view(kPreparedReportMagic, kMagicSize));
   w.U32(kPreparedReportVersion);
   w.U32(static_cast<uint32_t>(report.fonts.size()));
+  // Fonts by face name and file name only: the file opens on a machine that has the same fonts
+  // installed in other folders.
   for (const FontFace& f : report.fonts) {
     w.Str(f.name);
-    w.Str(f.file);
+    w.Str(FileNameOf(f.file));
     w.I32(f.index);
   }
   w.U32(static_cast<uint32_t>(lines.size()));
@@ -248,6 +257,8 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
       g.y = r.F32();
     }
     line->width = r.F32();
+    line->scale = r.F32();
+    if (!(line->scale > 0 && line->scale <= 1)) r.Fail();
     if (line->font < 0 || static_cast<uint32_t>(line->font) >= font_count) r.Fail();
     // Renderers map glyphs back to the text (find, copy) through their clusters.
     for (const Glyph& g : line->glyphs) {
@@ -357,7 +368,17 @@ std::optional<PreparedReport> LoadPreparedReport(const std::string& path, std::s
     if (error) *error = "Cannot read file " + path;
     return std::nullopt;
   }
-  return ParsePreparedReport(content.str(), error);
+  std::optional<PreparedReport> report = ParsePreparedReport(content.str(), error);
+  if (!report) return std::nullopt;
+  for (FontFace& face : report->fonts) {
+    FontFile found;
+    if (!LocateSavedFont(face.name, FileNameOf(face.file), face.index, &found, error)) {
+      return std::nullopt;
+    }
+    face.file = found.file;
+    face.index = found.index;
+  }
+  return report;
 }
 
 }  // namespace re

@@ -8,12 +8,16 @@
 
 #include <unistd.h>
 
+#include "reportengine/text/font_resolver.h"
+
 namespace re {
 namespace {
 
 PreparedReport Sample() {
   PreparedReport report;
-  report.fonts = {{"ＭＳ Ｐゴシック", "/usr/share/fonts/ipag.ttf", 0}, {"Arial", "/f/arial.ttf", 2}};
+  // Saved on a machine that keeps its fonts in another folder.
+  report.fonts = {{"ＭＳ Ｐゴシック", "/opt/other-machine/fonts/ipagp.ttf", 0},
+                  {"Arial", "/opt/other-machine/fonts/LiberationSans-Regular.ttf", 0}};
   auto shared = std::make_shared<ShapedLine>();
   shared->font = 0;
   shared->size_pt = 11.25f;
@@ -25,6 +29,7 @@ PreparedReport Sample() {
   other->text = "1";
   other->glyphs = {{20, 0, 0, 0}};
   other->width = 1.8f;
+  other->scale = 0.8125f;  // narrowed into its box
 
   PreparedPage first;
   first.items.push_back(TextItem{shared, 6.0f, 8.1f, Color{0, 0, 255}, {5, 5, 17, 4}});
@@ -52,7 +57,10 @@ TEST(PreparedReportFileTest, RoundTripKeepsEveryItemAndSharing) {
   ASSERT_TRUE(read) << error;
   EXPECT_EQ(SerializePreparedReport(*read), bytes);
 
-  EXPECT_EQ(read->fonts, original.fonts);
+  ASSERT_EQ(read->fonts.size(), 2u);
+  EXPECT_EQ(read->fonts[0], (FontFace{"ＭＳ Ｐゴシック", "ipagp.ttf", 0}));
+  EXPECT_EQ(read->fonts[1], (FontFace{"Arial", "LiberationSans-Regular.ttf", 0}));
+  EXPECT_EQ(bytes.find("/opt/other-machine"), std::string::npos) << "no font folder is stored";
   ASSERT_EQ(read->pages.size(), 3u);
   EXPECT_EQ(read->pages[1].width, 297);
   EXPECT_TRUE(read->pages[2].items.empty());
@@ -60,6 +68,7 @@ TEST(PreparedReportFileTest, RoundTripKeepsEveryItemAndSharing) {
   const auto& t1 = std::get<TextItem>(read->pages[1].items[0]);
   EXPECT_EQ(*t0.line, *std::get<TextItem>(original.pages[0].items[0]).line);
   EXPECT_EQ(t0.line, t1.line) << "a line shown twice is stored and read back once";
+  EXPECT_EQ(std::get<TextItem>(read->pages[1].items[1]).line->scale, 0.8125f);
   EXPECT_EQ(t0.color, (Color{0, 0, 255}));
   EXPECT_EQ(t0.clip, (RectMm{5, 5, 17, 4}));
   const auto& line = std::get<LineItem>(read->pages[0].items[1]);
@@ -78,7 +87,7 @@ TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
   EXPECT_FALSE(error.empty());
 
   std::string newer = good;
-  newer[8] = 2;
+  newer[8] = static_cast<char>(kPreparedReportVersion + 1);
   EXPECT_FALSE(ParsePreparedReport(newer, &error));
 
   // Every proper prefix is refused, never read past its end.
@@ -93,6 +102,14 @@ TEST(PreparedReportFileTest, RefusesForeignTruncatedAndDamagedBytes) {
   line->glyphs[2].cluster = 99;
   std::get<TextItem>(bad_cluster.pages[0].items[0]).line = line;
   EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_cluster), &error));
+  for (const float scale : {0.0f, -1.0f, 1.5f}) {  // glyphs narrowed to nothing, or widened
+    PreparedReport bad_scale = Sample();
+    TextItem& item = std::get<TextItem>(bad_scale.pages[1].items[1]);
+    auto scaled = std::make_shared<ShapedLine>(*item.line);
+    scaled->scale = scale;
+    item.line = scaled;
+    EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(bad_scale), &error)) << scale;
+  }
   PreparedReport no_size = Sample();
   no_size.pages[2].width = 0;
   EXPECT_FALSE(ParsePreparedReport(SerializePreparedReport(no_size), &error));
@@ -120,6 +137,29 @@ TEST(PreparedReportFileTest, SaveReplacesFileAndLoadReadsItBack) {
   EXPECT_EQ(SerializePreparedReport(*loaded), SerializePreparedReport(Sample()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
       << "no temporary file remains";
+
+  // The fonts are found where this machine has them.
+  for (size_t i = 0; i < loaded->fonts.size(); ++i) {
+    FontFile installed;
+    ASSERT_TRUE(FindFontFile(loaded->fonts[i].name, &installed, &error)) << error;
+    EXPECT_EQ(loaded->fonts[i].file, installed.file);
+    EXPECT_TRUE(std::filesystem::exists(loaded->fonts[i].file));
+  }
+  // The glyphs belong to the file the report was made with: when the face name stands for
+  // another file here, the installed file of the saved name is taken.
+  PreparedReport other_file = Sample();
+  other_file.fonts[0].file = "/opt/other-machine/fonts/ipag.ttf";
+  ASSERT_TRUE(SavePreparedReport(other_file, path, &error)) << error;
+  const auto reopened = LoadPreparedReport(path, &error);
+  ASSERT_TRUE(reopened) << error;
+  EXPECT_EQ(std::filesystem::path(reopened->fonts[0].file).filename(), "ipag.ttf");
+  EXPECT_TRUE(std::filesystem::exists(reopened->fonts[0].file));
+  // A font that is not installed here at all stops the opening with its name.
+  PreparedReport foreign = Sample();
+  foreign.fonts[1] = {"Nowhere Sans", "/opt/other-machine/fonts/NowhereSans.ttf", 0};
+  ASSERT_TRUE(SavePreparedReport(foreign, path, &error)) << error;
+  EXPECT_FALSE(LoadPreparedReport(path, &error));
+  EXPECT_EQ(error, "Font not found: Nowhere Sans");
 
   EXPECT_FALSE(LoadPreparedReport((dir / "missing.nvkp").string(), &error));
   EXPECT_FALSE(SavePreparedReport(Sample(), (dir / "no" / "such.nvkp").string(), &error));

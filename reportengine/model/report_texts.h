@@ -32,6 +32,10 @@ inline constexpr float kDesignRoundingMm = 0.05f;
 // whether a band still fits above the page footer.
 inline constexpr float kPositionToleranceMm = 0.001f;
 
+// A text that cannot grow and would need more lines than its box shows is drawn narrowed, down
+// to this fraction of its width; a text that does not fit even so is cut off as it stands.
+inline constexpr float kMinTextScale = 0.7f;
+
 }  // namespace re
 
 #endif  // REPORTENGINE_MODEL_REPORT_TEXTS_H_

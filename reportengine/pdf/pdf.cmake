@@ -8,3 +8,6 @@ project_test(pdf_syntax_test
 project_test(pdf_exporter_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pdf_exporter_test.cc
   LIBS reportengine)
+project_test(pdf_output_file_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pdf_output_file_test.cc
+  LIBS reportengine common)

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/file_helper.h"
@@ -58,6 +59,7 @@ bool OutputFile::Open(const std::string& target, std::string* error) {
     *error = kErrNoFileName;
     return false;
   }
+  in_place_ = false;
   if (!CheckTarget(target, error)) return false;
   const std::string folder = FolderOf(target);
   fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -66,11 +68,75 @@ bool OutputFile::Open(const std::string& target, std::string* error) {
     fd_ = ::open(temp_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) temp_name_.clear();
   }
+  if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    // The folder refuses a new file; an existing target that may be written (CheckTarget said
+    // so) is still replaced, as the user expects of a file that is "replaced without asking".
+    const int folder_error = errno;
+    if (::access(target.c_str(), F_OK) == 0 && OpenStaging()) {
+      in_place_ = true;
+      return true;
+    }
+    errno = folder_error;
+  }
   if (fd_ < 0) {
     *error = kErrCannotCreate + target + ": " + Reason(errno);
     return false;
   }
   return true;
+}
+
+// An unnamed file in the system's temporary folder (TMPDIR, else /tmp) for the bytes of an
+// export that will overwrite its target in place.
+bool OutputFile::OpenStaging() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string folder = tmpdir != nullptr && *tmpdir == '/' ? tmpdir : "/tmp";
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    std::string name = folder + "/pdf-staging-XXXXXX";
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ >= 0) ::unlink(name.c_str());
+  }
+  return fd_ >= 0;
+}
+
+// Copies the staged bytes over the target's contents. Room for them is reserved first, so that
+// a full disk is found out before the old contents are touched.
+void OutputFile::OverwriteTarget() {
+  const int out = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (out < 0) {
+    Fail(kErrCannotReplace, errno);
+    return;
+  }
+  if (written_ > 0 && ::fallocate(out, 0, 0, static_cast<off_t>(written_)) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS) {
+    Fail(kErrCannotReplace, errno);
+    ::close(out);
+    return;
+  }
+  std::string chunk(kWriteBufferBytes, '\0');
+  uint64_t done = 0;
+  while (!failed() && done < written_) {
+    const ssize_t n = ::pread(fd_, chunk.data(), chunk.size(), static_cast<off_t>(done));
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      Fail(kErrCannotWrite, n < 0 ? errno : EIO);
+      break;
+    }
+    ssize_t put = 0;
+    while (!failed() && put < n) {
+      const ssize_t m = ::pwrite(out, chunk.data() + put, static_cast<size_t>(n - put),
+                                 static_cast<off_t>(done + put));
+      if (m < 0 && errno == EINTR) continue;
+      if (m < 0) Fail(kErrCannotReplace, errno);
+      else put += m;
+    }
+    done += static_cast<uint64_t>(n);
+  }
+  if (!failed() && ::ftruncate(out, static_cast<off_t>(written_)) != 0) {
+    Fail(kErrCannotReplace, errno);
+  }
+  if (!failed() && ::fsync(out) != 0) Fail(kErrCannotReplace, errno);
+  if (::close(out) != 0) Fail(kErrCannotReplace, errno);
 }
 
 void OutputFile::Write(std::string_view bytes) {
@@ -113,6 +179,15 @@ void OutputFile::Flush() {
 
 bool OutputFile::Commit(std::string* error) {
   Flush();
+  if (in_place_) {
+    // The user may have marked the old file read-only while the pages were written.
+    std::string target_error;
+    if (!failed() && !CheckTarget(target_, &target_error)) error_ = target_error;
+    if (!failed()) OverwriteTarget();
+    Abandon();
+    if (failed()) *error = error_;
+    return !failed();
+  }
   if (!failed() && ::fsync(fd_) != 0) Fail(kErrCannotWrite, errno);
   if (!failed() && temp_name_.empty()) {
     // The file gets its temporary name only now, so the window in which a killed process

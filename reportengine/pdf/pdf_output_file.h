@@ -3,6 +3,11 @@
 // Until Commit() succeeds the target is never touched, and an export that fails, or a process
 // that is killed, leaves no half-written file behind (where the file system cannot create
 // unnamed files, a hidden temporary name is used and removed on failure).
+//
+// A folder that allows no new file (no write permission, a read-only mount) can still hold a
+// writable target; then the bytes are gathered in an unnamed file in the system's temporary
+// folder and only copied over the target's contents at Commit(), after room for them has been
+// reserved, so the target is touched only once the whole document is there.
 #ifndef REPORTENGINE_PDF_PDF_OUTPUT_FILE_H_
 #define REPORTENGINE_PDF_PDF_OUTPUT_FILE_H_
 
@@ -21,8 +26,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // Prepares to replace `target`. Fails, with a text for the error box in *error, when the
-  // target's folder is missing or not writable, or when the target exists and is not a
-  // writable regular file (a read-only file is left alone).
+  // target's folder is missing, when it is not writable and the target does not exist yet, or
+  // when the target exists and is not a writable regular file (a read-only file is left alone).
   bool Open(const std::string& target, std::string* error);
 
   // Buffered; a failed write (disk full) is remembered and reported by Commit().
@@ -30,8 +35,10 @@ class OutputFile {
   uint64_t Offset() const { return offset_; }
   bool failed() const { return !error_.empty(); }
 
-  // Flushes, syncs and renames the file over the target. Returns false, with the reason in
-  // *error, when anything failed; then the target is as it was and no temporary file remains.
+  // Flushes, syncs and renames the file over the target (or, in a folder that allows no new
+  // file, copies it over the target's contents). Returns false, with the reason in *error, when
+  // anything failed; then no temporary file remains, and the target is as it was unless the
+  // copy over its contents failed part way.
   bool Commit(std::string* error);
 
   // Makes every write after `bytes` bytes fail as on a full disk.
@@ -41,9 +48,12 @@ class OutputFile {
   void Flush();
   void Abandon();
   void Fail(const std::string& what, int error_number);
+  bool OpenStaging();
+  void OverwriteTarget();
 
   std::string target_;            // the path being replaced
   std::string temp_name_;         // the named temporary file, empty while the file is unnamed
+  bool in_place_ = false;         // the folder takes no new file: fd_ stages the bytes elsewhere
   int fd_ = -1;                   // the open output file
   std::string buffer_;            // bytes not yet written
   uint64_t offset_ = 0;           // bytes handed to Write() so far

@@ -21,6 +21,7 @@ struct State {
   bool dotted = false;
   int font = -1;
   float size = 0;
+  float scale = 1;  // horizontal scaling of text (Tz), as a fraction
 };
 
 class ContentBuilder {
@@ -123,14 +124,15 @@ void ContentBuilder::AppendGlyphCode(uint32_t glyph) {
 bool ContentBuilder::InkInside(const TextItem& item, Font* font) const {
   const ShapedLine& line = *item.line;
   const float unit = line.size_pt / 1000.0f / static_cast<float>(kPointsPerMm);  // mm per unit
+  const float x_unit = unit * line.scale;  // a narrowed line's glyphs are narrower
   const RectMm& clip = item.clip;
   for (const Glyph& g : line.glyphs) {
     const InkBox& ink = font->Ink(g.id);
     if (ink.empty) continue;
     const float gx = item.x + g.x;
     const float gy = item.y + g.y;
-    if (gx + ink.x_min * unit < clip.left - kClipToleranceMm ||
-        gx + ink.x_max * unit > clip.left + clip.width + kClipToleranceMm ||
+    if (gx + ink.x_min * x_unit < clip.left - kClipToleranceMm ||
+        gx + ink.x_max * x_unit > clip.left + clip.width + kClipToleranceMm ||
         gy - ink.y_max * unit < clip.top - kClipToleranceMm ||
         gy - ink.y_min * unit > clip.top + clip.height + kClipToleranceMm) {
       return false;
@@ -173,7 +175,8 @@ void ContentBuilder::AppendRun(const TextItem& item, Font* font) {
   line_y_ = y;
   const size_t start = out_->size();
   out_->append("[(");
-  const double units_per_mm = 1000.0 * kPointsPerMm / line.size_pt;
+  // Adjustments are in the font's own units, which horizontal scaling narrows like the glyphs.
+  const double units_per_mm = 1000.0 * kPointsPerMm / line.size_pt / line.scale;
   double pen = 0;  // reader's pen in thousandths of the size from the first glyph
   bool adjusted = false;
   for (size_t i = 0; i < glyphs.size(); ++i) {
@@ -214,7 +217,10 @@ void ContentBuilder::EndText() {
 
 bool ContentBuilder::Add(const TextItem& item, std::string* error) {
   // Nothing to draw; a zero size would also make glyph positions meaningless.
-  if (item.line == nullptr || item.line->glyphs.empty() || !(item.line->size_pt > 0)) return true;
+  if (item.line == nullptr || item.line->glyphs.empty() || !(item.line->size_pt > 0) ||
+      !(item.line->scale > 0)) {
+    return true;
+  }
   const ShapedLine& line = *item.line;
   Font* font = fonts_->Get(line.font, error);
   if (font == nullptr) return false;
@@ -247,6 +253,11 @@ bool ContentBuilder::Add(const TextItem& item, std::string* error) {
     out_->push_back(' ');
     Num(line.size_pt);
     out_->append("Tf\n");
+  }
+  if (state_.scale != line.scale) {
+    state_.scale = line.scale;
+    Num(line.scale * 100.0);
+    out_->append("Tz\n");
   }
   AppendRun(item, font);
   if (clipped) {

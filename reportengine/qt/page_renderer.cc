@@ -114,7 +114,10 @@ void PageRenderer::DrawText(QPainter& painter, const TextItem& item, QPointF ori
                             double scale) const {
   if (!item.line || item.line->glyphs.empty()) return;
   const ShapedLine& line = *item.line;
-  if (!Finite(line.size_pt) || line.size_pt <= 0 || !Finite(item.x) || !Finite(item.y)) return;
+  if (!Finite(line.size_pt) || line.size_pt <= 0 || !Finite(item.x) || !Finite(item.y) ||
+      !Finite(line.scale) || line.scale <= 0) {
+    return;
+  }
   const QRawFont& font = Font(line.font, line.size_pt * kMmPerPoint * scale);
   if (!font.isValid()) {
     ++missing_fonts_;
@@ -127,7 +130,9 @@ void PageRenderer::DrawText(QPainter& painter, const TextItem& item, QPointF ori
   for (const Glyph& g : line.glyphs) {
     if (!Finite(g.x) || !Finite(g.y)) continue;
     ids.append(g.id);
-    positions.append(QPointF(g.x * scale, g.y * scale));
+    // A narrowed line is drawn in a horizontally scaled system (below), where its glyphs stand
+    // at their narrowed positions divided by that scale.
+    positions.append(QPointF(g.x * scale / line.scale, g.y * scale));
   }
   QGlyphRun run;
   run.setRawFont(font);
@@ -143,7 +148,14 @@ void PageRenderer::DrawText(QPainter& painter, const TextItem& item, QPointF ori
                         Qt::IntersectClip);
   }
   painter.setPen(ToQColor(item.color));
-  painter.drawGlyphRun(QPointF(origin.x() + item.x * scale, origin.y() + item.y * scale), run);
+  const QPointF at(origin.x() + item.x * scale, origin.y() + item.y * scale);
+  if (line.scale == 1) {
+    painter.drawGlyphRun(at, run);
+  } else {
+    painter.translate(at);
+    painter.scale(line.scale, 1);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+  }
   painter.restore();
 }
 

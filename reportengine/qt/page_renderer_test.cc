@@ -12,6 +12,9 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <tuple>
+#include <vector>
 
 #include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/qt/image_difference_for_testing.h"
@@ -111,6 +114,61 @@ TEST_F(PageRendererTest, MatchesThePdfAsPopplerDrawsIt) {
     std::printf("changed page: %.4f %% far off\n", d.far_off * 100);
     EXPECT_GT(d.far_off, 1.5 * kTolerance);
   }
+}
+
+// Narrowed text (glyphs drawn horizontally compressed) looks the same in the preview as in the
+// PDF, and the comparison notices when the glyphs are drawn at their full width instead.
+TEST_F(PageRendererTest, NarrowedTextMatchesThePdf) {
+  TextShaper shaper;
+  std::string error;
+  const FontSpec pgothic{"ＭＳ Ｐゴシック", 16};
+  const FontSpec gothic{"ＭＳ ゴシック", 10};
+  ASSERT_TRUE(shaper.Resolve(pgothic, &error) && shaper.Resolve(gothic, &error)) << error;
+  PreparedReport report;
+  PreparedPage page;
+  float top = 20;
+  for (const auto& [font, text, scale] :
+       std::vector<std::tuple<FontSpec, std::string, float>>{
+           {pgothic, "項番・区分・診療行為名称等", 0.71f},
+           {pgothic, "カルテ番号 2024/06/01", 0.85f},
+           {gothic, "患者9989 太郎 A01 Narrowed Latin", 0.93f}}) {
+    TextItem item;
+    item.line = std::make_shared<ShapedLine>(NarrowedLine(*shaper.Shape(font, text), scale));
+    item.x = 10;
+    item.y = top;
+    item.clip = {9, top - 8, item.line->width + 2, 12};
+    page.items.push_back(item);
+    top += 15;
+  }
+  report.pages.push_back(page);
+  report.fonts = shaper.fonts();
+  PdfExporter pdf;
+  pdf.FileName = (dir_.path() + "/narrow.pdf").toStdString();
+  std::vector<std::string> errors;
+  ASSERT_TRUE(pdf.Export(report, nullptr, &errors)) << (errors.empty() ? "" : errors[0]);
+  ASSERT_EQ(QProcess::execute("pdftoppm", {"-r", QString::number(kDpi), "-png",
+                                           QString::fromStdString(pdf.FileName),
+                                           dir_.path() + "/narrow"}),
+            0);
+  const QImage poppler(dir_.path() + "/narrow-1.png");
+  ASSERT_FALSE(poppler.isNull());
+  PageRenderer renderer(report.fonts);
+  const testing::Difference d = testing::Compare(renderer.Render(page, kDpi), poppler);
+  std::printf("narrowed: %.4f %% of pixels far off, ink %d (ours) / %d (poppler)\n",
+              d.far_off * 100, d.ink_a, d.ink_b);
+  EXPECT_LT(d.far_off, kTolerance);
+  EXPECT_NEAR(d.ink_a, d.ink_b, d.ink_b * 0.1);
+
+  PreparedPage wide = page;
+  for (PageItem& item : wide.items) {
+    auto& text = std::get<TextItem>(item);
+    auto full = std::make_shared<ShapedLine>(*text.line);
+    full->scale = 1;
+    text.line = full;
+  }
+  const testing::Difference w = testing::Compare(renderer.Render(wide, kDpi), poppler);
+  std::printf("drawn at full width: %.4f %% far off\n", w.far_off * 100);
+  EXPECT_GT(w.far_off, 1.5 * kTolerance);
 }
 
 TEST_F(PageRendererTest, TextIsCutAtItsClipBoxUnlessTheBoxIsEmpty) {

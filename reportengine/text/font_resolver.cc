@@ -90,4 +90,45 @@ bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error)
   return true;
 }
 
+bool LocateSavedFont(std::string_view face_name, std::string_view file_name, int index,
+                     FontFile* out, std::string* error) {
+  FontFile by_face;
+  const bool found = FindFontFile(face_name, &by_face, nullptr);
+  if (found && std::filesystem::path(by_face.file).filename().string() == file_name &&
+      by_face.index == index) {
+    *out = by_face;
+    return true;
+  }
+  if (!file_name.empty()) {
+    std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> objects(
+        FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr), FcObjectSetDestroy);
+    PatternPtr any(FcPatternCreate());
+    std::unique_ptr<FcFontSet, decltype(&FcFontSetDestroy)> list(
+        objects && any ? FcFontList(nullptr, any.get(), objects.get()) : nullptr,
+        FcFontSetDestroy);
+    for (int i = 0; list && i < list->nfont; ++i) {
+      FcChar8* file = nullptr;
+      int face_index = 0;
+      if (FcPatternGetString(list->fonts[i], FC_FILE, 0, &file) != FcResultMatch) continue;
+      FcPatternGetInteger(list->fonts[i], FC_INDEX, 0, &face_index);
+      const std::filesystem::path path(reinterpret_cast<const char*>(file));
+      if (face_index != index || path.filename().string() != file_name) continue;
+      std::error_code ec;
+      const std::filesystem::path real = std::filesystem::canonical(path, ec);
+      if (ec) continue;
+      const text::FaceSubstitute* s = SubstituteFor(face_name);
+      out->family = std::string(FamilyForFace(face_name));
+      out->file = real.string();
+      out->index = face_index;
+      out->no_internal_leading = s && s->no_internal_leading;
+      return true;
+    }
+  }
+  if (found) {
+    *out = by_face;
+    return true;
+  }
+  return Fail(face_name, error);
+}
+
 }  // namespace re

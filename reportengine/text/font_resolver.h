@@ -24,6 +24,15 @@ std::string_view FamilyForFace(std::string_view face_name);
 // to "Font not found: <face_name>" when no installed font belongs to that family.
 bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error);
 
+// Finds, on this machine, the font a saved prepared report used: it names the face as the
+// template did, and the file's name (no folder) and face index as found where it was saved.
+// The face name's font is taken when its file has that name; else an installed font file of that
+// name and index (the same font, under another family name); else the face name's font, as a
+// preparation here would use it. Returns false and sets *error (when non-null) to
+// "Font not found: <face_name>" when neither is installed.
+bool LocateSavedFont(std::string_view face_name, std::string_view file_name, int index,
+                     FontFile* out, std::string* error);
+
 }  // namespace re
 
 #endif  // REPORTENGINE_TEXT_FONT_RESOLVER_H_

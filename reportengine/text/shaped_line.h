@@ -27,14 +27,28 @@ struct Glyph {
 
 // One line of text shaped once; shared by every place that prints the same text in the same
 // font and size.
+//
+// A line may be narrowed: its glyphs drawn horizontally compressed by `scale` (a text that would
+// otherwise be cut off at its box is squeezed into it). Glyph x positions and the width are then
+// already the narrowed ones; renderers draw each glyph `scale` times as wide as the face gives it.
 struct ShapedLine {
   int font = 0;          // index into PreparedReport::fonts
   float size_pt = 10;
   std::string text;      // UTF-8 source text of the line
   std::vector<Glyph> glyphs;
   float width = 0;       // advance width of the whole line, mm
+  float scale = 1;       // horizontal scale of the glyphs, 1 for ordinary text
   friend bool operator==(const ShapedLine&, const ShapedLine&) = default;
 };
+
+// `line` with its glyphs narrowed to `scale` of their width (positions and width scaled too).
+inline ShapedLine NarrowedLine(const ShapedLine& line, float scale) {
+  ShapedLine narrowed = line;
+  narrowed.scale = line.scale * scale;
+  narrowed.width = line.width * scale;
+  for (Glyph& g : narrowed.glyphs) g.x *= scale;
+  return narrowed;
+}
 
 }  // namespace re
 

@@ -80,6 +80,7 @@ void WritePreparedReportSeeds(const fs::path& out) {
   number->text = "12";
   number->glyphs = {{21, 0, 0, 0}, {22, 1, 1.8f, 0}};
   number->width = 3.6f;
+  number->scale = 0.875f;  // narrowed into its cell
 
   re::PreparedPage page;
   page.items.push_back(re::TextItem{title, 20, 15, {}, {20, 10, 120, 6}});

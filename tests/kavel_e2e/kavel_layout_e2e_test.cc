@@ -281,5 +281,110 @@ TEST(KavelLayout, GrowingTextsPushTheRestDown) {
   }
 }
 
+// The horizontal scalings (Tz, percent) a PDF's pages use, read from its uncompressed form.
+std::vector<double> TextScalings(const std::string& pdf) {
+  const std::string plain = pdf + ".qdf";
+  ProcessResult run =
+      RunProcess({"/usr/bin/qpdf", "--qdf", "--object-streams=disable", pdf, plain});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  static const std::regex kTz(R"(([0-9.]+) Tz\b)");
+  const std::string content = ReadFile(plain);
+  std::vector<double> scalings;
+  for (auto it = std::sregex_iterator(content.begin(), content.end(), kTz);
+       it != std::sregex_iterator(); ++it) {
+    scalings.push_back(std::stod((*it)[1].str()));
+  }
+  return scalings;
+}
+
+// Texts a little too wide for a cell that cannot grow are narrowed into it instead of losing
+// characters: pdftotext finds each whole, inside its cell, on the cell's first line.
+TEST(KavelLayout, TooWideTextsAreNarrowedIntoTheirCells) {
+  struct Case {
+    std::string name, kind, file;
+    Table table;
+    std::vector<std::string> words;  // the text as pdftotext splits it at its spaces
+    double cell_left, cell_right;    // page mm
+    double cell_top, cell_bottom;    // page mm; 0, 0: the row's position, taken from `beside`
+    std::string beside;              // a word on the same line of the same row
+  };
+  Table name = RepTable(1);
+  name.rows[0][2] = "患者9989 太郎";
+  const Case cases[] = {
+      {"chart-number heading", "5", "Rep.pdf", RepTable(1), {"カルテ番号"}, 5.5, 21.5, 13.5,
+       17.5, ""},
+      {"treatment heading", "9", "RepChkList3.pdf", RepChkListRows({{"GA", "x", "y"}}),
+       {"項番・区分・診療行為名称等"}, 21.9, 99.0, 23.9, 32.6, ""},
+      {"group heading of three characters in 7.0 mm", "9", "RepChkList3.pdf",
+       RepChkListRows({{"A01", "x", "GROUPTEXT"}}), {"A01"}, 12.4, 19.4, 0, 0, "GROUPTEXT"},
+      {"patient name", "5", "Rep.pdf", name, {"患者9989", "太郎"}, 26.9, 47.9, 0, 0, "C3-1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramFolder folder;
+    WriteDatabase(folder.File("Data.Rpt"), {c.table});
+    folder.Run({kCaption, "", c.kind});
+    ASSERT_TRUE(folder.Exists(c.file));
+    auto pages = PdfWords(folder.File(c.file));
+    ASSERT_FALSE(pages.empty());
+    double top = c.cell_top, bottom = c.cell_bottom;
+    if (!c.beside.empty()) {
+      auto beside = FindWord(pages[0], c.beside);
+      ASSERT_TRUE(beside);
+      top = beside->top - 0.1;
+      bottom = beside->bottom + 0.1;
+    }
+    for (const std::string& text : c.words) {
+      auto word = FindWord(pages[0], text);
+      ASSERT_TRUE(word) << text << " in " << PageText(pages[0]);
+      EXPECT_EQ(word->text, text);
+      EXPECT_GE(word->left, c.cell_left - 0.05) << text;
+      EXPECT_LE(word->right, c.cell_right + 0.05) << text;
+      EXPECT_GE(word->top, top - 0.05) << text;
+      EXPECT_LE(word->bottom, bottom + 0.05) << text;
+    }
+    const std::vector<double> scalings = TextScalings(folder.File(c.file));
+    ASSERT_FALSE(scalings.empty());
+    for (double tz : scalings) {
+      EXPECT_GE(tz, 70.0);
+      EXPECT_LE(tz, 100.0);
+    }
+  }
+}
+
+// A text that fits is never narrowed; one that would need narrowing below 70 % is cut off at its
+// cell as before and keeps its width.
+TEST(KavelLayout, FittingTextsKeepTheirWidthAndFarTooWideOnesAreCut) {
+  {
+    ProgramFolder folder;
+    WriteDatabase(folder.File("Data.Rpt"), {RepChkListRows({{"GA", "SX", "E1", "", "", "",
+                                                             "TITLE", "SUB"}})});
+    folder.Run({kCaption, "", "7"});
+    ASSERT_TRUE(folder.Exists("RepChkList.pdf"));
+    EXPECT_TRUE(TextScalings(folder.File("RepChkList.pdf")).empty());
+  }
+  Table wide = RepTable(1), plain = RepTable(1);
+  wide.rows[0][2] = "患者9989 太郎太郎太郎太郎太郎";
+  plain.rows[0][2] = "患者9989";
+  auto wide_pages = Print({wide}, "5", "Rep.pdf");
+  auto plain_pages = Print({plain}, "5", "Rep.pdf");
+  ASSERT_EQ(wide_pages.size(), 1u);
+  ASSERT_EQ(plain_pages.size(), 1u);
+  auto cut = FindWord(wide_pages[0], "患者9989");
+  auto whole = FindWord(plain_pages[0], "患者9989");
+  ASSERT_TRUE(cut && whole);
+  EXPECT_NEAR(cut->right - cut->left, whole->right - whole->left, 0.05);
+  EXPECT_FALSE(FindWord(wide_pages[0], "太郎"));
+
+  // A date in the 14 mm 転帰日 cell at 10 pt would need 62 % of its width: cut as before.
+  Table date = RepTable(1);
+  date.rows[0][10] = "2024/06/01";
+  auto date_pages = Print({date}, "5", "Rep.pdf");
+  ASSERT_EQ(date_pages.size(), 1u);
+  auto first_line = FindWord(date_pages[0], "2024/0");
+  ASSERT_TRUE(first_line);
+  EXPECT_EQ(first_line->text, "2024/0");
+}
+
 }  // namespace
 }  // namespace kavel_e2e

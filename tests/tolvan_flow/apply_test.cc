@@ -1,5 +1,7 @@
 // Applying the chosen update: the choices with their downloads, copies, backups and labels;
 // NOSETUP; the installer check.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 
 #include "tests/tolvan_flow/flow_fixture.h"
@@ -87,23 +89,90 @@ TEST_F(FlowTest, CopyChoiceBacksUpThenReplacesProgramAndDatabase) {
   EXPECT_EQ(starter_.opened.size(), 1u);
 }
 
-TEST_F(FlowTest, CopyChoiceWhereOnlyTheProgramCopySucceeds) {
+// A copy that fails is logged and shown, and never passes for an update: choice 2 keeps the old
+// database; choice 3 replaces both files or neither (a failed second copy puts the first file
+// back). The main application then starts as after any run.
+TEST_F(FlowTest, FailedCopyIsShownLoggedAndLeavesTheOldFiles) {
   StartServer();
-  Serve("UList", "Norvik.exe,2.0.0.3\r\n");
-  // A folder where the database should be: its copy fails, unreported.
-  std::filesystem::remove(pf_ + "MST.FDB");
-  std::filesystem::create_directories(pf_ + "MST.FDB");
+  const std::string old_program = Installed("Norvik.exe");
+  const std::string old_master = Installed("MST.FDB");
+  const struct {
+    const char* name;
+    int32_t answer;  // 2: master only; 1 with NOSETUP: program and master by copying
+    std::function<void()> spoil;
+    const char* file;
+    const char* reason;
+  } cases[] = {
+      {"choice 2, read-only database", 2,
+       [&] { std::filesystem::permissions(pf_ + "MST.FDB", std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::group_read |
+                                                                std::filesystem::perms::others_read); },
+       "MST.FDB", "読み取り専用のファイルです"},
+      {"choice 3, database copy fails first", 1,
+       [&] { std::filesystem::permissions(pf_ + "MST.FDB", std::filesystem::perms::owner_read); },
+       "MST.FDB", "読み取り専用のファイルです"},
+      {"choice 3, program copy fails second", 1,
+       [&] { std::filesystem::permissions(pf_ + "Norvik.exe", std::filesystem::perms::owner_read); },
+       "Norvik.exe", "読み取り専用のファイルです"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewWindow();
+    for (const char* name : {"MST.FDB", "Norvik.exe"}) std::filesystem::remove(pf_ + name);
+    Install("MST.FDB", old_master);
+    Install("Norvik.exe", old_program);
+    std::filesystem::remove(pf_ + "Log/Update.log");
+    Serve("UList", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n");
+    SetIni("UPDATE", "NOSETUP", "1");
+    c.spoil();
+    ui_.dsp_answer = c.answer;
+    tolvan::UpdateFlow& flow = Run();
+    EXPECT_TRUE(Installed("MST.FDB") == old_master);
+    EXPECT_TRUE(Installed("Norvik.exe") == old_program);
+    EXPECT_FALSE(flow.bMaster());
+    EXPECT_THAT(ui_.CallsOf("message:"),
+                ElementsAre(std::string("w:更新ファイルをインストールできませんでした\r") + c.file +
+                            "：" + c.reason +
+                            "\r更新前のファイルのまま起動します\r"
+                            "空き容量と書き込み権限を確認した後、再度マスター更新を行ってください"));
+    EXPECT_THAT(RunLogTexts(), Contains(pf_ + c.file + " をコピーできません：" + c.reason));
+    EXPECT_THAT(ui_.CallsOf("status:"), Not(Contains("マスター更新終了")));
+    EXPECT_THAT(ui_.CallsOf("status:"), Not(Contains("更新終了")));
+    EXPECT_THAT(ui_.CallsOf("error:"), IsEmpty());
+    EXPECT_EQ(starter_.opened.size(), 1u);
+    EXPECT_EQ(Ini("CALL", "STATUS"), "1");
+    // Nothing but the installed files (and choice 3's backup): no temporaries, no kept copies.
+    EXPECT_EQ(std::filesystem::exists(pf_ + "BKData"), c.answer == 1);
+    std::filesystem::remove_all(pf_ + "BKData");
+    EXPECT_THAT(FilesIn(""), ElementsAre("DownLoad", "Log", "MST.FDB", "Norvik.exe", "user.ini"));
+    for (const char* name : {"MST.FDB", "Norvik.exe"}) {
+      std::filesystem::permissions(pf_ + name, std::filesystem::perms::owner_all);
+    }
+  }
+}
+
+// Downloads and copies give program files the bits a program needs: a replaced program keeps
+// the installed one's bits, a downloaded one gets 0777 less the umask; data stays data.
+TEST_F(FlowTest, ProgramsStayExecutableAndDataDoesNot) {
+  StartServer();
+  Serve("UList", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n");
   SetIni("UPDATE", "NOSETUP", "1");
+  ::chmod((pf_ + "Norvik.exe").c_str(), 0750);
+  ::chmod((pf_ + "MST.FDB").c_str(), 0640);
+  const mode_t saved = ::umask(022);
   ui_.dsp_answer = 1;
-  tolvan::UpdateFlow& flow = Run();
+  Run();
+  ::umask(saved);
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+  };
   EXPECT_TRUE(Installed("Norvik.exe") == Served("Norvik.exe"));
-  EXPECT_TRUE(std::filesystem::is_directory(pf_ + "MST.FDB"));
-  EXPECT_TRUE(flow.bMaster());
-  const auto statuses = ui_.CallsOf("status:");
-  EXPECT_THAT(statuses, Not(Contains("マスター更新終了")));
-  EXPECT_EQ(statuses.back(), "更新終了");
-  EXPECT_THAT(ui_.CallsOf("error:"), IsEmpty());
-  EXPECT_EQ(starter_.opened.size(), 1u);
+  EXPECT_EQ(mode(pf_ + "Norvik.exe"), 0750);
+  EXPECT_EQ(mode(pf_ + "MST.FDB"), 0640);
+  EXPECT_EQ(mode(pf_ + "DownLoad/Norvik.exe"), 0755);
+  EXPECT_EQ(mode(pf_ + "DownLoad/MST.FDB"), 0644);
+  EXPECT_EQ(mode(pf_ + "DownLoad/UList"), 0644);
 }
 
 TEST_F(FlowTest, NosetupTurnsOnlyAnExactOneIntoTheCopyRoute) {
@@ -185,6 +254,11 @@ TEST_F(FlowTest, InstallerIsReusedOnlyWhenLargeEnoughAndCurrent) {
       EXPECT_TRUE(ReadFile(fetched) == Served("Setup.exe"));
     }
     EXPECT_THAT(starter_.ran_as, ElementsAre(fetched));
+    if (!c.reused) {
+      struct stat st {};
+      ASSERT_EQ(::stat(fetched.c_str(), &st), 0);
+      EXPECT_NE(st.st_mode & 0100, 0u) << "a downloaded installer must be executable";
+    }
     EXPECT_THAT(starter_.opened, IsEmpty());  // the main application is not started
     EXPECT_EQ(ui_.Count("close"), 1u);
     EXPECT_EQ(Ini("CALL", "STATUS"), "1");

@@ -1,5 +1,10 @@
 // How a run ends: the table of endings with the user.ini markers, log lines and starts of the
 // main application; the disk-space gate; the base URL; what goes over the wire.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 
 #include "tests/tolvan_flow/flow_fixture.h"
@@ -189,6 +194,36 @@ TEST_F(FlowTest, BaseUrlWithoutTrailingSlashIsUsedAsItIs) {
   EXPECT_EQ(flow.URL(), server.Url("/data/QX"));
   EXPECT_THAT(server.RequestLog(), Contains(HasSubstr(R"("path": "/data/QXUList")")));
   EXPECT_EQ(Ini("PARAM", "NOUPD"), "1");
+}
+
+// Program files fetched from the server are run afterwards: an address that is not https is
+// treated as a server that cannot be reached, and not even a connection is made.
+TEST_F(FlowTest, AddressThatIsNotHttpsFetchesNothing) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 8), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string host = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  for (const std::string& url : {"http://" + host + "/data/QX/", "HTTP://" + host + "/data/QX/",
+                                "ftp://" + host + "/data/QX/", "//" + host + "/data/QX/"}) {
+    SCOPED_TRACE(url);
+    NewWindow();
+    std::filesystem::remove(pf_ + "Log/Update.log");
+    SetIni("PARAM", "NVKMST", url);
+    Run();
+    EXPECT_THAT(RunLogTexts(), Contains("httpsでないため接続しません：" + url));
+    EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:インターネットに接続されていません"));
+    EXPECT_EQ(Ini("PARAM", "NOUPD"), "9");
+    EXPECT_EQ(starter_.opened.size(), 1u);
+    EXPECT_THAT(FilesIn("DownLoad"), IsEmpty());
+    EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "a connection was made";
+  }
+  ::close(listener);
 }
 
 TEST_F(FlowTest, BuiltInBaseUrlIsHttpsUnderDataQx) {
