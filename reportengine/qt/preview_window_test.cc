@@ -611,6 +611,12 @@ TEST_F(PreviewWindowTest, PageSettingsOpenOnTheReportsMarginsAndTheSheetIsShownA
   EXPECT_NEAR(dialogs_.setup_margins.bottom(), 9, 0.05);
   EXPECT_GT(view->PageRect(0).height(), view->PageRect(0).width());
 
+  // Accepted as it opened: the sheet is the page itself, so printing stays the exported file.
+  dialogs_.orientation = QPageLayout::Portrait;
+  window->action("pageSettings")->trigger();
+  EXPECT_EQ(SerializePreparedReport({pages_.fonts, window->shown_pages()}),
+            SerializePreparedReport(pages_));
+
   dialogs_.orientation = QPageLayout::Landscape;
   window->action("pageSettings")->trigger();
   // The preview shows the landscape sheet with the portrait page scaled onto it.
