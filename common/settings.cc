@@ -108,6 +108,26 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, mod
   return file.Commit(mode != 0 ? static_cast<int>(mode & 07777) : -1);
 }
 
+// The fallback for a folder that takes no new file: the existing file's bytes are replaced
+// where they are. A reader may see the file half written for that moment; the lock still keeps
+// writers apart.
+bool OverwriteInPlace(const std::string& target, const std::string& bytes) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                               static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+  return ::close(fd) == 0 && ok;
+}
+
 bool WriteIniValue(const std::string& ini_path, std::string_view section, std::string_view key,
                    std::string_view value) {
   // A user.ini that is a symbolic link stays one: the file it points at is replaced.
@@ -119,7 +139,9 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
     target = resolved;
     std::free(resolved);
   }
-  if (!IsWritable(FolderOf(target))) return false;
+  // A folder that takes no new file can still hold a writable user.ini; it is then rewritten
+  // in place, as the platform's profile functions do.
+  const bool folder_takes_new_files = IsWritable(FolderOf(target));
 
   IniLock lock(FolderOf(ini_path));
   if (!lock.held()) return false;
@@ -130,6 +152,7 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
     case ReadResult::kFailed:
       return false;
     case ReadResult::kMissing:
+      if (!folder_takes_new_files) return false;
       bytes.clear();
       break;
     case ReadResult::kOk: {
@@ -140,7 +163,9 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
       break;
     }
   }
-  return WriteFileReplacing(target, ini_text::WriteValue(bytes, section, key, value), mode);
+  const std::string updated = ini_text::WriteValue(bytes, section, key, value);
+  if (folder_takes_new_files) return WriteFileReplacing(target, updated, mode);
+  return OverwriteInPlace(target, updated);
 }
 
 }  // namespace

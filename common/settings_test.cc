@@ -168,25 +168,45 @@ TEST_F(SettingsTest, WrittenValueIsReadBack) {
   EXPECT_EQ(names, (std::set<std::string>{"user.ini"}));
 }
 
-TEST_F(SettingsTest, WriteFailureNamesThePath) {
+// A read-only user.ini is never written; a folder that takes no new file still has its
+// writable user.ini rewritten in place, but cannot get a new one.
+TEST_F(SettingsTest, ReadOnlyFilesAndFolders) {
   struct Case {
     const char* name;
-    bool read_only_file;
+    bool file_exists;
+    mode_t file_mode;
+    mode_t folder_mode;
+    bool written;
   };
-  for (const Case c : {Case{"read-only file", true}, Case{"read-only folder", false}}) {
+  for (const Case c : {Case{"read-only file", true, 0444, 0755, false},
+                       Case{"read-only folder, no file", false, 0, 0555, false},
+                       Case{"read-only folder, writable file", true, 0644, 0555, true}}) {
     TempFolderForTesting folder;
     OverrideProgramFolderForTesting(folder.path());
-    folder.Write("user.ini", "[A]\r\nK=1\r\n");
-    const std::string target = c.read_only_file ? folder.path() + "user.ini" : folder.path();
-    ASSERT_EQ(::chmod(target.c_str(), c.read_only_file ? 0444 : 0555), 0);
+    if (c.file_exists) {
+      folder.Write("user.ini", "[A]\r\nK=1\r\n");
+      ASSERT_EQ(::chmod((folder.path() + "user.ini").c_str(), c.file_mode), 0);
+    }
+    ASSERT_EQ(::chmod(folder.path().c_str(), c.folder_mode), 0);
+    bool thrown = false;
     try {
       IFWriteIniStr("A", "K", "2");
-      ADD_FAILURE() << c.name << ": no error";
     } catch (const SettingsWriteError& e) {
+      thrown = true;
       EXPECT_EQ(std::string(e.what()), folder.path() + "user.ini に書き込めません") << c.name;
     }
-    EXPECT_EQ(folder.Read("user.ini"), "[A]\r\nK=1\r\n") << c.name;
-    EXPECT_EQ(IFReadIniStr("A", "K", ""), "1") << c.name;
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_EQ(thrown, !c.written) << c.name;
+    if (c.file_exists) {
+      EXPECT_EQ(folder.Read("user.ini"), c.written ? "[A]\r\nK=2\r\n" : "[A]\r\nK=1\r\n")
+          << c.name;
+    }
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, c.file_exists ? std::set<std::string>{"user.ini"} : std::set<std::string>{})
+        << c.name;
   }
 }
 

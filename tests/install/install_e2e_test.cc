@@ -488,8 +488,8 @@ TEST_F(InstalledTest, UnreachableDisplaysRunWithoutWindows) {
 }
 
 // A program folder that takes no new file (no write permission) still has its existing PDF
-// replaced: it is overwritten in place. Run as an ordinary user, since permission bits do not
-// stop root.
+// and user.ini replaced: they are overwritten in place, and the flag is set. Run as an
+// ordinary user, since permission bits do not stop root.
 TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
   std::vector<std::string> as_user;
   if (::geteuid() == 0) {
@@ -502,7 +502,8 @@ TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
   WriteSampleDatabase(folder + "Data.Rpt");
   std::ofstream(folder + "RepChk.pdf") << "yesterday's list";
   std::ofstream(folder + "Pdf.log");
-  for (const char* file : {"RepChk.pdf", "Pdf.log", "Data.Rpt"}) {
+  std::ofstream(folder + "user.ini") << "[PARAM]\r\nPDF=0\r\n";
+  for (const char* file : {"RepChk.pdf", "Pdf.log", "Data.Rpt", "user.ini"}) {
     ::chmod((folder + file).c_str(), 0666);
   }
   ::chmod(folder.c_str(), 0555);
@@ -514,10 +515,10 @@ TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
 
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_TRUE(IsCheckResultList(folder + "RepChk.pdf")) << run.err;
-  // The export itself reports nothing; what stays refused is the flag's new user.ini.
-  EXPECT_EQ(run.err.find("Cannot"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("処理を中止"), std::string::npos) << run.err;
+  EXPECT_EQ(Flags(folder), (std::map<std::string, std::string>{{"PDF", "1"}}));
   EXPECT_EQ(Entries(folder),
-            (std::vector<std::string>{"Data.Rpt", "Kavel", "Pdf.log", "RepChk.pdf"}));
+            (std::vector<std::string>{"Data.Rpt", "Kavel", "Pdf.log", "RepChk.pdf", "user.ini"}));
 }
 
 }  // namespace
