@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QPageLayout>
 #include <QPrinter>
 
 #include "reportengine/layout/prepared_report_file.h"
@@ -44,11 +45,26 @@ QString QtPreviewDialogs::ExportFileName(QWidget* parent) {
                        kPdfExtension);
 }
 
-bool QtPreviewDialogs::Print(QWidget* parent, QPrinter& printer, int page_count) {
+bool QtPreviewDialogs::Print(QWidget* parent, QPrinter& printer, int page_count,
+                             PrintJobSettings* job) {
   QPrintDialog dialog(&printer, parent);
   dialog.setMinMax(1, page_count);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
-  return dialog.exec() == QDialog::Accepted;
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  job->printer = printer.printerName().toStdString();
+  using Sides = PrintJobSettings::Sides;
+  switch (printer.duplex()) {
+    case QPrinter::DuplexLongSide: job->sides = Sides::kTwoSidedLongEdge; break;
+    case QPrinter::DuplexShortSide: job->sides = Sides::kTwoSidedShortEdge; break;
+    case QPrinter::DuplexAuto:
+      job->sides = printer.pageLayout().orientation() == QPageLayout::Landscape
+                       ? Sides::kTwoSidedShortEdge
+                       : Sides::kTwoSidedLongEdge;
+      break;
+    default: job->sides = Sides::kOneSided;
+  }
+  return true;
 }
 
 bool QtPreviewDialogs::PageSetup(QWidget* parent, QPrinter& printer) {

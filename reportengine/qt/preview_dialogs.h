@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "reportengine/qt/cups_printer.h"
+
 class QPrinter;
 class QWidget;
 
@@ -18,8 +20,11 @@ class PreviewDialogs {
   virtual QString SaveFileName(QWidget* parent) = 0;
   virtual QString ExportFileName(QWidget* parent) = 0;
   // The system print dialog on `printer` for a report of `page_count` pages. Returns true when
-  // the user chose to print; the printer then carries the chosen device, range and copies.
-  virtual bool Print(QWidget* parent, QPrinter& printer, int page_count) = 0;
+  // the user chose to print; the printer then carries the chosen range and copies, and `job`
+  // the chosen printer (a CUPS queue name or an ipp:// address; empty for the default) and
+  // sides.
+  virtual bool Print(QWidget* parent, QPrinter& printer, int page_count,
+                     PrintJobSettings* job) = 0;
   // The page settings dialog on `printer`. Returns true when the user accepted new settings.
   virtual bool PageSetup(QWidget* parent, QPrinter& printer) = 0;
 };
@@ -29,7 +34,7 @@ class QtPreviewDialogs : public PreviewDialogs {
   QString OpenFileName(QWidget* parent) override;
   QString SaveFileName(QWidget* parent) override;
   QString ExportFileName(QWidget* parent) override;
-  bool Print(QWidget* parent, QPrinter& printer, int page_count) override;
+  bool Print(QWidget* parent, QPrinter& printer, int page_count, PrintJobSettings* job) override;
   bool PageSetup(QWidget* parent, QPrinter& printer) override;
 };
 

@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,20 +16,29 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "reportengine/qt/export_progress_dialog.h"
+#include "reportengine/qt/page_on_sheet.h"
 #include "reportengine/qt/page_renderer.h"
 #include "reportengine/qt/page_view.h"
 #include "reportengine/qt/preview_dialogs.h"
@@ -43,14 +55,30 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 std::string FilePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// The settings live under the last part of the engine's registry-style place name.
+// The settings live at the registry-style place kIniFile names ("\Software\<vendor>\<program>"):
+// its first part after "Software" names the settings folder, the rest the file.
 QSettings UserSettings() {
-  const QString place = Text(kIniFile);
-  return QSettings(QSettings::UserScope, place.section(QLatin1Char('\\'), -1),
-                   Text(kSettingsApplication));
+  QStringList parts = Text(kIniFile).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+  if (!parts.isEmpty() && parts.front().compare(QLatin1String("Software"), Qt::CaseInsensitive) == 0) {
+    parts.pop_front();
+  }
+  const QString organisation = parts.isEmpty() ? Text(kSettingsApplication) : parts.takeFirst();
+  const QString application = parts.isEmpty() ? Text(kSettingsApplication)
+                                              : parts.join(QLatin1Char('/'));
+  return QSettings(QSettings::UserScope, organisation, application);
 }
 
 constexpr double kScreenPixelsPerMm = kScreenDpi / 25.4;
+
+// The part of `span` that the reader sees: inside the object's box, and only on a line whose
+// baseline lies inside it (of a line cut off below the box at most a sliver of its top shows).
+// Empty when nothing of it is shown.
+QRectF ShownBox(const PageRenderer& renderer, const PreparedPage& page, const TextSpan& span) {
+  const auto& item = std::get<TextItem>(page.items[static_cast<size_t>(span.item)]);
+  const QRectF clip(item.clip.left, item.clip.top, item.clip.width, item.clip.height);
+  if (item.y < clip.top() || item.y > clip.bottom()) return QRectF();
+  return renderer.TextBoxMm(item, span.begin, span.end).intersected(clip);
+}
 
 }  // namespace
 
@@ -100,17 +128,20 @@ void PreviewWindow::ApplyButtons() {
 }
 
 PreviewWindow::~PreviewWindow() {
-  // The view points into report_ and renderer_; let go of them before they go.
-  view_->SetPage(nullptr, nullptr);
+  // The view points into the pages and renderer_; let go of them before they go.
+  view_->SetPages(nullptr, nullptr);
 }
 
-QAction* PreviewWindow::AddAction(const char* name, const char* text, QKeySequence key) {
+QAction* PreviewWindow::AddAction(const char* name, const char* text, const char* tip,
+                                  QKeySequence key) {
   auto* act = new QAction(Text(text), this);
   act->setObjectName(Text(name));
+  QString tool_tip = tip ? Text(tip) : Text(text);
   if (!key.isEmpty()) {
     act->setShortcut(key);
-    act->setToolTip(QStringLiteral("%1 (%2)").arg(Text(text), key.toString(QKeySequence::NativeText)));
+    tool_tip = Text(kTipShortcutFormat).arg(tool_tip, key.toString(QKeySequence::NativeText));
   }
+  act->setToolTip(tool_tip);
   return act;
 }
 
@@ -127,25 +158,27 @@ void PreviewWindow::BuildUi() {
   bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
   layout->addWidget(bar);
 
-  auto add = [&](const char* name, const char* text, QKeySequence key, auto slot) {
-    QAction* act = AddAction(name, text, key);
+  auto add = [&](const char* name, const char* text, const char* tip, QKeySequence key,
+                 auto slot) {
+    QAction* act = AddAction(name, text, tip, key);
     connect(act, &QAction::triggered, this, slot);
     bar->addAction(act);
     return act;
   };
-  add("print", kActionPrint, QKeySequence::Print, &PreviewWindow::OnPrint);
-  add("open", kActionOpen, QKeySequence::Open, &PreviewWindow::OnOpen);
-  add("save", kActionSave, QKeySequence::Save, &PreviewWindow::OnSave);
-  add("export", kActionExportPdf, QKeySequence(), &PreviewWindow::OnExport);
+  add("print", kActionPrint, kTipPrint, QKeySequence::Print, &PreviewWindow::OnPrint);
+  add("open", kActionOpen, kTipOpen, QKeySequence::Open, &PreviewWindow::OnOpen);
+  add("save", kActionSave, kTipSave, QKeySequence::Save, &PreviewWindow::OnSave);
+  add("export", kActionExportPdf, kTipExportPdf, QKeySequence(), &PreviewWindow::OnExport);
   bar->addSeparator();
-  add("find", kActionFind, QKeySequence::Find, &PreviewWindow::OnShowFind);
+  add("find", kActionFind, kTipFind, QKeySequence::Find, &PreviewWindow::OnShowFind);
   bar->addSeparator();
-  add("zoomIn", kActionZoomIn, QKeySequence::ZoomIn, &PreviewWindow::ZoomIn);
-  add("zoomOut", kActionZoomOut, QKeySequence::ZoomOut, &PreviewWindow::ZoomOut);
-  add("zoom100", kActionZoom100, QKeySequence(), [this] { SetZoom(1.0); });
-  add("pageWidth", kActionPageWidth, QKeySequence(), &PreviewWindow::FitPageWidth);
-  add("wholePage", kActionWholePage, QKeySequence(), &PreviewWindow::FitWholePage);
-  QAction* full = add("fullScreen", kActionFullScreen, QKeySequence::FullScreen,
+  add("zoomIn", kActionZoomIn, kTipZoomIn, QKeySequence::ZoomIn, &PreviewWindow::ZoomIn);
+  add("zoomOut", kActionZoomOut, kTipZoomOut, QKeySequence::ZoomOut, &PreviewWindow::ZoomOut);
+  add("zoom100", kActionZoom100, kTipZoom100, QKeySequence(), [this] { SetZoom(1.0); });
+  add("pageWidth", kActionPageWidth, kTipPageWidth, QKeySequence(), &PreviewWindow::FitPageWidth);
+  add("wholePage", kActionWholePage, kTipWholePage, QKeySequence(),
+      &PreviewWindow::FitWholePage);
+  QAction* full = add("fullScreen", kActionFullScreen, kTipFullScreen, QKeySequence(Qt::Key_F11),
                       &PreviewWindow::ToggleFullScreen);
   full->setCheckable(true);
   zoom_label_ = new QLabel(this);
@@ -153,28 +186,51 @@ void PreviewWindow::BuildUi() {
   zoom_label_->setAlignment(Qt::AlignCenter);
   zoom_label_action_ = bar->addWidget(zoom_label_);
   bar->addSeparator();
-  QAction* panel = AddAction("sidePanel", kActionSidePanel, QKeySequence());
+  QAction* panel = AddAction("sidePanel", kActionSidePanel, kTipSidePanel, QKeySequence());
   panel->setCheckable(true);
   connect(panel, &QAction::toggled, this, &PreviewWindow::SetSidePanelVisible);
   bar->addAction(panel);
-  add("pageSettings", kActionPageSettings, QKeySequence(), &PreviewWindow::OnPageSettings);
+  add("pageSettings", kActionPageSettings, kTipPageSettings, QKeySequence(),
+      &PreviewWindow::OnPageSettings);
   bar->addSeparator();
-  add("first", kActionFirst, QKeySequence(Qt::Key_Home), &PreviewWindow::First);
-  add("prior", kActionPrior, QKeySequence(Qt::Key_PageUp), &PreviewWindow::Prior);
+  add("first", kActionFirst, kTipFirst, QKeySequence(Qt::Key_Home), &PreviewWindow::First);
+  add("prior", kActionPrior, kTipPrior, QKeySequence(), &PreviewWindow::Prior);
   page_field_ = new QLineEdit(this);
   page_field_->setObjectName(QStringLiteral("pageNumber"));
-  page_field_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+  page_field_->setToolTip(Text(kTipPageField));
+  // Room for five digits; a page number never starts with 0.
+  page_field_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[1-9][0-9]{0,4}")), page_field_));
+  page_field_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   page_field_->setAlignment(Qt::AlignRight);
-  page_field_->setValidator(new QIntValidator(1, 1, page_field_));
   connect(page_field_, &QLineEdit::returnPressed, this, &PreviewWindow::OnPageFieldEntered);
   page_field_action_ = bar->addWidget(page_field_);
   page_count_label_ = new QLabel(this);
   page_count_label_->setContentsMargins(4, 0, 4, 0);
   page_count_action_ = bar->addWidget(page_count_label_);
-  add("next", kActionNext, QKeySequence(Qt::Key_PageDown), &PreviewWindow::Next);
-  add("last", kActionLast, QKeySequence(Qt::Key_End), &PreviewWindow::Last);
+  add("next", kActionNext, kTipNext, QKeySequence(), &PreviewWindow::Next);
+  add("last", kActionLast, kTipLast, QKeySequence(Qt::Key_End), &PreviewWindow::Last);
   bar->addSeparator();
-  add("close", kActionClose, QKeySequence(Qt::Key_Escape), &QDialog::reject);
+  add("close", kActionClose, kTipClose, QKeySequence(), &QDialog::reject);
+  // The page buttons show arrows (their words stay as tips), so the whole bar fits a screen.
+  const struct {
+    const char* name;
+    QStyle::StandardPixmap icon;
+  } kArrows[] = {{"first", QStyle::SP_MediaSkipBackward},
+                 {"prior", QStyle::SP_MediaSeekBackward},
+                 {"next", QStyle::SP_MediaSeekForward},
+                 {"last", QStyle::SP_MediaSkipForward}};
+  for (const auto& arrow : kArrows) {
+    QAction* act = action(arrow.name);
+    act->setIcon(style()->standardIcon(arrow.icon));
+    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(act))) {
+      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
+  }
+  // Esc steps back out of a mode before it closes anything (not a button of its own).
+  QAction* escape = AddAction("escape", kActionClose, kTipClose, QKeySequence(Qt::Key_Escape));
+  connect(escape, &QAction::triggered, this, &PreviewWindow::OnEscape);
+  addAction(escape);
 
   find_bar_ = new QWidget(this);
   auto* find_layout = new QHBoxLayout(find_bar_);
@@ -185,21 +241,28 @@ void PreviewWindow::BuildUi() {
   connect(find_field_, &QLineEdit::returnPressed, this, &PreviewWindow::OnFindEntered);
   find_layout->addWidget(find_field_, 1);
   // Enter in the find field searches; it must not also press a dialog default button.
-  auto* previous = new QPushButton(Text(kFindPrevious), find_bar_);
-  previous->setAutoDefault(false);
-  connect(previous, &QPushButton::clicked, this, &PreviewWindow::FindPrevious);
-  find_layout->addWidget(previous);
-  auto* next = new QPushButton(Text(kFindNext), find_bar_);
-  next->setAutoDefault(false);
-  connect(next, &QPushButton::clicked, this, &PreviewWindow::FindNext);
-  find_layout->addWidget(next);
+  auto add_button = [&](const char* text, auto slot) {
+    auto* button = new QPushButton(Text(text), find_bar_);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, slot);
+    find_layout->addWidget(button);
+  };
+  add_button(kFindPrevious, &PreviewWindow::FindPrevious);
+  add_button(kFindNext, &PreviewWindow::FindNext);
   find_status_ = new QLabel(find_bar_);
   find_layout->addWidget(find_status_);
+  add_button(kFindClose, [this] {
+    find_bar_->hide();
+    scroll_->setFocus();
+  });
   find_bar_->hide();
   layout->addWidget(find_bar_);
 
   splitter_ = new QSplitter(this);
   side_panel_ = new QTabWidget(splitter_);
+  // Both tab labels stay whole: no eliding, and the panel is never narrower than its tabs.
+  side_panel_->tabBar()->setElideMode(Qt::ElideNone);
+  side_panel_->setUsesScrollButtons(false);
   outline_ = new QTreeWidget(side_panel_);
   outline_->setHeaderHidden(true);
   outline_->setRootIsDecorated(false);
@@ -209,28 +272,53 @@ void PreviewWindow::BuildUi() {
           [this](QTreeWidgetItem* item) { GoToPage(outline_->indexOfTopLevelItem(item) + 1); });
   side_panel_->addTab(outline_, Text(kTabOutline));
   thumbnails_ = new QListWidget(side_panel_);
+  thumbnails_->setObjectName(QStringLiteral("thumbnails"));
   thumbnails_->setViewMode(QListView::IconMode);
   thumbnails_->setFlow(QListView::TopToBottom);
   thumbnails_->setWrapping(false);
   thumbnails_->setMovement(QListView::Static);
-  thumbnails_->setIconSize(QSize(kThumbnailWidthPx, kThumbnailWidthPx * 3 / 2));
+  thumbnails_->setResizeMode(QListView::Adjust);
+  thumbnails_->setUniformItemSizes(true);
+  // A fixed cell for each page, so that the list is laid out right even while the pictures are
+  // still being drawn (or while the panel is shown before any page exists).
+  const QSize icon(kThumbnailWidthPx, kThumbnailHeightPx);
+  thumbnails_->setIconSize(icon);
+  thumbnails_->setGridSize(icon + QSize(16, kThumbnailLabelPx + 10));
   connect(thumbnails_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { GoToPage(thumbnails_->row(item) + 1); });
   side_panel_->addTab(thumbnails_, Text(kTabThumbnails));
+  side_panel_->setMinimumWidth(
+      std::max(side_panel_->tabBar()->sizeHint().width(), thumbnails_->gridSize().width()) +
+      style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
   scroll_ = new QScrollArea(splitter_);
-  scroll_->setAlignment(Qt::AlignCenter);
+  scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   scroll_->setBackgroundRole(QPalette::Dark);
+  scroll_->setFocusPolicy(Qt::StrongFocus);
   view_ = new PageView();
   scroll_->setWidget(view_);
+  scroll_->viewport()->installEventFilter(this);
+  connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          &PreviewWindow::OnScrolled);
   splitter_->addWidget(side_panel_);
   splitter_->addWidget(scroll_);
   splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({kSidePanelWidthPx, 1000});
+  splitter_->setCollapsible(0, false);
+  splitter_->setSizes({std::max(kSidePanelWidthPx, side_panel_->minimumWidth()), 1000});
   side_panel_->hide();
   layout->addWidget(splitter_, 1);
+  setFocusProxy(scroll_);
 }
 
 void PreviewWindow::Run() {
+  // Maximised where a window manager does it; where none runs the hint does nothing, so the
+  // window is first given most of the screen itself.
+  if (QScreen* screen = this->screen()) {
+    const QRect free = screen->availableGeometry();
+    const QSize size(static_cast<int>(free.width() * kLargeWindowShare),
+                     static_cast<int>(free.height() * kLargeWindowShare));
+    resize(size);
+    move(free.center() - QPoint(size.width() / 2, size.height() / 2));
+  }
   setWindowState(windowState() | Qt::WindowMaximized);
   exec();
 }
@@ -244,6 +332,7 @@ void PreviewWindow::showEvent(QShowEvent* event) {
 }
 
 void PreviewWindow::done(int result) {
+  if (printing_) return;  // the print's progress window ends it first
   prepare_timer_.stop();
   thumbnail_timer_.stop();
   SaveSettings();
@@ -261,6 +350,47 @@ void PreviewWindow::resizeEvent(QResizeEvent* event) {
   }
 }
 
+void PreviewWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys that the focused widget did not take scroll the pages.
+  QScrollBar* bar = scroll_->verticalScrollBar();
+  switch (event->key()) {
+    case Qt::Key_PageDown: return ScrollScreens(1);
+    case Qt::Key_PageUp: return ScrollScreens(-1);
+    case Qt::Key_Down: return bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_Up: return bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Right:
+      return scroll_->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_Left:
+      return scroll_->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Escape: return OnEscape();
+    default: QDialog::keyPressEvent(event);
+  }
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_->viewport() && event->type() == QEvent::Wheel) {
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    if (wheel->modifiers() & Qt::ControlModifier) {
+      const int delta = wheel->angleDelta().y();
+      if (delta > 0) ZoomIn();
+      else if (delta < 0) ZoomOut();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void PreviewWindow::OnEscape() {
+  if (find_bar_visible()) {
+    find_bar_->hide();
+    scroll_->setFocus();
+  } else if (isFullScreen()) {
+    ToggleFullScreen();
+  } else {
+    reject();
+  }
+}
+
 void PreviewWindow::Prepare() {
   prepare_timer_.stop();
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -270,9 +400,15 @@ void PreviewWindow::Prepare() {
   SetReport(std::move(pages));
 }
 
+const std::vector<PreparedPage>& PreviewWindow::shown_pages() const {
+  return sheet_chosen_ ? sheet_pages_ : report_.pages;
+}
+
 void PreviewWindow::SetReport(PreparedReport report) {
-  view_->SetPage(nullptr, nullptr);
+  view_->SetPages(nullptr, nullptr);
   report_ = std::move(report);
+  sheet_pages_.clear();
+  sheet_chosen_ = false;
   renderer_ = std::make_unique<PageRenderer>(report_.fonts);
   hits_.clear();
   current_hit_ = -1;
@@ -280,35 +416,64 @@ void PreviewWindow::SetReport(PreparedReport report) {
   page_ = report_.pages.empty() ? -1 : 0;
 
   outline_->clear();
-  thumbnails_->clear();
   QList<QTreeWidgetItem*> entries;
   for (int i = 0; i < page_count(); ++i) {
-    const QString label = Text(kOutlinePageFormat).arg(i + 1);
-    entries.append(new QTreeWidgetItem(QStringList{label}));
-    thumbnails_->addItem(new QListWidgetItem(QString::number(i + 1)));
+    entries.append(new QTreeWidgetItem(QStringList{Text(kOutlinePageFormat).arg(i + 1)}));
   }
   outline_->addTopLevelItems(entries);
-  next_thumbnail_ = 0;
-  if (page_count() > 0) thumbnail_timer_.start();
-  static_cast<QIntValidator*>(const_cast<QValidator*>(page_field_->validator()))
-      ->setRange(1, std::max(1, page_count()));
-  ShowPage();
+  ShowPages();
+  ScrollToPage(page_);
 }
 
-void PreviewWindow::ShowPage() {
-  view_->SetPage(renderer_.get(), page_ >= 0 ? &report_.pages[page_] : nullptr);
+void PreviewWindow::ShowPages() {
+  view_->SetPages(renderer_.get(), &shown_pages());
   if (zoom_mode_ == ZoomMode::kPageWidth) FitPageWidth();
   if (zoom_mode_ == ZoomMode::kWholePage) FitWholePage();
-  UpdateHighlights();
-  scroll_->horizontalScrollBar()->setValue(0);
-  scroll_->verticalScrollBar()->setValue(0);
-  if (page_ >= 0) {
-    QSignalBlocker block_outline(outline_);
-    QSignalBlocker block_thumbnails(thumbnails_);
-    outline_->setCurrentItem(outline_->topLevelItem(page_));
-    thumbnails_->setCurrentRow(page_);
+
+  // Every page has its cell and number at once; the pictures follow a few at a time.
+  thumbnails_->clear();
+  QPixmap blank(thumbnails_->iconSize());
+  blank.fill(Qt::white);
+  const QIcon placeholder(blank);
+  for (int i = 0; i < page_count(); ++i) {
+    auto* item = new QListWidgetItem(placeholder, QString::number(i + 1));
+    item->setTextAlignment(Qt::AlignHCenter);
+    thumbnails_->addItem(item);
   }
+  next_thumbnail_ = 0;
+  if (page_count() > 0) thumbnail_timer_.start();
+  UpdateHighlights();
+  SyncPageLists();
   UpdateControls();
+}
+
+void PreviewWindow::ScrollToPage(int index, int offset_px) {
+  if (index < 0) return UpdateControls();
+  page_ = index;
+  scrolling_to_page_ = true;
+  scroll_->verticalScrollBar()->setValue(view_->PageRect(index).top() - kPageMarginPx +
+                                         offset_px);
+  scrolling_to_page_ = false;
+  SyncPageLists();
+  UpdateControls();
+}
+
+void PreviewWindow::OnScrolled() {
+  if (scrolling_to_page_ || page_count() == 0) return;
+  const int top = scroll_->verticalScrollBar()->value();
+  const int page = view_->PageInRows(top, top + scroll_->viewport()->height());
+  if (page == page_) return;
+  page_ = page;
+  SyncPageLists();
+  UpdateControls();
+}
+
+void PreviewWindow::SyncPageLists() {
+  if (page_ < 0) return;
+  QSignalBlocker block_outline(outline_);
+  QSignalBlocker block_thumbnails(thumbnails_);
+  outline_->setCurrentItem(outline_->topLevelItem(page_));
+  thumbnails_->setCurrentRow(page_);
 }
 
 void PreviewWindow::UpdateControls() {
@@ -319,7 +484,10 @@ void PreviewWindow::UpdateControls() {
   action("next")->setEnabled(any && page_ < page_count() - 1);
   action("last")->setEnabled(any && page_ < page_count() - 1);
   page_field_->setEnabled(any);
-  page_field_->setText(any ? QString::number(page_number()) : QString());
+  if (!page_field_->hasFocus() || !page_field_->isModified()) {
+    page_field_->setText(any ? QString::number(page_number()) : QString());
+    page_field_->setModified(false);
+  }
   page_count_label_->setText(Text(kPageCountFormat).arg(page_count()));
   zoom_label_->setText(Text(kZoomFormat).arg(std::lround(zoom_ * 100)));
   action("fullScreen")->setChecked(isFullScreen());
@@ -331,13 +499,7 @@ void PreviewWindow::UpdateControls() {
 
 void PreviewWindow::GoToPage(int page_number) {
   if (page_count() == 0) return;
-  const int index = std::clamp(page_number, 1, page_count()) - 1;
-  if (index == page_) {
-    UpdateControls();  // puts back the page field after an entry out of range
-    return;
-  }
-  page_ = index;
-  ShowPage();
+  ScrollToPage(std::clamp(page_number, 1, page_count()) - 1);
 }
 
 void PreviewWindow::First() { GoToPage(1); }
@@ -345,18 +507,43 @@ void PreviewWindow::Prior() { GoToPage(page_number() - 1); }
 void PreviewWindow::Next() { GoToPage(page_number() + 1); }
 void PreviewWindow::Last() { GoToPage(page_count()); }
 
+void PreviewWindow::ScrollScreens(int screens) {
+  QScrollBar* bar = scroll_->verticalScrollBar();
+  for (int i = 0; i < std::abs(screens); ++i) {
+    bar->triggerAction(screens > 0 ? QAbstractSlider::SliderPageStepAdd
+                                   : QAbstractSlider::SliderPageStepSub);
+  }
+}
+
 void PreviewWindow::OnPageFieldEntered() {
   bool ok = false;
   const int number = page_field_->text().toInt(&ok);
-  if (ok) GoToPage(number);
+  page_field_->setModified(false);
+  // A number outside the report is refused: the field shows the page in view again.
+  if (ok && number >= 1 && number <= page_count()) GoToPage(number);
   else UpdateControls();
 }
 
 void PreviewWindow::ApplyZoom(double zoom, ZoomMode mode) {
   if (!std::isfinite(zoom)) zoom = kDefaultZoom;
+  // Keep the same place of the page in view at the top of the window.
+  QScrollBar* bar = scroll_->verticalScrollBar();
+  const int page = page_;
+  double fraction = 0;
+  if (page >= 0) {
+    const QRect rect = view_->PageRect(page);
+    if (rect.height() > 0) fraction = double(bar->value() - rect.top()) / rect.height();
+  }
   zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
   zoom_mode_ = mode;
   view_->SetZoom(zoom_);
+  if (page >= 0) {
+    const QRect rect = view_->PageRect(page);
+    scrolling_to_page_ = true;
+    bar->setValue(rect.top() + static_cast<int>(std::lround(fraction * rect.height())));
+    scrolling_to_page_ = false;
+  }
+  UpdateHighlights();
   UpdateControls();
 }
 
@@ -378,25 +565,36 @@ void PreviewWindow::FitPageWidth() {
   if (page_ < 0) return ApplyZoom(zoom_, ZoomMode::kPageWidth);
   const int scrollbar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
   const double room = scroll_->maximumViewportSize().width() - scrollbar - 2 * kPageMarginPx;
-  ApplyZoom(room / (report_.pages[page_].width * kScreenPixelsPerMm), ZoomMode::kPageWidth);
+  const PreparedPage& page = shown_pages()[static_cast<size_t>(page_)];
+  ApplyZoom(room / (page.width * kScreenPixelsPerMm), ZoomMode::kPageWidth);
 }
 
 void PreviewWindow::FitWholePage() {
   if (page_ < 0) return ApplyZoom(zoom_, ZoomMode::kWholePage);
   const QSize room = scroll_->maximumViewportSize() - QSize(2 * kPageMarginPx, 2 * kPageMarginPx);
-  const PreparedPage& page = report_.pages[page_];
+  const PreparedPage& page = shown_pages()[static_cast<size_t>(page_)];
+  const int keep = page_;
   ApplyZoom(std::min(room.width() / (page.width * kScreenPixelsPerMm),
                      room.height() / (page.height * kScreenPixelsPerMm)),
             ZoomMode::kWholePage);
+  ScrollToPage(keep);  // the whole page, from its top
 }
 
 void PreviewWindow::ToggleFullScreen() {
-  if (isFullScreen()) showMaximized();
-  else showFullScreen();
+  if (isFullScreen()) {
+    setWindowState(before_full_screen_);
+    if (before_full_screen_ & Qt::WindowMaximized) showMaximized();
+    else showNormal();
+  } else {
+    before_full_screen_ = windowState() & ~Qt::WindowFullScreen;
+    showFullScreen();
+  }
   UpdateControls();
 }
 
 bool PreviewWindow::side_panel_visible() const { return !side_panel_->isHidden(); }
+
+bool PreviewWindow::find_bar_visible() const { return !find_bar_->isHidden(); }
 
 void PreviewWindow::SetSidePanelVisible(bool visible) {
   side_panel_->setVisible(visible);
@@ -405,11 +603,20 @@ void PreviewWindow::SetSidePanelVisible(bool visible) {
 
 void PreviewWindow::RenderThumbnailBatch() {
   if (!renderer_) return thumbnail_timer_.stop();
+  const std::vector<PreparedPage>& pages = shown_pages();
   const int end = std::min(page_count(), next_thumbnail_ + kThumbnailsPerBatch);
   for (; next_thumbnail_ < end; ++next_thumbnail_) {
-    const PreparedPage& page = report_.pages[next_thumbnail_];
-    if (!(page.width > 0)) continue;
-    const QImage image = renderer_->Render(page, kThumbnailWidthPx * 25.4 / page.width);
+    const PreparedPage& page = pages[static_cast<size_t>(next_thumbnail_)];
+    if (!(page.width > 0 && page.height > 0)) continue;
+    // As large as the cell allows, whichever way the page lies.
+    const double dpi = std::min<double>(kThumbnailWidthPx / page.width,
+                                        kThumbnailHeightPx / page.height) * 25.4;
+    QImage image = renderer_->Render(page, dpi);
+    {
+      QPainter frame(&image);  // the page's edge, so a white page stands out from the list
+      frame.setPen(palette().color(QPalette::Mid));
+      frame.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    }
     if (QListWidgetItem* item = thumbnails_->item(next_thumbnail_)) {
       item->setIcon(QIcon(QPixmap::fromImage(image)));
     }
@@ -419,30 +626,15 @@ void PreviewWindow::RenderThumbnailBatch() {
 
 int PreviewWindow::Find(const QString& text) {
   find_text_ = text;
-  hits_.clear();
+  hits_ = search_.Find(shown_pages(), text);
   current_hit_ = -1;
-  if (!text.isEmpty()) {
-    for (int p = 0; p < page_count(); ++p) {
-      const auto& items = report_.pages[p].items;
-      for (int i = 0; i < static_cast<int>(items.size()); ++i) {
-        const auto* item = std::get_if<TextItem>(&items[i]);
-        if (!item || !item->line) continue;
-        const QString line = QString::fromStdString(item->line->text);
-        for (qsizetype at = line.indexOf(text, 0, Qt::CaseInsensitive); at >= 0;
-             at = line.indexOf(text, at + text.size(), Qt::CaseInsensitive)) {
-          const size_t begin = static_cast<size_t>(line.left(at).toUtf8().size());
-          const size_t length = static_cast<size_t>(line.mid(at, text.size()).toUtf8().size());
-          hits_.push_back({p, i, begin, begin + length});
-        }
-      }
-    }
-  }
   if (!hits_.empty()) {
     // Start on the page the user is looking at.
     auto first = std::find_if(hits_.begin(), hits_.end(),
-                              [this](const Hit& hit) { return hit.page >= page_; });
+                              [this](const TextMatch& hit) { return hit.page >= page_; });
     current_hit_ = first == hits_.end() ? 0 : static_cast<int>(first - hits_.begin());
   }
+  UpdateHighlights();
   ShowCurrentHit();
   return hit_count();
 }
@@ -450,52 +642,78 @@ int PreviewWindow::Find(const QString& text) {
 void PreviewWindow::FindNext() {
   if (hits_.empty()) return;
   current_hit_ = (current_hit_ + 1) % hit_count();
+  UpdateHighlights();
   ShowCurrentHit();
 }
 
 void PreviewWindow::FindPrevious() {
   if (hits_.empty()) return;
   current_hit_ = (current_hit_ + hit_count() - 1) % hit_count();
+  UpdateHighlights();
   ShowCurrentHit();
 }
 
 std::optional<std::pair<int, int>> PreviewWindow::current_hit() const {
   if (current_hit_ < 0) return std::nullopt;
-  const Hit& hit = hits_[current_hit_];
-  return std::make_pair(hit.page + 1, hit.item);
+  const TextMatch& hit = hits_[static_cast<size_t>(current_hit_)];
+  return std::make_pair(hit.page + 1, hit.spans.empty() ? -1 : hit.spans.front().item);
+}
+
+QList<QRectF> PreviewWindow::current_hit_boxes() const {
+  QList<QRectF> boxes;
+  if (current_hit_ < 0 || !renderer_) return boxes;
+  const TextMatch& hit = hits_[static_cast<size_t>(current_hit_)];
+  const PreparedPage& page = shown_pages()[static_cast<size_t>(hit.page)];
+  for (const TextSpan& span : hit.spans) {
+    // Only what the object's box shows: a line cut off below it is not marked over the next row.
+    const QRectF box = ShownBox(*renderer_, page, span);
+    if (!box.isEmpty()) boxes.append(box);
+  }
+  return boxes;
 }
 
 void PreviewWindow::ShowCurrentHit() {
   if (current_hit_ < 0) {
-    find_status_->setText(find_text_.isEmpty() ? QString() : Text(kFindNotFound));
-    UpdateHighlights();
+    find_status_->setText(find_text_.trimmed().isEmpty() ? QString() : Text(kFindNotFound));
     return;
   }
   find_status_->setText(Text(kFindHitsFormat).arg(current_hit_ + 1).arg(hit_count()));
-  const Hit& hit = hits_[current_hit_];
-  if (hit.page != page_) {
-    page_ = hit.page;
-    ShowPage();
-  } else {
-    UpdateHighlights();
+  const TextMatch& hit = hits_[static_cast<size_t>(current_hit_)];
+  const QList<QRectF> boxes = current_hit_boxes();
+  QRect box;
+  if (!boxes.isEmpty()) {
+    box = view_->ToPixels(hit.page, boxes.front());
+  } else if (!hit.spans.empty()) {
+    const auto& item = std::get<TextItem>(
+        shown_pages()[static_cast<size_t>(hit.page)].items[static_cast<size_t>(hit.spans.front().item)]);
+    box = view_->ToPixels(hit.page, QRectF(item.clip.left, item.clip.top, item.clip.width,
+                                           item.clip.height));
   }
-  const auto& item = std::get<TextItem>(report_.pages[page_].items[hit.item]);
-  const QRect box = view_->ToPixels(renderer_->TextBoxMm(item, hit.begin, hit.end));
-  scroll_->ensureVisible(box.center().x(), box.center().y(), box.width() / 2 + kPageMarginPx,
-                         box.height() / 2 + kPageMarginPx);
+  // Brought to about the middle of the window, where the eye looks for it.
+  scrolling_to_page_ = true;
+  scroll_->ensureVisible(box.center().x(), box.center().y(),
+                         std::max(box.width() / 2 + kPageMarginPx, scroll_->viewport()->width() / 3),
+                         std::max(box.height() / 2 + kPageMarginPx,
+                                  scroll_->viewport()->height() / 3));
+  scrolling_to_page_ = false;
+  page_ = hit.page;
+  SyncPageLists();
+  UpdateControls();
 }
 
 void PreviewWindow::UpdateHighlights() {
-  QList<QRectF> boxes;
-  int current = -1;
-  for (int h = 0; h < hit_count(); ++h) {
-    const Hit& hit = hits_[h];
-    if (hit.page != page_) continue;
-    if (h == current_hit_) current = static_cast<int>(boxes.size());
-    const auto& item = std::get<TextItem>(report_.pages[page_].items[hit.item]);
-    boxes.append(renderer_->TextBoxMm(item, hit.begin, hit.end));
+  QList<PageView::Mark> marks;
+  if (renderer_) {
+    for (int h = 0; h < hit_count(); ++h) {
+      const TextMatch& hit = hits_[static_cast<size_t>(h)];
+      const PreparedPage& page = shown_pages()[static_cast<size_t>(hit.page)];
+      for (const TextSpan& span : hit.spans) {
+        const QRectF box = ShownBox(*renderer_, page, span);
+        if (!box.isEmpty()) marks.append({hit.page, box, h == current_hit_});
+      }
+    }
   }
-  view_->SetHighlights(boxes, current);
+  view_->SetHighlights(marks);
 }
 
 void PreviewWindow::OnShowFind() {
@@ -509,73 +727,134 @@ void PreviewWindow::OnFindEntered() {
   else Find(find_field_->text());
 }
 
-bool PreviewWindow::PrintTo(QPrinter& printer) const {
-  if (page_count() == 0) return true;
-  int from = printer.fromPage(), to = printer.toPage();
-  if (from <= 0 || to <= 0) {
-    from = 1;
-    to = page_count();
-  }
-  from = std::clamp(from, 1, page_count());
-  to = std::clamp(to, from, page_count());
-  printer.setFullPage(true);
-  // Paper chosen in the page settings holds each page scaled down to fit its printable area;
-  // otherwise every sheet has the page's own size.
-  const QPageLayout chosen = printer.pageLayout();
-  QPainter painter;
-  for (int number = from; number <= to; ++number) {
-    const PreparedPage& page = report_.pages[number - 1];
-    if (!page_setup_chosen_) {
-      const QSizeF portrait(std::min(page.width, page.height), std::max(page.width, page.height));
-      printer.setPageLayout(QPageLayout(
-          QPageSize(portrait, QPageSize::Millimeter),
-          page.width > page.height ? QPageLayout::Landscape : QPageLayout::Portrait,
-          QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-    }
-    if (number == from) {
-      if (!painter.begin(&printer)) return false;
-    } else if (!printer.newPage()) {
-      return false;
-    }
-    const double units_per_mm = printer.resolution() / 25.4;
-    QRectF area(QPointF(0, 0), chosen.fullRect(QPageLayout::Millimeter).size());
-    double scale = 1;
-    if (page_setup_chosen_) {
-      area = chosen.paintRect(QPageLayout::Millimeter);
-      if (page.width > 0 && page.height > 0) {
-        scale = std::min({1.0, area.width() / page.width, area.height() / page.height});
-      }
-    }
-    renderer_->Draw(painter, page, area.topLeft() * units_per_mm, units_per_mm * scale);
-  }
-  painter.end();
-  return true;
-}
-
-void PreviewWindow::OnPrint() {
-  if (page_count() == 0) return;
+QPrinter& PreviewWindow::Printer() {
   if (!printer_) {
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (print_options_.printer != PrintOptions::kDefaultPrinter) {
       printer_->setPrinterName(QString::fromStdString(print_options_.printer));
     }
+    // The page settings start from the report's own paper and margins.
+    const Margins& m = preview_options_.margins;
+    if (page_ >= 0 || !report_.pages.empty()) {
+      const PreparedPage& page = report_.pages[static_cast<size_t>(std::max(page_, 0))];
+      const QSizeF portrait(std::min(page.width, page.height), std::max(page.width, page.height));
+      printer_->setPageLayout(QPageLayout(
+          QPageSize(portrait, QPageSize::Millimeter),
+          page.width > page.height ? QPageLayout::Landscape : QPageLayout::Portrait,
+          QMarginsF(m.left, m.top, m.right, m.bottom), QPageLayout::Millimeter));
+    } else {
+      printer_->setPageMargins(QMarginsF(m.left, m.top, m.right, m.bottom),
+                               QPageLayout::Millimeter);
+    }
   }
-  if (!dialogs_.Print(this, *printer_, page_count())) return;
-  if (!PrintTo(*printer_)) source_.ShowErrors({kPrintFailed});
+  return *printer_;
 }
 
 void PreviewWindow::OnPageSettings() {
-  if (!printer_) {
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (page_ >= 0) {
-      const PreparedPage& page = report_.pages[page_];
-      const QSizeF portrait(std::min(page.width, page.height), std::max(page.width, page.height));
-      printer_->setPageSize(QPageSize(portrait, QPageSize::Millimeter));
-      printer_->setPageOrientation(page.width > page.height ? QPageLayout::Landscape
-                                                            : QPageLayout::Portrait);
-    }
+  if (page_count() == 0) return;
+  QPrinter& printer = Printer();
+  if (!dialogs_.PageSetup(this, printer)) return;
+  const QPageLayout layout = printer.pageLayout();
+  const QRectF full = layout.fullRect(QPageLayout::Millimeter);
+  const QMarginsF margins = layout.margins(QPageLayout::Millimeter);
+  Sheet sheet;
+  sheet.width = static_cast<float>(full.width());
+  sheet.height = static_cast<float>(full.height());
+  sheet.margins = {static_cast<float>(margins.left()), static_cast<float>(margins.top()),
+                   static_cast<float>(margins.right()), static_cast<float>(margins.bottom())};
+  sheet_pages_.clear();
+  sheet_pages_.reserve(report_.pages.size());
+  for (const PreparedPage& page : report_.pages) {
+    sheet_pages_.push_back(PageOnSheet(page, preview_options_.margins, sheet));
   }
-  if (dialogs_.PageSetup(this, *printer_)) page_setup_chosen_ = true;
+  sheet_chosen_ = true;
+  const int keep = page_;
+  view_->SetPages(nullptr, nullptr);
+  if (!find_text_.isEmpty()) hits_ = search_.Find(shown_pages(), find_text_);
+  current_hit_ = std::min(current_hit_, hit_count() - 1);
+  ShowPages();
+  ScrollToPage(keep);
+}
+
+PrintResult PreviewWindow::PrintPages(const PrintJobSettings& job, int from, int to) {
+  if (page_count() == 0 || printing_) return PrintResult::kCancelled;
+  from = std::clamp(from, 1, page_count());
+  to = std::clamp(to, from, page_count());
+  printing_ = true;
+  PrintProgressDialog progress(this);
+
+  // 1. The engine writes the chosen pages as a PDF file, the same as an export of them.
+  PrintResult result = PrintResult::kCancelled;
+  QTemporaryDir dir;
+  const QString pdf = dir.filePath(QStringLiteral("print.pdf"));
+  PreparedReport chosen;
+  chosen.fonts = report_.fonts;
+  chosen.pages.assign(shown_pages().begin() + (from - 1), shown_pages().begin() + to);
+  if (!dir.isValid()) {
+    source_.ShowErrors({kPrintTempFailed});
+    result = PrintResult::kFailed;
+  } else if (!source_.ExportPdf(chosen, FilePath(pdf), &progress)) {
+    result = PrintResult::kFailed;  // the error box has said why
+  } else if (!progress.cancelled()) {
+    // 2. The file goes to the printer beside the window's thread, so the window keeps
+    //    drawing and the cancel button answers while the printer takes it.
+    progress.Sending(job.printer.empty() ? Text(kPrintDefaultPrinter)
+                                         : QString::fromStdString(job.printer));
+    std::atomic<bool> cancel = false, done = false;
+    std::atomic<int> permille = 0;
+    std::string error;
+    QEventLoop loop;
+    std::thread sender([&] {
+      result = SendPdfToPrinter(job, FilePath(pdf),
+                                [&](uint64_t sent, uint64_t total) {
+                                  permille = total ? static_cast<int>(sent * 1000 / total) : 1000;
+                                  return !cancel.load();
+                                },
+                                &error);
+      done = true;
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+      if (progress.cancelled()) cancel = true;
+      progress.Sent(permille);
+    });
+    tick.start(50);
+    if (!done) loop.exec();
+    sender.join();
+    if (result == PrintResult::kFailed) source_.ShowErrors({error});
+  }
+  printing_ = false;
+  return result;
+}
+
+void PreviewWindow::OnPrint() {
+  if (page_count() == 0) return;
+  QPrinter& printer = Printer();
+  PrintJobSettings job;
+  if (!dialogs_.Print(this, printer, page_count(), &job)) return;
+  job.title = kPrintJobName;
+  job.copies = std::max(1, printer.copyCount());
+  job.collate = printer.collateCopies();
+  int from = 1, to = page_count();
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    from = printer.fromPage();
+    to = printer.toPage() > 0 ? printer.toPage() : page_count();
+  } else if (printer.printRange() == QPrinter::CurrentPage) {
+    from = to = page_number();
+  }
+  if (job.printer.empty() && !printer.outputFileName().isEmpty()) {
+    // "Print to file": the file is the engine's own PDF of those pages.
+    PreparedReport chosen;
+    chosen.fonts = report_.fonts;
+    from = std::clamp(from, 1, page_count());
+    to = std::clamp(to, from, page_count());
+    chosen.pages.assign(shown_pages().begin() + (from - 1), shown_pages().begin() + to);
+    ExportProgressDialog progress(this);
+    source_.ExportPdf(chosen, FilePath(printer.outputFileName()), &progress);
+    return;
+  }
+  PrintPages(job, from, to);
 }
 
 bool PreviewWindow::SaveTo(const QString& path) {
@@ -589,7 +868,9 @@ bool PreviewWindow::OpenFrom(const QString& path) {
   std::string error;
   std::optional<PreparedReport> loaded = source_.Load(FilePath(path), &error);
   if (!loaded) {
-    source_.ShowErrors({error});
+    const QString name = QDir::toNativeSeparators(path);
+    source_.ShowErrors(
+        {Text(kOpenFailedFormat).arg(name, QString::fromStdString(error)).toStdString()});
     return false;
   }
   SetReport(std::move(*loaded));

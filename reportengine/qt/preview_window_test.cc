@@ -2,28 +2,42 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/layout/prepared_report_file.h"
 #include "reportengine/qt/image_difference_for_testing.h"
+#include "reportengine/qt/ipp_printer_for_testing.h"
 #include "reportengine/qt/page_renderer.h"
+#include "reportengine/qt/cups_printer.h"
 #include "reportengine/qt/page_view.h"
 #include "reportengine/qt/preview_dialogs.h"
 #include "reportengine/qt/preview_source.h"
+#include "reportengine/qt/preview_texts.h"
 #include "reportengine/qt/sample_report_for_testing.h"
 
 namespace re {
@@ -75,19 +89,36 @@ class FakeDialogs : public PreviewDialogs {
   QString OpenFileName(QWidget*) override { return open_path; }
   QString SaveFileName(QWidget*) override { return save_path; }
   QString ExportFileName(QWidget*) override { return export_path; }
-  bool Print(QWidget*, QPrinter& printer, int page_count) override {
+  // Chooses as a user would in the print dialog: the printer, the range, copies and sides.
+  bool Print(QWidget*, QPrinter& printer, int page_count, PrintJobSettings* job) override {
     print_dialog_pages = page_count;
-    if (print_path.isEmpty()) return false;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(print_path);
-    printer.setFromTo(print_from, print_to);
+    if (printer_name.isEmpty() && print_file.isEmpty()) return false;
+    job->printer = printer_name.toStdString();
+    printer.setOutputFileName(print_file);
+    job->sides = sides;
+    if (print_from > 0) {
+      printer.setPrintRange(QPrinter::PageRange);
+      printer.setFromTo(print_from, print_to);
+    } else {
+      printer.setPrintRange(QPrinter::AllPages);
+    }
+    printer.setCopyCount(copies);
     return true;
   }
-  bool PageSetup(QWidget*, QPrinter&) override { return false; }
+  // Sees the margins the dialog opens with, then chooses `orientation` when set.
+  bool PageSetup(QWidget*, QPrinter& printer) override {
+    setup_margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+    if (!orientation) return false;
+    printer.setPageOrientation(*orientation);
+    return true;
+  }
 
-  QString open_path, save_path, export_path, print_path;
-  int print_from = 0, print_to = 0;
+  QString open_path, save_path, export_path, printer_name, print_file;
+  int print_from = 0, print_to = 0, copies = 1;
+  PrintJobSettings::Sides sides = PrintJobSettings::Sides::kOneSided;
   int print_dialog_pages = 0;
+  std::optional<QPageLayout::Orientation> orientation;
+  QMarginsF setup_margins;
 };
 
 QString RunTool(const QString& program, const QStringList& args, int* exit_code = nullptr) {
@@ -98,10 +129,28 @@ QString RunTool(const QString& program, const QStringList& args, int* exit_code 
   return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
 }
 
+// `pages` repeated until there are `count`.
+PreparedReport Repeated(const PreparedReport& pages, int count) {
+  PreparedReport out;
+  out.fonts = pages.fonts;
+  for (int i = 0; i < count; ++i) out.pages.push_back(pages.pages[i % pages.pages.size()]);
+  return out;
+}
+
+void Wheel(QWidget* target, int degrees, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, degrees * 8),
+                    Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(target, &event);
+}
+
 class PreviewWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
+    // Every test starts without remembered settings.
+    QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    ASSERT_TRUE(config.removeRecursively() && config.mkpath("."));
     std::string error;
     pages_ = testing::SampleReport(&error);
     ASSERT_EQ(pages_.pages.size(), 3u) << error;
@@ -109,8 +158,10 @@ class PreviewWindowTest : public ::testing::Test {
   }
 
   // A window shown (not modal) with its pages prepared and keyboard focus.
-  std::unique_ptr<PreviewWindow> OpenPrepared(PreviewOptions options = {}) {
-    auto window = std::make_unique<PreviewWindow>(*source_, dialogs_, options, PrintOptions{});
+  std::unique_ptr<PreviewWindow> OpenPrepared(PreviewOptions options = {},
+                                              FakeSource* source = nullptr) {
+    auto window = std::make_unique<PreviewWindow>(source ? *source : *source_, dialogs_, options,
+                                                  PrintOptions{});
     window->resize(1000, 800);
     window->show();
     window->activateWindow();
@@ -127,7 +178,7 @@ class PreviewWindowTest : public ::testing::Test {
   FakeDialogs dialogs_;
 };
 
-TEST_F(PreviewWindowTest, OpensModalAndMaximisedThenPreparesFromTheTimer) {
+TEST_F(PreviewWindowTest, OpensModalLargeAndJapaneseThenPreparesFromTheTimer) {
   PreviewWindow window(*source_, dialogs_, PreviewOptions{}, PrintOptions{});
   bool checked_open = false, checked_prepared = false;
   QTimer::singleShot(0, [&] {
@@ -135,7 +186,20 @@ TEST_F(PreviewWindowTest, OpensModalAndMaximisedThenPreparesFromTheTimer) {
     EXPECT_EQ(QApplication::activeModalWidget(), &window);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
+    // Even where nothing maximises it, the window has most of the screen.
+    const QRect screen = window.screen()->availableGeometry();
+    EXPECT_GE(window.width(), screen.width() * 0.85);
+    EXPECT_GE(window.height(), screen.height() * 0.85);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Preview"));
+    // Every button and its tip speak Japanese (the zoom factor is a number).
+    for (QAction* action : window.findChildren<QAction*>(Qt::FindDirectChildrenOnly)) {
+      if (action->objectName().isEmpty() || action->objectName() == "zoom100") continue;
+      const auto japanese = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; });
+      };
+      EXPECT_TRUE(japanese(action->text())) << action->objectName().toStdString();
+      EXPECT_TRUE(japanese(action->toolTip())) << action->objectName().toStdString();
+    }
     EXPECT_FALSE(window.prepared());  // pages are built only once the window is up
     EXPECT_EQ(source_->prepare_calls, 0);
     checked_open = true;
@@ -149,9 +213,9 @@ TEST_F(PreviewWindowTest, OpensModalAndMaximisedThenPreparesFromTheTimer) {
     // 100 %: an A4 page is as wide as 210 mm at 96 dpi.
     const PageView* view = window.findChild<PageView*>();
     ASSERT_NE(view, nullptr);
-    EXPECT_NEAR(view->width() - 20, 210 * 96 / 25.4, 1);
+    EXPECT_NEAR(view->PageRect(0).width(), 210 * 96 / 25.4, 1);
     checked_prepared = true;
-    QTest::keyClick(&window, Qt::Key_Escape);  // Esc closes
+    QTest::keyClick(&window, Qt::Key_Escape);  // Esc in the plain window closes
   });
   window.Run();  // returns when the window is closed
   EXPECT_TRUE(checked_open);
@@ -159,39 +223,118 @@ TEST_F(PreviewWindowTest, OpensModalAndMaximisedThenPreparesFromTheTimer) {
   EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(PreviewWindowTest, KeysButtonsAndPageFieldMoveBetweenPages) {
+TEST_F(PreviewWindowTest, EscLeavesTheFindBarAndFullScreenBeforeItCloses) {
   auto window = OpenPrepared();
+  QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+  auto* field = window->findChild<QLineEdit*>("findText");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+  QTest::keyClick(window.get(), Qt::Key_F11);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->isFullScreen(); }, 2000));
+
+  QTest::keyClick(field, Qt::Key_Escape);  // typed in the find field: closes the find bar
+  EXPECT_FALSE(window->find_bar_visible());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->isFullScreen());
+  QTest::keyClick(window.get(), Qt::Key_Escape);  // leaves full screen
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isFullScreen(); }, 2000));
+  EXPECT_TRUE(window->isVisible());
+  QTest::keyClick(window.get(), Qt::Key_F11);  // F11 goes in and out
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isFullScreen(); }, 2000));
+  QTest::keyClick(window.get(), Qt::Key_F11);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isFullScreen(); }, 2000));
+  EXPECT_TRUE(window->isVisible());
+  QTest::keyClick(window.get(), Qt::Key_Escape);  // only now the preview closes
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(PreviewWindowTest, PagesScrollAsOneAndThePageFieldFollows) {
+  auto window = OpenPrepared();
+  auto* scroll = window->findChild<QScrollArea*>();
+  QScrollBar* bar = scroll->verticalScrollBar();
+  const PageView* view = window->findChild<PageView*>();
+  auto* field = window->findChild<QLineEdit*>("pageNumber");
+  const int screen = scroll->viewport()->height();
+  ASSERT_LT(screen, view->PageRect(0).height());  // a page is taller than the window here
+
+  // PgDn moves by one screen: what was at the bottom is now at the top, nothing skipped.
+  QTest::keyClick(window.get(), Qt::Key_PageDown);
+  EXPECT_EQ(bar->value(), bar->pageStep());
+  EXPECT_GE(bar->pageStep(), screen - 40);
+  // Further presses cross into page 2 and the page field follows the page that fills the most
+  // of the window.
+  int presses = 1;
+  while (window->page_number() == 1 && presses < 10) {
+    QTest::keyClick(window.get(), Qt::Key_PageDown);
+    ++presses;
+  }
+  EXPECT_EQ(window->page_number(), 2);
+  EXPECT_EQ(field->text(), "2");
+  EXPECT_EQ(bar->value(), presses * bar->pageStep());
+  QTest::keyClick(window.get(), Qt::Key_PageUp);
+  EXPECT_EQ(bar->value(), (presses - 1) * bar->pageStep());
+
+  // The wheel goes on past the end of a page into the next one.
+  window->GoToPage(1);
+  EXPECT_EQ(bar->value(), 0);
+  for (int i = 0; i < 40 && window->page_number() == 1; ++i) Wheel(scroll->viewport(), -120);
+  EXPECT_EQ(window->page_number(), 2);
+  EXPECT_GT(bar->value(), view->PageRect(0).height() / 2);
+  const int before = bar->value();
+  QTest::keyClick(window.get(), Qt::Key_Down);  // the arrow keys scroll a little
+  EXPECT_GT(bar->value(), before);
+
+  // Ctrl+wheel zooms instead of scrolling, keeping the page in view.
+  Wheel(scroll->viewport(), 120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(window->zoom(), 1.5);
+  EXPECT_EQ(window->page_number(), 2);
+  Wheel(scroll->viewport(), -120, Qt::ControlModifier);
+  Wheel(scroll->viewport(), -120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(window->zoom(), 0.75);
+  EXPECT_EQ(window->page_number(), 2);
+
+  // The outline marks the page in view.
+  auto* outline = window->findChild<QTreeWidget*>();
+  EXPECT_EQ(outline->indexOfTopLevelItem(outline->currentItem()), 1);
+}
+
+TEST_F(PreviewWindowTest, ButtonsKeysAndThePageFieldMoveBetweenPages) {
+  FakeSource long_source(Repeated(pages_, 148));
+  auto window = OpenPrepared({}, &long_source);
+  auto* field = window->findChild<QLineEdit*>("pageNumber");
+  const auto type = [&](const char* text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+  };
   struct Step {
     std::function<void()> act;
     int page;
   } steps[] = {
-      {[&] { QTest::keyClick(window.get(), Qt::Key_PageDown); }, 2},
-      {[&] { QTest::keyClick(window.get(), Qt::Key_PageDown); }, 3},
-      {[&] { QTest::keyClick(window.get(), Qt::Key_PageDown); }, 3},  // stays on the last
-      {[&] { QTest::keyClick(window.get(), Qt::Key_Home); }, 1},
-      {[&] { QTest::keyClick(window.get(), Qt::Key_PageUp); }, 1},    // stays on the first
-      {[&] { QTest::keyClick(window.get(), Qt::Key_End); }, 3},
-      {[&] { QTest::keyClick(window.get(), Qt::Key_PageUp); }, 2},
-      {[&] { window->action("first")->trigger(); }, 1},
       {[&] { window->action("next")->trigger(); }, 2},
-      {[&] { window->action("last")->trigger(); }, 3},
-      {[&] { window->action("prior")->trigger(); }, 2},
-      {[&] {
-         auto* field = window->findChild<QLineEdit*>("pageNumber");
-         field->selectAll();
-         QTest::keyClicks(field, "3");
-         QTest::keyClick(field, Qt::Key_Return);
-       }, 3},
+      {[&] { QTest::keyClick(window.get(), Qt::Key_End); }, 148},
+      {[&] { window->action("next")->trigger(); }, 148},  // stays on the last
+      {[&] { window->action("prior")->trigger(); }, 147},
+      {[&] { QTest::keyClick(window.get(), Qt::Key_Home); }, 1},
+      {[&] { window->action("prior")->trigger(); }, 1},   // stays on the first
+      {[&] { window->action("last")->trigger(); }, 148},
+      {[&] { window->action("first")->trigger(); }, 1},
+      {[&] { type("120"); }, 120},                         // three digits
+      {[&] { type("99"); }, 99},
+      {[&] { type("0"); }, 99},                            // 0 cannot be typed
+      {[&] { type("149"); }, 99},                          // past the end: refused
       {[&] {
          auto* outline = window->findChild<QTreeWidget*>();
-         emit outline->itemClicked(outline->topLevelItem(0), 0);
-       }, 1},
+         emit outline->itemClicked(outline->topLevelItem(4), 0);
+       }, 5},
   };
   int n = 0;
   for (const Step& step : steps) {
     step.act();
-    EXPECT_EQ(window->page_number(), step.page) << "step " << n++;
+    EXPECT_EQ(window->page_number(), step.page) << "step " << n;
+    EXPECT_EQ(field->text(), QString::number(step.page)) << "step " << n++;
   }
+  window->First();
   EXPECT_FALSE(window->action("first")->isEnabled());
   EXPECT_TRUE(window->action("last")->isEnabled());
 }
@@ -213,10 +356,13 @@ TEST_F(PreviewWindowTest, ZoomStepsAndFits) {
 
   auto* scroll = window->findChild<QScrollArea*>();
   const PageView* view = window->findChild<PageView*>();
+  window->GoToPage(2);
   window->action("wholePage")->trigger();
-  EXPECT_LE(view->width(), scroll->maximumViewportSize().width());
-  EXPECT_LE(view->height(), scroll->maximumViewportSize().height());
-  EXPECT_GE(view->height(), scroll->maximumViewportSize().height() - 2);
+  const QRect page = view->PageRect(1);
+  EXPECT_LE(page.width(), scroll->maximumViewportSize().width());
+  EXPECT_LE(page.height(), scroll->maximumViewportSize().height() - 2 * 10);
+  EXPECT_GE(page.height(), scroll->maximumViewportSize().height() - 2 * 10 - 2);
+  EXPECT_EQ(window->page_number(), 2);  // the whole of page 2 is what is shown
 
   window->action("pageWidth")->trigger();
   const double before = window->zoom();
@@ -228,11 +374,6 @@ TEST_F(PreviewWindowTest, ZoomStepsAndFits) {
   window->resize(700, 800);
   EXPECT_TRUE(QTest::qWaitFor([&] { return window->zoom() < before; }, 2000));
   EXPECT_EQ(window->zoom_mode(), PreviewWindow::ZoomMode::kPageWidth);
-
-  window->action("fullScreen")->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isFullScreen(); }, 2000));
-  window->action("fullScreen")->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isFullScreen(); }, 2000));
 }
 
 TEST_F(PreviewWindowTest, FindMovesToEachHitAcrossPages) {
@@ -260,10 +401,17 @@ TEST_F(PreviewWindowTest, FindMovesToEachHitAcrossPages) {
     int lands_on;
   } cases[] = {
       {testing::kJapaneseOnPage2, 1, 1, 2},
-      {"Sample", 2, 2, 3},            // starts on the page shown
-      {"平成２７年", 3, 3, 3},        // the title on every page
+      {"Sample", 2, 2, 3},              // starts on the page shown
+      {"平成２７年", 3, 3, 3},          // the title on every page
+      {"平成27年", 1, 3, 1},            // half-width digits find the full-width ones
+      {"ＳＡＭＰＬＥ", 1, 2, 1},        // full-width letters, any case
+      {"sAmPlE ROW", 1, 1, 1},
+      {"カナ", 1, 1, 3},                // full-width katakana finds half-width "ｶﾅ"
+      {"ﾚｾﾌﾟﾄ", 1, 1, 2},               // half-width with a sound mark finds "レセプト"
+      {"１，２３４", 1, 1, 2},          // full-width digits and comma
       {"nowhere to be found", 2, 0, 2},
       {"", 1, 0, 1},
+      {"   ", 1, 0, 1},
   };
   for (const Case& c : cases) {
     window->GoToPage(c.from_page);
@@ -271,6 +419,33 @@ TEST_F(PreviewWindowTest, FindMovesToEachHitAcrossPages) {
     EXPECT_EQ(window->page_number(), c.lands_on) << c.text;
     EXPECT_EQ(window->current_hit().has_value(), c.hits > 0) << c.text;
   }
+}
+
+TEST_F(PreviewWindowTest, FindSeesAWrappedValueWholeAndMarksOnlyWhatIsShown) {
+  auto window = OpenPrepared();
+  const PreparedPage& page2 = window->shown_pages()[1];
+  const auto clip_of = [&](int item) {
+    const RectMm& c = std::get<TextItem>(page2.items[static_cast<size_t>(item)]).clip;
+    return QRectF(c.left, c.top, c.width, c.height);
+  };
+
+  // Split over two shown lines: found once, marked on both lines, each inside the cell.
+  ASSERT_EQ(window->Find(QString::fromUtf8(testing::kWrappedOnPage2)), 1);
+  EXPECT_EQ(window->page_number(), 2);
+  QList<QRectF> boxes = window->current_hit_boxes();
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_LT(boxes[0].top(), boxes[1].top());
+  const QRectF cell = clip_of(window->current_hit()->second);
+  for (const QRectF& box : boxes) EXPECT_TRUE(cell.contains(box)) << box.top();
+
+  // The second line lies below the cell: found whole, but only the shown part is marked, and
+  // nothing over the next row.
+  ASSERT_EQ(window->Find(QString::fromUtf8(testing::kCutOnPage2)), 1);
+  boxes = window->current_hit_boxes();
+  ASSERT_EQ(boxes.size(), 1);
+  const QRectF cut_cell = clip_of(window->current_hit()->second);
+  EXPECT_TRUE(cut_cell.contains(boxes[0]));
+  EXPECT_LE(boxes[0].bottom(), cut_cell.bottom() + 1e-3);
 }
 
 TEST_F(PreviewWindowTest, ShowsOnlyTheButtonsOfTheReportsSet) {
@@ -293,7 +468,7 @@ TEST_F(PreviewWindowTest, ShowsOnlyTheButtonsOfTheReportsSet) {
   EXPECT_TRUE(reduced->action("close")->isVisible());
 }
 
-TEST_F(PreviewWindowTest, RemembersZoomAndSidePanelPerUser) {
+TEST_F(PreviewWindowTest, RemembersZoomAndSidePanelPerUserUnderItsPlace) {
   {
     auto first = OpenPrepared();
     first->action("sidePanel")->trigger();
@@ -301,6 +476,12 @@ TEST_F(PreviewWindowTest, RemembersZoomAndSidePanelPerUser) {
     first->SetZoom(2.0);
     first->close();
   }
+  // Stored under the place the engine names for the preview ("\Software\<vendor>\<program>").
+  QStringList place = QString::fromUtf8(preview::kIniFile).split('\\', Qt::SkipEmptyParts).mid(1);
+  if (place.size() == 1) place << "Preview";  // a vendor alone: the program's file in its folder
+  const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/" + place.join('/') + ".conf";
+  EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+
   PreviewOptions remembered;
   remembered.zoom.reset();  // a report that asks for no zoom of its own
   auto second = OpenPrepared(remembered);
@@ -311,6 +492,48 @@ TEST_F(PreviewWindowTest, RemembersZoomAndSidePanelPerUser) {
   auto third = OpenPrepared();  // the templates' own zoom wins
   EXPECT_FALSE(third->side_panel_visible());
   EXPECT_DOUBLE_EQ(third->zoom(), 1.0);
+}
+
+TEST_F(PreviewWindowTest, ThumbnailsAreWholeWhenThePanelOpensRemembered) {
+  {
+    auto first = OpenPrepared();
+    first->SetSidePanelVisible(true);
+    first->findChild<QTabWidget*>()->setCurrentIndex(1);
+    first->close();
+  }
+  for (int count : {2, 148}) {
+    FakeSource source(Repeated(pages_, count));
+    auto window = OpenPrepared({}, &source);
+    ASSERT_TRUE(window->side_panel_visible());
+    auto* tabs = window->findChild<QTabWidget*>();
+    auto* list = window->findChild<QListWidget*>("thumbnails");
+    ASSERT_EQ(tabs->currentWidget(), list);
+    ASSERT_EQ(list->count(), count);
+    // Both tab labels fit whole.
+    for (int t = 0; t < tabs->count(); ++t) {
+      EXPECT_GE(tabs->tabBar()->tabRect(t).width(),
+                tabs->tabBar()->fontMetrics().horizontalAdvance(tabs->tabText(t)))
+          << count;
+      EXPECT_LE(tabs->tabBar()->tabRect(t).right(), tabs->width()) << count;
+    }
+    // Each page has a cell as tall as its picture plus its number, one below the other.
+    QTest::qWait(100);
+    for (int i = 0; i < std::min(count, 3); ++i) {
+      const QRect cell = list->visualItemRect(list->item(i));
+      EXPECT_GE(cell.height(), 150) << count << " page " << i + 1;
+      EXPECT_EQ(list->item(i)->text(), QString::number(i + 1));
+      if (i > 0) {
+        EXPECT_GE(cell.top(), list->visualItemRect(list->item(i - 1)).bottom());
+      }
+    }
+    // The pictures arrive and clicking one moves there.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+      return !list->item(count - 1)->icon().pixmap(list->iconSize()).isNull();
+    }, 10000));
+    emit list->itemClicked(list->item(1));
+    EXPECT_EQ(window->page_number(), 2);
+    window->close();
+  }
 }
 
 TEST_F(PreviewWindowTest, SaveThenOpenGivesTheSamePages) {
@@ -331,13 +554,15 @@ TEST_F(PreviewWindowTest, SaveThenOpenGivesTheSamePages) {
   EXPECT_EQ(other.page_number(), 1);
   EXPECT_TRUE(other.action("print")->isEnabled());
 
-  // A file that is not a prepared report: the error box says so, the pages stay.
+  // A file that is not a prepared report: the error box names it, the pages stay.
   QFile junk(Path("junk.nvkp"));
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("not a report");
   junk.close();
   EXPECT_FALSE(other.OpenFrom(junk.fileName()));
   ASSERT_EQ(empty_source.shown_errors.size(), 1u);
+  EXPECT_NE(empty_source.shown_errors[0].find(junk.fileName().toStdString()), std::string::npos)
+      << empty_source.shown_errors[0];
   EXPECT_EQ(other.page_count(), 3);
   // Cancelling the dialog does nothing.
   dialogs_.open_path.clear();
@@ -360,34 +585,140 @@ TEST_F(PreviewWindowTest, ExportWritesAPdfThatQpdfAccepts) {
   EXPECT_EQ(source_->shown_errors.size(), 1u);
 }
 
-TEST_F(PreviewWindowTest, PrintsTheChosenPagesThroughThePrintDialog) {
+TEST_F(PreviewWindowTest, PrintToFileWritesTheEnginesPdfOfTheChosenPages) {
   auto window = OpenPrepared();
-  dialogs_.print_path = Path("printed.pdf");
-  QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
-  EXPECT_EQ(dialogs_.print_dialog_pages, 3);
-  EXPECT_EQ(RunTool("qpdf", {"--show-npages", dialogs_.print_path}).trimmed(), "3");
-  const QString info = RunTool("pdfinfo", {dialogs_.print_path});
-  EXPECT_TRUE(info.contains("A4")) << info.toStdString();
-
-  dialogs_.print_path = Path("range.pdf");
-  dialogs_.print_from = 2;
+  dialogs_.print_file = Path("printed.pdf");
+  dialogs_.print_from = 3;
   dialogs_.print_to = 3;
   window->action("print")->trigger();
-  EXPECT_EQ(RunTool("qpdf", {"--show-npages", dialogs_.print_path}).trimmed(), "2");
-  // The first sheet printed is page 2, as the screen shows it.
-  ASSERT_EQ(QProcess::execute("pdftoppm", {"-r", "96", "-f", "1", "-l", "1", "-png",
-                                           dialogs_.print_path, Path("sheet")}),
-            0);
-  const QImage sheet(Path("sheet-1.png"));
-  ASSERT_FALSE(sheet.isNull());
-  PageRenderer renderer(pages_.fonts);
-  const testing::Difference d = testing::Compare(renderer.Render(pages_.pages[1], 96), sheet);
-  EXPECT_LT(d.far_off, 0.0008);
-  EXPECT_NEAR(d.ink_a, d.ink_b, d.ink_b * 0.05);
-
-  dialogs_.print_path.clear();  // cancelled
+  EXPECT_EQ(RunTool("qpdf", {"--show-npages", dialogs_.print_file}).trimmed(), "1");
+  EXPECT_TRUE(RunTool("pdftotext", {dialogs_.print_file, "-"}).contains("SAMPLE upper case"));
+  dialogs_.print_file.clear();  // cancelled: nothing happens
   window->action("print")->trigger();
   EXPECT_TRUE(source_->shown_errors.empty());
+}
+
+TEST_F(PreviewWindowTest, PageSettingsOpenOnTheReportsMarginsAndTheSheetIsShownAsItPrints) {
+  PreviewOptions options;
+  options.margins = {7, 12, 5, 9};
+  auto window = OpenPrepared(options);
+  const PageView* view = window->findChild<PageView*>();
+  dialogs_.orientation.reset();  // cancelled: nothing changes
+  window->action("pageSettings")->trigger();
+  EXPECT_NEAR(dialogs_.setup_margins.left(), 7, 0.05);
+  EXPECT_NEAR(dialogs_.setup_margins.top(), 12, 0.05);
+  EXPECT_NEAR(dialogs_.setup_margins.right(), 5, 0.05);
+  EXPECT_NEAR(dialogs_.setup_margins.bottom(), 9, 0.05);
+  EXPECT_GT(view->PageRect(0).height(), view->PageRect(0).width());
+
+  // Accepted as it opened: the sheet is the page itself, so printing stays the exported file.
+  dialogs_.orientation = QPageLayout::Portrait;
+  window->action("pageSettings")->trigger();
+  EXPECT_EQ(SerializePreparedReport({pages_.fonts, window->shown_pages()}),
+            SerializePreparedReport(pages_));
+
+  dialogs_.orientation = QPageLayout::Landscape;
+  window->action("pageSettings")->trigger();
+  // The preview shows the landscape sheet with the portrait page scaled onto it.
+  EXPECT_GT(view->PageRect(0).width(), view->PageRect(0).height());
+  EXPECT_NEAR(window->shown_pages()[0].width, 297, 0.5);
+  EXPECT_EQ(window->report().pages[0].width, 210.0f);  // the report itself is as designed
+  // Found text is marked where it now lies.
+  ASSERT_EQ(window->Find("Sample"), 2);
+  EXPECT_LT(window->current_hit_boxes()[0].bottom(), 210);
+}
+
+// Printing goes to a real IPP printer (ippeveprinter) on 127.0.0.1.
+class PreviewPrintTest : public PreviewWindowTest {
+ protected:
+  void SetUp() override {
+    PreviewWindowTest::SetUp();
+    QString error;
+    if (!printer_.Start(&error)) GTEST_SKIP() << error.toStdString();
+    dialogs_.printer_name = printer_.uri();
+  }
+  testing::IppPrinter printer_;
+};
+
+TEST_F(PreviewPrintTest, SendsTheEnginesPdfOfTheChosenPagesToThePrinter) {
+  auto window = OpenPrepared();
+  dialogs_.print_from = 2;
+  dialogs_.print_to = 3;
+  dialogs_.copies = 2;
+  dialogs_.sides = PrintJobSettings::Sides::kTwoSidedLongEdge;
+  QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(dialogs_.print_dialog_pages, 3);
+  ASSERT_TRUE(source_->shown_errors.empty()) << source_->shown_errors[0];
+  ASSERT_TRUE(printer_.WaitForDocuments(1)) << printer_.Log().toStdString();
+  const QString job = printer_.Documents().front();
+
+  // The printer received a PDF of pages 2 and 3 whose text is text, as in the exported file.
+  EXPECT_EQ(RunTool("qpdf", {"--show-npages", job}).trimmed(), "2");
+  const QString text = RunTool("pdftotext", {"-layout", job, "-"});
+  EXPECT_TRUE(text.contains(QString::fromUtf8(testing::kJapaneseOnPage2))) << text.toStdString();
+  EXPECT_TRUE(text.contains("SAMPLE upper case"));
+  EXPECT_FALSE(text.contains("Sample row one"));  // page 1 was not chosen
+  dialogs_.export_path = Path("export.pdf");
+  window->action("export")->trigger();
+  EXPECT_TRUE(RunTool("pdftotext", {"-layout", "-f", "2", dialogs_.export_path, "-"}) == text);
+  // With the copies and sides chosen in the dialog.
+  const QString attributes = printer_.JobAttributes(1);
+  EXPECT_TRUE(attributes.contains("copies (integer) = 2")) << attributes.toStdString();
+  EXPECT_TRUE(attributes.contains("sides (keyword) = two-sided-long-edge"))
+      << attributes.toStdString();
+}
+
+TEST_F(PreviewPrintTest, PrintsTheSheetChosenInThePageSettings) {
+  auto window = OpenPrepared();
+  dialogs_.orientation = QPageLayout::Landscape;
+  window->action("pageSettings")->trigger();
+  window->action("print")->trigger();
+  ASSERT_TRUE(printer_.WaitForDocuments(1)) << printer_.Log().toStdString();
+  const QString info = RunTool("pdfinfo", {printer_.Documents().front()});
+  EXPECT_TRUE(info.contains(QRegularExpression("Page size: +841.[0-9]+ x 595"))) << info.toStdString();
+  EXPECT_TRUE(RunTool("pdftotext", {printer_.Documents().front(), "-"}).contains("Sample row one"));
+}
+
+TEST_F(PreviewPrintTest, ShowsProgressAndCancelSendsNothing) {
+  FakeSource long_source(Repeated(pages_, 148));
+  auto window = OpenPrepared({}, &long_source);
+  // Press cancel in the progress window as soon as it shows.
+  bool saw_progress = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* progress = window->findChild<QProgressDialog*>("printProgress");
+    if (!progress || !progress->isVisible() || saw_progress) return;
+    saw_progress = true;
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QString::fromUtf8(preview::kPrintCancel));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  poll.start(0);
+  PrintJobSettings job;
+  job.printer = printer_.uri().toStdString();
+  EXPECT_EQ(window->PrintPages(job, 1, 148), PrintResult::kCancelled);
+  poll.stop();
+  EXPECT_TRUE(saw_progress);
+  EXPECT_TRUE(long_source.shown_errors.empty());
+  QTest::qWait(300);
+  EXPECT_TRUE(printer_.Documents().isEmpty());
+  EXPECT_TRUE(window->isVisible());  // the preview is still there
+
+  // Once sending has begun, a cancel stops the job at the printer.
+  int calls = 0;
+  std::string error;
+  dialogs_.export_path = Path("whole.pdf");
+  window->action("export")->trigger();
+  EXPECT_EQ(SendPdfToPrinter(job, dialogs_.export_path.toStdString(),
+                             [&](uint64_t, uint64_t) { return ++calls < 2; }, &error),
+            PrintResult::kCancelled)
+      << error;
+  // A printer that is not there is an error the user can read.
+  job.printer = "ipp://127.0.0.1:1/ipp/print";
+  EXPECT_EQ(SendPdfToPrinter(job, dialogs_.export_path.toStdString(), {}, &error),
+            PrintResult::kFailed);
+  EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "reportengine/qt/qt_previewer.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -24,13 +26,20 @@ void QtPreviewer::Show(Report& report) {
     std::fprintf(stderr, "%s\n", preview::kNoDisplayMessage);
     return;
   }
+  // Qt's own dialogs (print, page settings, files) speak Japanese like the window around them.
+  QTranslator qt_texts;
+  const bool translated = qt_texts.load(QString::fromUtf8(preview::kQtTranslation),
+                                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+                          QCoreApplication::installTranslator(&qt_texts);
   ReportPreviewSource source(report, errors_, pdf_);
   QtPreviewDialogs dialogs;
   PreviewOptions options;
   options.zoom = report.layout().preview_zoom;
   options.buttons = report.layout().preview_buttons;
+  options.margins = report.layout().page.margins;
   PreviewWindow window(source, dialogs, options, print_, parent_);
   window.Run();
+  if (translated) QCoreApplication::removeTranslator(&qt_texts);
 }
 
 }  // namespace re

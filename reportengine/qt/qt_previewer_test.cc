@@ -85,6 +85,10 @@ TEST_F(QtPreviewerTest, ShowReportOpensTheWindowThatPreparesTheReport) {
   report.SetPrepared(PreparedReport{{}, {PreparedPage{}}});  // earlier pages are discarded
   const bool shown = Show(report, [&](PreviewWindow& window) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Preview"));
+    // Qt's own dialogs (print, page settings, file) speak Japanese while the preview is open.
+    EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), QString::fromUtf8("印刷"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+              QString::fromUtf8("キャンセル"));
     EXPECT_GT(window.page_count(), 1);
     EXPECT_EQ(window.page_number(), 1);
     EXPECT_DOUBLE_EQ(window.zoom(), 1.0);
@@ -102,6 +106,7 @@ TEST_F(QtPreviewerTest, ShowReportOpensTheWindowThatPreparesTheReport) {
   });
   EXPECT_TRUE(shown);
   EXPECT_TRUE(errors_.shown.empty());
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");  // and no longer
 }
 
 TEST_F(QtPreviewerTest, PreparationErrorsReachTheErrorBoxAndShowReportFails) {

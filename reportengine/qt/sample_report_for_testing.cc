@@ -19,6 +19,17 @@ TextItem Text(TextShaper& shaper, const FontSpec& font, const std::string& text,
   return item;
 }
 
+// A text object whose text the layout wrapped into `lines`: one item per line, all in one box.
+void AddWrapped(TextShaper& shaper, const FontSpec& font, const std::vector<std::string>& lines,
+                float x, float top, float width, float height, PreparedPage& page) {
+  const FontMetrics metrics = shaper.Metrics(font);
+  for (size_t l = 0; l < lines.size(); ++l) {
+    TextItem item = Text(shaper, font, lines[l], x, top, width, height);
+    item.y += static_cast<float>(l) * metrics.line_height_mm;
+    page.items.push_back(item);
+  }
+}
+
 }  // namespace
 
 PreparedReport SampleReport(std::string* error) {
@@ -53,6 +64,13 @@ PreparedReport SampleReport(std::string* error) {
     page.items.push_back(Text(shaper, arial, "Clipped cell text that does not fit", 12, top + 6,
                               30, 5));
     page.items.push_back(RectItem{{12, top + 6, 30, 5}, std::nullopt, Color{0, 0, 255}, 0.26f});
+    if (p == 1) {
+      // A value wrapped inside its cell, both lines shown; and one whose second line lies
+      // below its cell (cut off), with the next row's cell right under it.
+      AddWrapped(shaper, gothic, {"項番・区分・診療行為", "名称等"}, 12, top + 14, 46, 9, page);
+      AddWrapped(shaper, gothic, {"患者9989 次", "郎"}, 12, top + 24, 24, 4.2f, page);
+      page.items.push_back(Text(shaper, gothic, "次の行", 12, top + 28.2f, 24, 5));
+    }
     page.items.push_back(Text(shaper, arial, "Page " + std::to_string(p + 1), 180, 280, 20, 5));
     report.pages.push_back(std::move(page));
   }
