@@ -27,7 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # hyphenation patterns, the fonts the templates name and the certificates for HTTPS.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-wayland, libxcb1, fontconfig, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
+    "qt6-qpa-plugins, qt6-wayland, qt6-translations-l10n, libxcb1, fontconfig, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
 
 # The program folder becomes writable for the group "norvik" when the package is configured.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/postinst.in ${PROJECT_BINARY_DIR}/packaging/postinst

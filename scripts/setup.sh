@@ -29,7 +29,7 @@ packages=(
   # screenshots of the windows for review (scripts/tolvan-screenshots.sh)
   imagemagick x11-utils openbox
   # printing from the preview through CUPS, its test printer, Qt's Japanese dialog texts
-  libcups2-dev cups-ipp-utils qt6-translations-l10n
+  libcups2-dev cups-ipp-utils qt6-translations-l10n dbus-daemon
   # fuzzing
   clang libclang-rt-14-dev
 )
