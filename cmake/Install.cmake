@@ -5,6 +5,8 @@
 #
 # Nothing of the build tree is needed at run time: the window module is found beside the real
 # program file, fonts through fontconfig and the hyphenation patterns in hyphen-ru's system folder.
+# The module takes the engine and common from the program that loads it (they are not libraries
+# of their own), so a copy of Kavel alone in another folder still runs without a display.
 
 set(NORVIK_INSTALLED_PROGRAMS)
 foreach(program Kavel Tolvan)

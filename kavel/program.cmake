@@ -4,9 +4,9 @@
 #   kavel_window  <build>/kavel/kavel_window.so, kavel_ui as a module Kavel loads with a display
 #   Kavel       the program, written to <build>/kavel/Kavel
 
-# Built once the parts it stands on are there (the row sources come from rowsource.cmake).
+# Stands on the row sources of rowsource.cmake.
 if(NOT TARGET kavel_db)
-  return()
+  message(FATAL_ERROR "kavel_db (the row sources of kavel/rowsource.cmake) is missing")
 endif()
 
 add_library(kavel_core STATIC
@@ -27,17 +27,26 @@ target_link_libraries(Kavel PRIVATE kavel_core ${CMAKE_DL_LIBS})
 
 if(BUILD_GUI)
   # The windows live in a module that Kavel loads only when there is a display, so that runs
-  # without one never pay for loading Qt. Everything linked into it must be position-independent.
+  # without one never pay for loading Qt. The module holds the windows alone: the run flow, the
+  # row sources, the engine and common are the program's, whole and exported to the module, so
+  # there is one copy of each and of their globals. Everything in the module is position-independent.
   find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
-  set_property(TARGET kavel_core kavel_db reportengine common reportengine_qt
-               PROPERTY POSITION_INDEPENDENT_CODE ON)
+  set_target_properties(Kavel PROPERTIES ENABLE_EXPORTS ON)
+  set(whole)
+  foreach(part kavel_core kavel_db reportengine_text reportengine_model reportengine_layout
+          reportengine_pdf common)
+    string(APPEND whole " $<TARGET_FILE:${part}>")
+  endforeach()
+  target_link_options(Kavel PRIVATE "SHELL:-Wl,--whole-archive${whole} -Wl,--no-whole-archive")
+  set_property(TARGET reportengine_qt PROPERTY POSITION_INDEPENDENT_CODE ON)
   add_library(kavel_ui STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/main_window.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/main_window.h
     ${CMAKE_CURRENT_SOURCE_DIR}/qt_run_ui.cc
   )
   set_target_properties(kavel_ui PROPERTIES AUTOMOC ON POSITION_INDEPENDENT_CODE ON)
-  target_link_libraries(kavel_ui PUBLIC kavel_core reportengine_qt Qt6::Widgets)
+  target_link_libraries(kavel_ui PUBLIC reportengine_qt Qt6::Widgets)
+  project_compile_against(kavel_ui kavel_core)
 
   add_library(kavel_window MODULE ${CMAKE_CURRENT_SOURCE_DIR}/window_module.cc)
   set_target_properties(kavel_window PROPERTIES PREFIX "" OUTPUT_NAME kavel_window SUFFIX ".so"
@@ -47,7 +56,7 @@ if(BUILD_GUI)
 
   project_test(kavel_ui_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cc
-    LIBS kavel_ui)
+    LIBS kavel_ui kavel_core)
 endif()
 
 project_test(kavel_run_flow_test

@@ -17,37 +17,24 @@ project_test(tolvan_core_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/version_number_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/update_list_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/text_util_test.cc
   LIBS tolvan_core)
 
 # Windows program files with a given FileVersion for the updater's tests, made by a real
 # resource compiler and linker (binutils-mingw-w64): ${TOLVAN_PE_DIR}/v<version>.exe, and
 # noversion.exe without any resource.
-find_program(TOLVAN_WINDRES x86_64-w64-mingw32-windres)
-find_program(TOLVAN_AS x86_64-w64-mingw32-as)
-find_program(TOLVAN_LD x86_64-w64-mingw32-ld)
-find_program(TOLVAN_CPP cpp)
 set(TOLVAN_PE_DIR ${CMAKE_BINARY_DIR}/tolvan_testdata CACHE INTERNAL "PE fixtures of the updater tests")
 set(TOLVAN_PE_VERSIONS 1.0.0.0 2.0.0.2 2.0.0.3 2.0.0.9 2.0.0.12 1.10.0.0)
-set(TOLVAN_PE_FILES)
+set(PE_FIXTURES)
 foreach(version ${TOLVAN_PE_VERSIONS})
   string(REPLACE "." "," PE_COMMAS ${version})
   set(PE_VERSION ${version})
   set(rc ${TOLVAN_PE_DIR}/v${version}.rc)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/testdata/version.rc.in ${rc} @ONLY)
-  set(exe ${TOLVAN_PE_DIR}/v${version}.exe)
-  add_custom_command(OUTPUT ${exe}
-    COMMAND ${TOLVAN_WINDRES} --preprocessor=${TOLVAN_CPP} -i ${rc} -O coff -o ${rc}.o
-    COMMAND ${TOLVAN_AS} /dev/null -o ${exe}.empty.o
-    COMMAND ${TOLVAN_LD} -o ${exe} ${exe}.empty.o ${rc}.o
-    DEPENDS ${rc}
-    VERBATIM)
-  list(APPEND TOLVAN_PE_FILES ${exe})
+  add_pe_fixture(${TOLVAN_PE_DIR}/v${version}.exe RC ${rc} BITS 64)
 endforeach()
-add_custom_command(OUTPUT ${TOLVAN_PE_DIR}/noversion.exe
-  COMMAND ${TOLVAN_AS} /dev/null -o ${TOLVAN_PE_DIR}/noversion.empty.o
-  COMMAND ${TOLVAN_LD} -o ${TOLVAN_PE_DIR}/noversion.exe ${TOLVAN_PE_DIR}/noversion.empty.o
-  VERBATIM)
-list(APPEND TOLVAN_PE_FILES ${TOLVAN_PE_DIR}/noversion.exe)
+add_pe_fixture(${TOLVAN_PE_DIR}/noversion.exe NO_RESOURCES BITS 64)
+set(TOLVAN_PE_FILES ${PE_FIXTURES})
 add_custom_target(tolvan_pe_fixtures DEPENDS ${TOLVAN_PE_FILES})
 add_dependencies(tolvan_core_test tolvan_pe_fixtures)
 target_compile_definitions(tolvan_core_test PRIVATE TOLVAN_PE_DIR="${TOLVAN_PE_DIR}/")

@@ -1,5 +1,5 @@
 # Templates, expressions, band layout, pagination, the prepared-report file and the report
-# operations. Their sources are part of the reportengine library (globbed); tests follow.
+# operations (reportengine_model and reportengine_layout, made in ../CMakeLists.txt): their tests.
 project_test(report_layout_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/model/expression_test.cc

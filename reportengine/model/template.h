@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "reportengine/model/geometry.h"
-#include "reportengine/text/text_shaper.h"
+#include "reportengine/text/font_spec.h"
 
 namespace re {
 

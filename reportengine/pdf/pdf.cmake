@@ -1,6 +1,6 @@
 # The PDF writer: its libraries and tests.
 pkg_check_modules(PDF_DEPS REQUIRED IMPORTED_TARGET zlib harfbuzz harfbuzz-subset freetype2)
-target_link_libraries(reportengine PUBLIC PkgConfig::PDF_DEPS)
+target_link_libraries(reportengine_pdf PUBLIC PkgConfig::PDF_DEPS)
 
 project_test(pdf_syntax_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pdf_syntax_test.cc

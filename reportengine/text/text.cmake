@@ -3,8 +3,8 @@
 pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz harfbuzz-subset freetype2 fontconfig)
 find_library(HYPHEN_LIBRARY NAMES hyphen REQUIRED)
 find_path(HYPHEN_INCLUDE_DIR NAMES hyphen.h REQUIRED)
-target_include_directories(reportengine PRIVATE ${HYPHEN_INCLUDE_DIR})
-target_link_libraries(reportengine PUBLIC PkgConfig::TEXT_LIBS ${HYPHEN_LIBRARY})
+target_include_directories(reportengine_text PRIVATE ${HYPHEN_INCLUDE_DIR})
+target_link_libraries(reportengine_text PUBLIC PkgConfig::TEXT_LIBS ${HYPHEN_LIBRARY})
 
 project_test(reportengine_text_shaper_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/text_shaper_test.cc LIBS reportengine)
 project_test(reportengine_line_break_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/line_break_test.cc LIBS reportengine)

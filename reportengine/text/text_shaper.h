@@ -36,16 +36,10 @@
 #include <vector>
 
 #include "reportengine/text/font_metrics.h"
+#include "reportengine/text/font_spec.h"
 #include "reportengine/text/shaped_line.h"
 
 namespace re {
-
-// A font as a text object names it: face name as written in the template, size in whole points.
-struct FontSpec {
-  std::string name;  // e.g. "ＭＳ Ｐゴシック" or "Arial"
-  int size_pt = 10;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
-};
 
 // Pass as max_width_mm to break only at explicit line breaks (auto-width objects).
 inline constexpr float kNoWrap = std::numeric_limits<float>::infinity();
