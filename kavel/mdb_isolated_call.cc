@@ -17,6 +17,9 @@ extern char** environ;
 namespace kavel {
 namespace {
 
+// An announced size beyond this is not believed.
+constexpr size_t kLargestReservation = size_t{1} << 32;
+
 // posix_spawn's attributes and file actions, released on every path.
 class SpawnSetup {
  public:
@@ -60,12 +63,19 @@ class SpawnSetup {
 
 // Reads `fd` (non-blocking) into *output until its writer closes it or the deadline passes.
 // Returns true when the end came in time.
-bool ReadUntilEnd(int fd, std::chrono::steady_clock::time_point deadline, std::string* output) {
+bool ReadUntilEnd(int fd, std::chrono::steady_clock::time_point deadline, std::string* output,
+                  const std::function<size_t(std::string_view)>& expected_size) {
   char buffer[65536];
+  bool sized = !expected_size;
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) {
       output->append(buffer, static_cast<size_t>(n));
+      if (!sized) {
+        sized = true;
+        const size_t total = expected_size(*output);
+        if (total <= kLargestReservation) output->reserve(total);
+      }
       continue;
     }
     if (n == 0) return true;
@@ -93,7 +103,8 @@ bool WaitUntil(pid_t child, std::chrono::steady_clock::time_point deadline, int*
 
 }  // namespace
 
-bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std::string* output) {
+bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std::string* output,
+                 const std::function<size_t(std::string_view head)>& expected_size) {
   output->clear();
   if (argv.empty()) return false;
   int fds[2];
@@ -115,7 +126,7 @@ bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std:
   }
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  const bool complete = ::fcntl(read_fd, F_SETFL, O_NONBLOCK) == 0 && ReadUntilEnd(read_fd, deadline, output);
+  const bool complete = ::fcntl(read_fd, F_SETFL, O_NONBLOCK) == 0 && ReadUntilEnd(read_fd, deadline, output, expected_size);
   ::close(read_fd);
   int status = 0;
   const bool ended = complete && WaitUntil(child, deadline, &status);

@@ -6,7 +6,10 @@
 #ifndef KAVEL_MDB_ISOLATED_CALL_H_
 #define KAVEL_MDB_ISOLATED_CALL_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavel {
@@ -15,8 +18,11 @@ namespace kavel {
 // error on /dev/null, and reads its standard output. Returns true with that output in *output
 // when the program ended normally with status 0 within `timeout_seconds`; false, with *output
 // empty, when it could not be started, failed, crashed, or was still running at the timeout (it
-// is then killed). The program is always waited for: nothing is left behind.
-bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std::string* output);
+// is then killed). The program is always waited for: nothing is left behind. `expected_size`,
+// when given, sees the output's first bytes and may return the size the whole will have, so that
+// room is made once (0: not known).
+bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std::string* output,
+                 const std::function<size_t(std::string_view head)>& expected_size = nullptr);
 
 }  // namespace kavel
 

@@ -300,34 +300,48 @@ class TableRows {
   std::vector<uint32_t> order_;           // stored row index of each delivered row
 };
 
-// A record's head: kind and payload length.
-std::string RecordHead(char kind, size_t length) {
+// A record's head: kind and payload length, appended to *out.
+void AppendRecordHead(char kind, size_t length, std::string* out) {
   const auto n = static_cast<uint32_t>(length);
   const char head[kRecordHeadSize] = {kind, static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
                                       static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
-  return std::string(head, sizeof head);
+  out->append(head, sizeof head);
+}
+
+void AppendNumber(uint64_t number, std::string* out) {
+  for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
 }
 
 void WriteRecord(RowStreamOutput& output, char kind, std::string_view payload) {
-  output.Write(RecordHead(kind, payload.size()));
+  std::string head;
+  AppendRecordHead(kind, payload.size(), &head);
+  output.Write(head);
   output.Write(payload);
 }
 
 void WriteEnd(RowStreamOutput& output, uint64_t rows) {
-  char count[8];
-  for (int i = 0; i < 8; ++i) count[i] = static_cast<char>((rows >> (8 * i)) & 0xFF);
-  WriteRecord(output, kRecordEnd, std::string_view(count, sizeof count));
+  std::string count;
+  AppendNumber(rows, &count);
+  WriteRecord(output, kRecordEnd, count);
 }
 
 void TableRows::Write(RowStreamOutput& output) const {
-  for (const std::string& name : field_names_) WriteRecord(output, kRecordField, name);
   const size_t columns = field_names_.size();
+  // The whole stream's size first, so that Kavel makes room for it once.
+  uint64_t total = kRowStreamSignature.size() + kRecordHeadSize + kRecordSizePayload + order_.size() * columns * kRecordHeadSize +
+                   text_.size() + kRecordHeadSize + 8;
+  for (const std::string& name : field_names_) total += kRecordHeadSize + name.size();
+  std::string size;
+  AppendNumber(total, &size);
+  AppendNumber(order_.size(), &size);
+  WriteRecord(output, kRecordSize, size);
+  for (const std::string& name : field_names_) WriteRecord(output, kRecordField, name);
   std::string batch;  // a row's records at a time, so that the output sees few, larger writes
   for (const uint32_t row : order_) {
     batch.clear();
     for (size_t field = 0; field < columns; ++field) {
       const Cell& cell = cells_[static_cast<size_t>(row) * columns + field];
-      batch += RecordHead(kRecordValue, cell.length);
+      AppendRecordHead(kRecordValue, cell.length, &batch);
       batch.append(text_, cell.offset, cell.length);
     }
     output.Write(batch);

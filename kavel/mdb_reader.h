@@ -14,6 +14,8 @@
 // The row stream on standard output:
 //   "KMR1"   signature and format version
 //   records, each one kind byte, the payload's length (4 bytes, little-endian), the payload:
+//     'N'  (rows only, first) the whole stream's size in bytes and the row count, 8 bytes each,
+//          little-endian: room for both can be made at once
 //     'F'  a field name, one record per column in table order, all before the first value
 //     'V'  a value, already the text the reports print (UTF-8; NULLs as "" for text, "0" for
 //          numbers and dates, "False" for Yes/No); row after row in delivery order (ascending
@@ -39,6 +41,8 @@ inline constexpr char kMdbReaderCheck[] = "check";
 inline constexpr char kMdbReaderRows[] = "rows";
 
 inline constexpr std::string_view kRowStreamSignature = "KMR1";
+inline constexpr char kRecordSize = 'N';
+inline constexpr size_t kRecordSizePayload = 16;
 inline constexpr char kRecordField = 'F';
 inline constexpr char kRecordValue = 'V';
 inline constexpr char kRecordError = 'E';

@@ -61,8 +61,13 @@ bool MdbTableSource::Open(std::string* error) {
     return false;
   }
   std::string stream;
-  const bool ran =
-      RunIsolated({MdbReaderPath(), kMdbReaderRows, db->path, table_}, IsolationTimeoutSeconds(*db), &stream);
+  const bool ran = RunIsolated({MdbReaderPath(), kMdbReaderRows, db->path, table_}, IsolationTimeoutSeconds(*db),
+                               &stream, [](std::string_view head) -> size_t {
+                                 // The size record right after the signature, when it has come.
+                                 const size_t at = kRowStreamSignature.size();
+                                 if (head.size() < at + kRecordHeadSize + 8 || head[at] != kRecordSize) return 0;
+                                 return static_cast<size_t>(ReadLittleEndian(head.data() + at + kRecordHeadSize, 8));
+                               });
   const StreamResult result = ran ? Parse(std::move(stream), error) : StreamResult::kBroken;
   if (result == StreamResult::kRows) {
     open_ = true;
@@ -79,6 +84,7 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
   if (stream.size() > std::numeric_limits<uint32_t>::max()) return StreamResult::kBroken;
   if (stream.compare(0, kRowStreamSignature.size(), kRowStreamSignature) != 0) return StreamResult::kBroken;
   size_t at = kRowStreamSignature.size();
+  size_t expected_rows = 0;
   for (;;) {
     if (stream.size() - at < kRecordHeadSize) return StreamResult::kBroken;
     const char kind = stream[at];
@@ -89,12 +95,24 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
     const size_t payload_at = at;
     at += payload.size();
     switch (kind) {
+      case kRecordSize: {
+        if (payload_at != kRowStreamSignature.size() + kRecordHeadSize || payload.size() != kRecordSizePayload) {
+          return StreamResult::kBroken;
+        }
+        // Room for the cells at once; a count the stream cannot hold is not believed.
+        const uint64_t rows = ReadLittleEndian(payload.data() + 8, 8);
+        if (rows <= stream.size() / kRecordHeadSize) expected_rows = static_cast<size_t>(rows);
+        break;
+      }
       case kRecordField:
         if (!cells_.empty()) return StreamResult::kBroken;
         field_names_.emplace_back(payload);
         break;
       case kRecordValue:
         if (field_names_.empty()) return StreamResult::kBroken;
+        if (cells_.empty() && expected_rows * field_names_.size() <= stream.size() / kRecordHeadSize) {
+          cells_.reserve(expected_rows * field_names_.size());
+        }
         cells_.push_back(Cell{static_cast<uint32_t>(payload_at), static_cast<uint32_t>(payload.size())});
         break;
       case kRecordError:

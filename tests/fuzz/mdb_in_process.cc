@@ -26,7 +26,8 @@ class StringOutput : public RowStreamOutput {
 
 // The same declaration as the program-starting version, so that a change of one is a link error
 // here rather than a silent fall-back to starting the reader. argv: the reader, then its command.
-bool RunIsolated(const std::vector<std::string>& argv, int /*timeout_seconds*/, std::string* output) {
+bool RunIsolated(const std::vector<std::string>& argv, int /*timeout_seconds*/, std::string* output,
+                 const std::function<size_t(std::string_view head)>& /*expected_size*/) {
   output->clear();
   if (argv.empty()) return false;
   StringOutput sink(output);
