@@ -1,12 +1,13 @@
-# The installed layout: the program folder holds Kavel, its window module and Tolvan side by
-# side, plus the names the main application starts them by (Kavel.exe, Tolvan.exe) as links.
+# The installed layout: the program folder holds Kavel, its window module, its database reader
+# and Tolvan side by side, plus the names the main application starts them by (Kavel.exe,
+# Tolvan.exe) as links.
 # `cmake --install <build> --prefix <program folder>` installs into any folder; the Debian
 # package (scripts/package.sh) installs into /opt/norvik/.
 #
-# Nothing of the build tree is needed at run time: the window module is found beside the real
-# program file, fonts through fontconfig and the hyphenation patterns in hyphen-ru's system folder.
-# The module takes the engine and common from the program that loads it (they are not libraries
-# of their own), so a copy of Kavel alone in another folder still runs without a display.
+# Nothing of the build tree is needed at run time: the window module and the database reader are
+# found beside the real program file, fonts through fontconfig and the hyphenation patterns in
+# hyphen-ru's system folder. The module takes the engine and common from the program that loads
+# it (they are not libraries of their own).
 
 set(NORVIK_INSTALLED_PROGRAMS)
 foreach(program Kavel Tolvan)
@@ -17,6 +18,9 @@ foreach(program Kavel Tolvan)
 endforeach()
 if(TARGET kavel_window)
   install(TARGETS kavel_window LIBRARY DESTINATION .)
+endif()
+if(TARGET Kavel)
+  install(TARGETS kavel-mdb-reader RUNTIME DESTINATION .)  # Kavel starts it to read the database
 endif()
 
 foreach(program ${NORVIK_INSTALLED_PROGRAMS})

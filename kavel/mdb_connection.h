@@ -3,8 +3,9 @@
 // OpenMDB opens a Jet database file read-only through mdbtools' libmdb; the file is never locked,
 // so the main application may keep it open. libmdb is not hardened against damaged files: the
 // file is checked first (a regular file of whole pages with a Jet 3 or Jet 4 definition page),
-// and libmdb itself only runs in child processes (kavel/mdb_isolated_call.h), which check the
-// catalog here and read the tables for the row sources.
+// and libmdb itself only runs in the database reader, a program of its own beside the real
+// program file (kavel/mdb_reader.h), which checks the catalog here and reads the tables for the
+// row sources.
 #ifndef KAVEL_MDB_CONNECTION_H_
 #define KAVEL_MDB_CONNECTION_H_
 
@@ -16,7 +17,10 @@
 
 namespace kavel {
 
-struct MdbDatabase;  // libmdb's open database (kavel/mdb_database.h)
+struct MdbDatabase;  // the checked database file (kavel/mdb_database.h)
+
+// The database reader: kavel-mdb-reader beside the real program file, where it is installed.
+std::string MdbReaderPath();
 
 class MdbConnection {
  public:
@@ -30,7 +34,8 @@ class MdbConnection {
   // Appends "DBsource:" + program folder + "Data.Rpt" to Pdf.log in the program folder (whatever
   // the argument), closes the connection, then opens `pstDataSource`, or that default database
   // when it is empty. Returns false, silently, when the file is missing, unreadable, empty,
-  // damaged or not a Jet database. Throws common::IoError when the log line cannot be written.
+  // damaged or not a Jet database, or when the reader is missing, fails or stalls. Throws
+  // common::IoError when the log line cannot be written.
   bool OpenMDB(const std::string& pstDataSource);
 
   // Closes the database and the row sources; they read afresh after the next OpenMDB.

@@ -83,7 +83,7 @@ TEST_F(MdbConnectionTest, BadFilesFailQuietly) {
 
 TEST_F(MdbConnectionTest, DamagedPagesNeverTakeTheProgramDown) {
   // Bytes changed at random in the catalog, definition, map and data pages: libmdb may crash or
-  // stall on such a file, but only ever in a child; here every call returns.
+  // stall on such a file, but only ever in the reader program; here every call returns.
   const std::string good = SampleImage();
   std::mt19937 rng(11);
   int opened = 0;

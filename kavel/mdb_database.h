@@ -1,34 +1,26 @@
-// The check-results database as the connection found it, and libmdb handles on it. libmdb only
-// ever runs in a child process (kavel/mdb_isolated_call.h); only the database access files
-// include this header, so no mdbtools type reaches the rest of the program.
+// The check-results database file as the pre-checks found it. Both Kavel (before it starts the
+// reader) and the reader itself (before libmdb sees the file) run the same checks; no mdbtools
+// type is declared here, so Kavel itself never links libmdb.
 #ifndef KAVEL_MDB_DATABASE_H_
 #define KAVEL_MDB_DATABASE_H_
 
-#include <mdbtools.h>
-
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace kavel {
 
 struct MdbDatabase {
   std::string path;          // the file opened
-  uint64_t page_count = 0;   // whole pages in the file when it was opened
+  uint64_t page_count = 0;   // whole pages in the file when it was checked
   uint32_t page_size = 0;    // 2048 (Jet 3) or 4096 (Jet 4)
   bool jet4 = true;
 };
 
-struct MdbHandleCloser {
-  void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
-};
-using MdbHandlePtr = std::unique_ptr<MdbHandle, MdbHandleCloser>;
+// Checks `path` without blocking (a FIFO returns at once) and fills *database. Returns false for
+// anything that is not a regular file of whole Jet 3 or Jet 4 pages with a definition page.
+bool LooksLikeJetFile(const std::string& path, MdbDatabase* database);
 
-// Opens `database` read-only with its catalog of tables read, or returns null.
-// Only for a child process: libmdb may crash on a damaged file.
-MdbHandlePtr OpenMdbHandle(const MdbDatabase& database);
-
-// Seconds a child may take over a file of this size before it is taken for hung.
+// Seconds the reader may take over a file of this size before it is taken for hung.
 int IsolationTimeoutSeconds(const MdbDatabase& database);
 
 }  // namespace kavel

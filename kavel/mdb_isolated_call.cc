@@ -3,153 +3,140 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
-#include <cstring>
+#include <csignal>
+#include <thread>
+
+extern char** environ;
 
 namespace kavel {
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
+// An announced size beyond this is not believed.
+constexpr size_t kLargestReservation = size_t{1} << 32;
 
-// The child's output: a size announcement (kind byte 'S' + 8 bytes) or data ('D' + 8-byte length
-// + bytes), written straight to the pipe.
-constexpr char kFrameSize = 'S';
-constexpr char kFrameData = 'D';
-
-class PipeOutput : public IsolatedOutput {
+// posix_spawn's attributes and file actions, released on every path.
+class SpawnSetup {
  public:
-  explicit PipeOutput(int fd) : fd_(fd) {}
-  void Expect(size_t total) override { Frame(kFrameSize, total, {}); }
-  void Send(std::string_view bytes) override { Frame(kFrameData, bytes.size(), bytes); }
-  bool ok() const { return ok_; }
+  SpawnSetup() {
+    ok_ = ::posix_spawnattr_init(&attributes_) == 0;
+    actions_ok_ = ::posix_spawn_file_actions_init(&actions_) == 0;
+  }
+  ~SpawnSetup() {
+    if (ok_) ::posix_spawnattr_destroy(&attributes_);
+    if (actions_ok_) ::posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  // Standard output into `write_fd`, standard input and error on /dev/null; every signal at its
+  // default and none blocked, whatever the calling thread had set up.
+  bool Prepare(int write_fd) {
+    if (!ok_ || !actions_ok_) return false;
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    return ::posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
+           ::posix_spawnattr_setsigdefault(&attributes_, &all) == 0 &&
+           ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
+           // The pipe first: a caller started with its standard input or error closed may have
+           // got the pipe on that number.
+           ::posix_spawn_file_actions_adddup2(&actions_, write_fd, STDOUT_FILENO) == 0 &&
+           ::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
+           ::posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) == 0;
+  }
+  const posix_spawnattr_t* attributes() const { return &attributes_; }
+  const posix_spawn_file_actions_t* actions() const { return &actions_; }
 
  private:
-  void Frame(char kind, uint64_t number, std::string_view bytes) {
-    char head[9];
-    head[0] = kind;
-    std::memcpy(head + 1, &number, sizeof number);
-    Write(std::string_view(head, sizeof head));
-    Write(bytes);
-  }
-  void Write(std::string_view bytes) {
-    while (ok_ && !bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok_ = false;
-        break;
-      }
-      bytes.remove_prefix(static_cast<size_t>(n));
-    }
-  }
-  int fd_;
-  bool ok_ = true;
+  posix_spawnattr_t attributes_;
+  posix_spawn_file_actions_t actions_;
+  bool ok_ = false;
+  bool actions_ok_ = false;
 };
 
-// Child side: run the work, end without running the parent's exit handlers.
-[[noreturn]] void RunChild(const std::function<bool(IsolatedOutput&)>& work, int write_fd) {
-  const int null_fd = ::open("/dev/null", O_WRONLY);
-  if (null_fd >= 0) ::dup2(null_fd, STDERR_FILENO);
-  PipeOutput output(write_fd);
-  const bool ok = work(output) && output.ok();
-  ::_exit(ok ? kExitDone : kExitFailed);
+// Reads `fd` (non-blocking) into *output until its writer closes it or the deadline passes.
+// Returns true when the end came in time.
+bool ReadUntilEnd(int fd, std::chrono::steady_clock::time_point deadline, std::string* output,
+                  const std::function<size_t(std::string_view)>& expected_size) {
+  char buffer[65536];
+  bool sized = !expected_size;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      output->append(buffer, static_cast<size_t>(n));
+      if (!sized) {
+        sized = true;
+        const size_t total = expected_size(*output);
+        if (total <= kLargestReservation) output->reserve(total);
+      }
+      continue;
+    }
+    if (n == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd poll_fd{fd, POLLIN, 0};
+    if (::poll(&poll_fd, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return false;
+  }
 }
 
-// Parent side: unpacks the frames as they arrive.
-class FrameReader {
- public:
-  explicit FrameReader(std::string* output) : output_(output) {}
-  void Take(const char* data, size_t size) {
-    while (size > 0 && ok_) {
-      if (remaining_ == 0) {  // a frame head
-        const size_t n = std::min(size, sizeof head_ - head_used_);
-        std::memcpy(head_ + head_used_, data, n);
-        head_used_ += n;
-        data += n;
-        size -= n;
-        if (head_used_ < sizeof head_) return;
-        head_used_ = 0;
-        uint64_t number;
-        std::memcpy(&number, head_ + 1, sizeof number);
-        if (head_[0] == kFrameSize) {
-          if (number <= kLargestAnnouncement) output_->reserve(static_cast<size_t>(number));
-        } else if (head_[0] == kFrameData) {
-          remaining_ = number;
-        } else {
-          ok_ = false;
-        }
-        continue;
-      }
-      const size_t n = static_cast<size_t>(std::min<uint64_t>(size, remaining_));
-      output_->append(data, n);
-      remaining_ -= n;
-      data += n;
-      size -= n;
-    }
+// Waits for `child` to end until the deadline. Returns true with its status when it ended.
+bool WaitUntil(pid_t child, std::chrono::steady_clock::time_point deadline, int* status) {
+  for (;;) {
+    const pid_t waited = ::waitpid(child, status, WNOHANG);
+    if (waited == child) return true;
+    if (waited < 0 && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // It has closed its output, so it is ending: a short nap is enough.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  bool whole() const { return ok_ && remaining_ == 0 && head_used_ == 0; }
-
- private:
-  static constexpr uint64_t kLargestAnnouncement = uint64_t{1} << 32;
-  std::string* output_;
-  char head_[9];
-  size_t head_used_ = 0;
-  uint64_t remaining_ = 0;
-  bool ok_ = true;
-};
+}
 
 }  // namespace
 
-bool RunIsolated(const std::function<bool(IsolatedOutput& output)>& work, int timeout_seconds, std::string* output) {
+bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std::string* output,
+                 const std::function<size_t(std::string_view head)>& expected_size) {
   output->clear();
+  if (argv.empty()) return false;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  const pid_t child = ::fork();
-  if (child < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
+  const int read_fd = fds[0];
+  const int write_fd = fds[1];
+
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  SpawnSetup setup;
+  pid_t child = -1;
+  const bool started = setup.Prepare(write_fd) &&
+                       ::posix_spawn(&child, args[0], setup.actions(), setup.attributes(), args.data(), environ) == 0;
+  ::close(write_fd);
+  if (!started) {
+    ::close(read_fd);
     return false;
   }
-  if (child == 0) {
-    ::close(fds[0]);
-    RunChild(work, fds[1]);
-  }
-  ::close(fds[1]);
 
-  // Read until the child closes its end, or the time is up.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  bool complete = false;
-  FrameReader frames(output);
-  char buffer[65536];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd poll_fd{fds[0], POLLIN, 0};
-    const int ready = ::poll(&poll_fd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    if (n == 0) {
-      complete = true;
-      break;
-    }
-    frames.Take(buffer, static_cast<size_t>(n));
-  }
-  ::close(fds[0]);
-  if (!complete) ::kill(child, SIGKILL);
+  const bool complete = ::fcntl(read_fd, F_SETFL, O_NONBLOCK) == 0 && ReadUntilEnd(read_fd, deadline, output, expected_size);
+  ::close(read_fd);
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  const bool ended = complete && WaitUntil(child, deadline, &status);
+  // Still running: past its time, or it closed its output and went on. Either way it is hung.
+  if (!ended) {
+    ::kill(child, SIGKILL);
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
   }
-  const bool ok = complete && frames.whole() && WIFEXITED(status) && WEXITSTATUS(status) == kExitDone;
+  const bool ok = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (!ok) output->clear();
   return ok;
 }

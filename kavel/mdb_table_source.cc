@@ -1,224 +1,26 @@
 #include "kavel/mdb_table_source.h"
 
-#include <algorithm>
+#include <strings.h>
+
 #include <cstring>
 #include <limits>
-#include <memory>
-#include <optional>
+#include <utility>
 
-#include "common/text_encoding.h"
+#include "common/program_folder.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/mdb_database.h"
 #include "kavel/mdb_isolated_call.h"
+#include "kavel/mdb_reader.h"
 #include "kavel/mdb_texts.h"
-#include "kavel/mdb_value_text.h"
 
 namespace kavel {
 namespace {
 
-constexpr uint32_t kRowOffsetMask = 0x1FFF;  // the high bits of a row offset are flags
-constexpr uint32_t kMemoHeaderSize = 12;
-constexpr uint32_t kMemoInline = 0x80000000u;
-constexpr uint32_t kMemoSingleRecord = 0x40000000u;
-constexpr uint32_t kMemoLengthMask = 0x3FFFFFFFu;
-constexpr uint8_t kDataPage = 0x01;
-constexpr uint32_t kMaxRowsPerPage = 256;
-// The child's message: rows, or the provider's message when the table cannot be read.
-constexpr char kMessageRows = 'R';
-constexpr char kMessageFailed = 'E';
-constexpr uint64_t kLargestTextReserve = uint64_t{1} << 31;
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
-int CompareIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = static_cast<unsigned char>(AsciiLower(a[i]));
-    const unsigned char y = static_cast<unsigned char>(AsciiLower(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-uint32_t Read16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t Read32(const unsigned char* p) { return Read16(p) | (Read16(p + 2) << 16); }
-uint64_t Read64(const unsigned char* p) { return Read32(p) | (static_cast<uint64_t>(Read32(p + 4)) << 32); }
-template <typename T>
-T ReadAs(const unsigned char* p) {
-  T value;
-  std::memcpy(&value, p, sizeof value);
+uint64_t ReadLittleEndian(const char* p, size_t size) {
+  uint64_t value = 0;
+  for (size_t i = size; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(p[i]);
   return value;
 }
-
-bool IsNumericType(int type) {
-  switch (type) {
-    case MDB_BOOL:
-    case MDB_BYTE:
-    case MDB_INT:
-    case MDB_LONGINT:
-    case MDB_MONEY:
-    case MDB_FLOAT:
-    case MDB_DOUBLE:
-    case MDB_DATETIME:
-    case MDB_NUMERIC:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Reads one table through libmdb, checking every position libmdb hands back against the page.
-class TableReader {
- public:
-  TableReader(const MdbDatabase& database, MdbHandle* mdb) : db_(database), mdb_(mdb) {}
-
-  // One field's value as text and, for numeric columns, its number for sorting. Returns false
-  // when the stored bytes do not fit the page or the column.
-  bool Convert(const MdbColumn& column, const MdbField& field, std::string* text, double* number) {
-    *number = 0;
-    if (column.col_type == MDB_BOOL) {
-      // A Yes/No value lives in the null mask: "null" means No.
-      *number = field.is_null ? 0 : -1;
-      *text = field.is_null ? kFalseText : kTrueText;
-      return true;
-    }
-    if (field.is_null) {
-      const bool textual = column.col_type == MDB_TEXT || column.col_type == MDB_MEMO ||
-                           column.col_type == MDB_BINARY || column.col_type == MDB_OLE;
-      *text = textual || !IsNumericType(column.col_type) ? kNullText : kNullNumber;
-      return true;
-    }
-    const unsigned char* value = static_cast<const unsigned char*>(field.value);
-    const unsigned char* page = mdb_->pg_buf;
-    if (field.siz < 0 || value < page || value + field.siz > page + db_.page_size) return false;
-    const size_t size = static_cast<size_t>(field.siz);
-    auto need = [&](size_t bytes) { return size >= bytes; };
-    switch (column.col_type) {
-      case MDB_BYTE:
-        if (!need(1)) return false;
-        *number = value[0];
-        *text = std::to_string(value[0]);
-        return true;
-      case MDB_INT:
-        if (!need(2)) return false;
-        *number = static_cast<int16_t>(Read16(value));
-        *text = std::to_string(static_cast<int16_t>(Read16(value)));
-        return true;
-      case MDB_LONGINT:
-        if (!need(4)) return false;
-        *number = static_cast<int32_t>(Read32(value));
-        *text = std::to_string(static_cast<int32_t>(Read32(value)));
-        return true;
-      case MDB_MONEY: {
-        if (!need(8)) return false;
-        const int64_t amount = static_cast<int64_t>(Read64(value));
-        *number = static_cast<double>(amount) / 10000.0;
-        *text = FormatCurrency(amount);
-        return true;
-      }
-      case MDB_FLOAT:
-        if (!need(4)) return false;
-        *number = ReadAs<float>(value);
-        *text = FormatSingle(ReadAs<float>(value));
-        return true;
-      case MDB_DOUBLE:
-        if (!need(8)) return false;
-        *number = ReadAs<double>(value);
-        *text = FormatDouble(*number);
-        return true;
-      case MDB_DATETIME:
-        if (!need(8)) return false;
-        *number = ReadAs<double>(value);
-        *text = FormatJetDate(*number);
-        return true;
-      case MDB_NUMERIC: {
-        if (!need(17)) return false;
-        char* decimal = mdb_numeric_to_string(mdb_, static_cast<int>(value - page), column.col_scale, column.col_prec);
-        *text = decimal != nullptr ? decimal : "";
-        g_free(decimal);
-        *number = std::strtod(text->c_str(), nullptr);
-        return true;
-      }
-      case MDB_TEXT:
-        *text = DecodeText(std::string_view(reinterpret_cast<const char*>(value), size));
-        return true;
-      case MDB_MEMO: {
-        std::string stored;
-        if (!ReadMemo(value, size, &stored)) return false;
-        *text = DecodeText(stored);
-        return true;
-      }
-      case MDB_REPID:
-        *text = FormatGuid(std::string_view(reinterpret_cast<const char*>(value), std::min<size_t>(size, 16)));
-        return true;
-      default:  // binary, OLE and anything newer print as nothing
-        text->clear();
-        return true;
-    }
-  }
-
- private:
-  std::string DecodeText(std::string_view stored) const {
-    return db_.jet4 ? DecodeJet4Text(stored) : common::Cp932ToUtf8(stored);
-  }
-
-  // One record of a long-value page, by its page/row pointer.
-  bool ReadRecord(uint32_t pointer, std::string* record) {
-    const uint32_t page_number = pointer >> 8;
-    const uint32_t row = pointer & 0xFF;
-    if (page_number == 0 || page_number >= db_.page_count) return false;
-    if (mdb_read_alt_pg(mdb_, page_number) != static_cast<ssize_t>(db_.page_size)) return false;
-    const unsigned char* page = mdb_->alt_pg_buf;
-    const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
-    if (page[0] != kDataPage || row >= Read16(page + row_count_offset)) return false;
-    const uint32_t start = Read16(page + row_count_offset + 2 + 2 * row) & kRowOffsetMask;
-    const uint32_t end = row == 0 ? db_.page_size : Read16(page + row_count_offset + 2 * row) & kRowOffsetMask;
-    if (start >= end || end > db_.page_size) return false;
-    record->assign(reinterpret_cast<const char*>(page + start), end - start);
-    return true;
-  }
-
-  bool ReadMemo(const unsigned char* value, size_t size, std::string* stored) {
-    if (size < kMemoHeaderSize) return false;
-    const uint32_t header = Read32(value);
-    const uint32_t length = header & kMemoLengthMask;
-    if (length > db_.page_count * db_.page_size) return false;
-    if (header & kMemoInline) {
-      if (kMemoHeaderSize + length > size) return false;
-      stored->assign(reinterpret_cast<const char*>(value + kMemoHeaderSize), length);
-      return true;
-    }
-    uint32_t pointer = Read32(value + 4);
-    if (header & kMemoSingleRecord) {
-      if (!ReadRecord(pointer, stored) || stored->size() < length) return false;
-      stored->resize(length);
-      return true;
-    }
-    // A chain of records, each starting with the pointer to the next. A chain longer than the
-    // file has pages is a loop.
-    stored->clear();
-    std::string record;
-    for (uint64_t hops = 0; stored->size() < length; ++hops) {
-      if (pointer == 0 || hops >= db_.page_count || !ReadRecord(pointer, &record) || record.size() < 4) return false;
-      pointer = Read32(reinterpret_cast<const unsigned char*>(record.data()));
-      stored->append(record, 4);
-    }
-    stored->resize(length);
-    return true;
-  }
-
-  const MdbDatabase& db_;
-  MdbHandle* mdb_;
-};
-
-struct TableDefDeleter {
-  void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
-};
 
 }  // namespace
 
@@ -228,23 +30,26 @@ MdbTableSource::MdbTableSource(const MdbConnection& connection, std::string tabl
 void MdbTableSource::Close() {
   open_ = false;
   field_names_.clear();
-  text_.clear();
-  text_base_ = 0;
+  stream_.clear();
+  stream_.shrink_to_fit();
   cells_.clear();
-  order_.clear();
+  row_count_ = 0;
 }
 
 int MdbTableSource::FieldIndex(std::string_view name) const {
   for (size_t i = 0; i < field_names_.size(); ++i) {
-    if (EqualIgnoringAsciiCase(field_names_[i], name)) return static_cast<int>(i);
+    const std::string& field = field_names_[i];
+    if (field.size() == name.size() && ::strncasecmp(field.data(), name.data(), name.size()) == 0) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }
 
 std::string_view MdbTableSource::Value(size_t row, int field) const {
-  if (row >= order_.size() || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
-  const Cell& cell = cells_[static_cast<size_t>(order_[row]) * field_names_.size() + static_cast<size_t>(field)];
-  return std::string_view(text_).substr(text_base_ + cell.offset, cell.length);
+  if (row >= row_count_ || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
+  const Cell& cell = cells_[row * field_names_.size() + static_cast<size_t>(field)];
+  return std::string_view(stream_).substr(cell.offset, cell.length);
 }
 
 bool MdbTableSource::Open(std::string* error) {
@@ -255,200 +60,80 @@ bool MdbTableSource::Open(std::string* error) {
     *error = kMessageConnectionClosed;
     return false;
   }
-  // The rows are read by a child process and come back as one message.
-  std::string message;
-  const bool ran = RunIsolated(
-      [this, db](IsolatedOutput& output) {
-        std::string child_error;
-        if (ReadRows(*db, &child_error)) {
-          Send(output);
-        } else {
-          output.Send(std::string(1, kMessageFailed) + child_error);
-        }
-        return true;
-      },
-      IsolationTimeoutSeconds(*db), &message);
-  if (ran && !message.empty() && message[0] == kMessageFailed) {
-    *error = message.substr(1);
-  } else if (ran && Receive(std::move(message))) {
+  std::string stream;
+  const bool ran = RunIsolated({MdbReaderPath(), kMdbReaderRows, db->path, table_}, IsolationTimeoutSeconds(*db),
+                               &stream, [](std::string_view head) -> size_t {
+                                 // The size record right after the signature, when it has come.
+                                 const size_t at = kRowStreamSignature.size();
+                                 if (head.size() < at + kRecordHeadSize + 8 || head[at] != kRecordSize) return 0;
+                                 return static_cast<size_t>(ReadLittleEndian(head.data() + at + kRecordHeadSize, 8));
+                               });
+  const StreamResult result = ran ? Parse(std::move(stream), error) : StreamResult::kBroken;
+  if (result == StreamResult::kRows) {
     open_ = true;
     return true;
-  } else {
-    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
   }
+  // A reader that crashed, stalled or wrote nonsense read a damaged file.
+  if (result == StreamResult::kBroken) *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
   Close();
   return false;
 }
 
-// The message: kind, field count, each name (size, bytes), text (size, bytes), cells (count,
-// raw), order (count, raw). Sizes and counts are 64-bit; both ends are the same program.
-void MdbTableSource::Send(IsolatedOutput& output) const {
-  auto number = [](uint64_t n) { return std::string(reinterpret_cast<const char*>(&n), sizeof n); };
-  std::string head(1, kMessageRows);
-  head += number(field_names_.size());
-  for (const std::string& name : field_names_) head += number(name.size()) + name;
-  head += number(text_.size());
-  const std::string_view cells(reinterpret_cast<const char*>(cells_.data()), cells_.size() * sizeof(Cell));
-  const std::string_view order(reinterpret_cast<const char*>(order_.data()), order_.size() * sizeof(uint32_t));
-  output.Expect(head.size() + text_.size() + 2 * sizeof(uint64_t) + cells.size() + order.size());
-  output.Send(head);
-  output.Send(text_);
-  output.Send(number(cells_.size()));
-  output.Send(cells);
-  output.Send(number(order_.size()));
-  output.Send(order);
-}
-
-bool MdbTableSource::Receive(std::string message) {
-  std::string_view in(message);
-  if (in.empty() || in[0] != kMessageRows) return false;
-  in.remove_prefix(1);
-  auto take = [&in](void* data, uint64_t size) {
-    if (size > in.size()) return false;
-    if (size == 0) return true;  // an empty vector may have no storage at all
-    std::memcpy(data, in.data(), static_cast<size_t>(size));
-    in.remove_prefix(static_cast<size_t>(size));
-    return true;
-  };
-  uint64_t count = 0;
-  if (!take(&count, sizeof count) || count > in.size()) return false;
-  field_names_.resize(static_cast<size_t>(count));
-  for (std::string& name : field_names_) {
-    uint64_t size = 0;
-    if (!take(&size, sizeof size) || size > in.size()) return false;
-    name.resize(static_cast<size_t>(size));
-    if (!take(name.data(), size)) return false;
-  }
-  uint64_t text_size = 0;
-  if (!take(&text_size, sizeof text_size) || text_size > in.size()) return false;
-  const size_t text_base = static_cast<size_t>(in.data() - message.data());
-  in.remove_prefix(static_cast<size_t>(text_size));
-  if (!take(&count, sizeof count) || count > in.size() / sizeof(Cell)) return false;
-  cells_.resize(static_cast<size_t>(count));
-  if (!take(cells_.data(), count * sizeof(Cell))) return false;
-  if (!take(&count, sizeof count) || count > in.size() / sizeof(uint32_t)) return false;
-  order_.resize(static_cast<size_t>(count));
-  if (!take(order_.data(), count * sizeof(uint32_t)) || !in.empty()) return false;
-  // Every delivered row and cell must lie inside what came back.
-  if (order_.size() * field_names_.size() != cells_.size()) return false;
-  for (uint32_t row : order_) {
-    if (row >= order_.size()) return false;
-  }
-  for (const Cell& cell : cells_) {
-    if (static_cast<uint64_t>(cell.offset) + cell.length > text_size) return false;
-  }
-  // The texts stay where they arrived: no copy of the largest part.
-  text_ = std::move(message);
-  text_base_ = text_base;
-  return true;
-}
-
-bool MdbTableSource::ReadRows(const MdbDatabase& database, std::string* error) {
-  const MdbDatabase* db = &database;
-  auto damaged = [&]() {
-    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
-    return false;
-  };
-  MdbHandlePtr handle = OpenMdbHandle(database);
-  if (!handle) return damaged();
-  MdbHandle* mdb = handle.get();
-
-  MdbCatalogEntry* entry = nullptr;
-  for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
-    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (candidate->object_type == MDB_TABLE && EqualIgnoringAsciiCase(candidate->object_name, table_)) {
-      entry = candidate;
-      break;
-    }
-  }
-  if (entry == nullptr) {
-    *error = std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
-    return false;
-  }
-  if (entry->table_pg == 0 || entry->table_pg >= db->page_count) return damaged();
-  std::unique_ptr<MdbTableDef, TableDefDeleter> table(mdb_read_table(entry));
-  if (!table || mdb_read_columns(table.get()) == nullptr || table->num_cols == 0 ||
-      table->columns->len != table->num_cols) {
-    return damaged();
-  }
-  const size_t columns = table->num_cols;
-  std::vector<const MdbColumn*> column_defs;
-  for (size_t i = 0; i < columns; ++i) {
-    const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
-    column_defs.push_back(column);
-    field_names_.emplace_back(column->name);
-  }
-  const int sort_field = FieldIndex(kSortColumn);
-  if (sort_field < 0) {
-    *error = kMessageMissingParameter;
-    return false;
-  }
-  const bool numeric_sort = IsNumericType(column_defs[static_cast<size_t>(sort_field)]->col_type);
-
-  // Sort keys: whether num is NULL, and its number (numeric columns) or text.
-  struct Key {
-    bool null = false;
-    double number = 0;
-  };
-  std::vector<Key> keys;
-  TableReader reader(*db, mdb);
-  std::vector<MdbField> fields(columns);
-  std::string text;
-  const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
-  cells_.reserve(static_cast<size_t>(std::min<uint64_t>(table->num_rows, row_limit)) * columns);
-  // Room for the texts at once: the table's data pages bound its stored bytes, and UTF-8 takes at
-  // most half as much again as UTF-16. Untouched room costs no memory.
-  uint64_t data_pages = 0;
-  for (gint32 page = 0; data_pages < db->page_count;) {
-    page = mdb_map_find_next(mdb, table->usage_map, static_cast<unsigned int>(table->map_sz), static_cast<guint32>(page));
-    if (page <= 0) break;
-    ++data_pages;
-  }
-  text_.reserve(static_cast<size_t>(std::min<uint64_t>(data_pages * db->page_size * 3 / 2, kLargestTextReserve)));
-  keys.reserve(std::min<uint64_t>(table->num_rows, row_limit));
-  mdb_rewind_table(table.get());
-  while (mdb_fetch_row(table.get())) {
-    if (keys.size() >= row_limit || table->cur_row == 0) return damaged();
-    int start = 0;
-    size_t size = 0;
-    if (mdb_find_row(mdb, static_cast<int>(table->cur_row - 1), &start, &size) != 0) return damaged();
-    start &= static_cast<int>(kRowOffsetMask);
-    if (size == 0 || static_cast<size_t>(start) + size > db->page_size) return damaged();
-    if (mdb_crack_row(table.get(), start, size, fields.data()) != static_cast<int>(columns)) return damaged();
-    const size_t row_start = cells_.size();
-    cells_.resize(row_start + columns);
-    Key key;
-    for (const MdbField& field : fields) {
-      if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return damaged();
-      double number = 0;
-      if (!reader.Convert(*column_defs[static_cast<size_t>(field.colnum)], field, &text, &number)) return damaged();
-      if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return damaged();
-      cells_[row_start + static_cast<size_t>(field.colnum)] =
-          Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
-      text_ += text;
-      if (field.colnum == sort_field) {
-        const bool is_bool = column_defs[static_cast<size_t>(sort_field)]->col_type == MDB_BOOL;
-        key = Key{field.is_null != 0 && !is_bool, number};
+MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::string* error) {
+  // Cells address the stream with 32-bit offsets.
+  if (stream.size() > std::numeric_limits<uint32_t>::max()) return StreamResult::kBroken;
+  if (stream.compare(0, kRowStreamSignature.size(), kRowStreamSignature) != 0) return StreamResult::kBroken;
+  size_t at = kRowStreamSignature.size();
+  size_t expected_rows = 0;
+  for (;;) {
+    if (stream.size() - at < kRecordHeadSize) return StreamResult::kBroken;
+    const char kind = stream[at];
+    const uint64_t length = ReadLittleEndian(stream.data() + at + 1, 4);
+    at += kRecordHeadSize;
+    if (length > stream.size() - at) return StreamResult::kBroken;
+    const std::string_view payload(stream.data() + at, static_cast<size_t>(length));
+    const size_t payload_at = at;
+    at += payload.size();
+    switch (kind) {
+      case kRecordSize: {
+        if (payload_at != kRowStreamSignature.size() + kRecordHeadSize || payload.size() != kRecordSizePayload) {
+          return StreamResult::kBroken;
+        }
+        // Room for the cells at once; a count the stream cannot hold is not believed.
+        const uint64_t rows = ReadLittleEndian(payload.data() + 8, 8);
+        if (rows <= stream.size() / kRecordHeadSize) expected_rows = static_cast<size_t>(rows);
+        break;
       }
+      case kRecordField:
+        if (!cells_.empty()) return StreamResult::kBroken;
+        field_names_.emplace_back(payload);
+        break;
+      case kRecordValue:
+        if (field_names_.empty()) return StreamResult::kBroken;
+        if (cells_.empty() && expected_rows * field_names_.size() <= stream.size() / kRecordHeadSize) {
+          cells_.reserve(expected_rows * field_names_.size());
+        }
+        cells_.push_back(Cell{static_cast<uint32_t>(payload_at), static_cast<uint32_t>(payload.size())});
+        break;
+      case kRecordError:
+        if (at != stream.size()) return StreamResult::kBroken;
+        *error = std::string(payload);
+        return StreamResult::kProviderError;
+      case kRecordEnd: {
+        if (at != stream.size() || payload.size() != 8 || field_names_.empty()) return StreamResult::kBroken;
+        const uint64_t rows = ReadLittleEndian(payload.data(), 8);
+        if (cells_.size() % field_names_.size() != 0 || cells_.size() / field_names_.size() != rows) {
+          return StreamResult::kBroken;
+        }
+        row_count_ = static_cast<size_t>(rows);
+        // The values stay where they arrived: no copy of the largest part.
+        stream_ = std::move(stream);
+        return StreamResult::kRows;
+      }
+      default:
+        return StreamResult::kBroken;
     }
-    keys.push_back(key);
   }
-  // Rows that libmdb skipped because it could not read them show as a shortfall.
-  if (keys.size() < table->num_rows) return damaged();
-
-  order_.resize(keys.size());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
-  const size_t stride = columns;
-  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
-    if (keys[a].null != keys[b].null) return keys[a].null;
-    if (keys[a].null) return false;
-    if (numeric_sort) return keys[a].number < keys[b].number;
-    const Cell& ca = cells_[a * stride + static_cast<size_t>(sort_field)];
-    const Cell& cb = cells_[b * stride + static_cast<size_t>(sort_field)];
-    return CompareIgnoringAsciiCase(std::string_view(text_).substr(ca.offset, ca.length),
-                                    std::string_view(text_).substr(cb.offset, cb.length)) < 0;
-  });
-  return true;
 }
 
 }  // namespace kavel

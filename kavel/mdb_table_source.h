@@ -1,9 +1,7 @@
 // A row source on one table of the check-results database: "select * from <table> order by
-// num". Opening it reads every row through libmdb (in a child process, see
-// kavel/mdb_isolated_call.h) into memory, each value already as the text the
-// reports print (kavel/mdb_value_text.h; NULLs as "" for text, "0" for numbers and dates, "False"
-// for Yes/No), and sorts the rows by num: stable, numerically when num is a numeric column, as
-// text otherwise, NULLs first.
+// num". Opening it starts the database reader (kavel/mdb_reader.h) on the table and keeps its
+// row stream in memory: the reader has already sorted the rows and turned every value into the
+// text the reports print; the source only checks and indexes the stream.
 #ifndef KAVEL_MDB_TABLE_SOURCE_H_
 #define KAVEL_MDB_TABLE_SOURCE_H_
 
@@ -17,9 +15,7 @@
 
 namespace kavel {
 
-class IsolatedOutput;
 class MdbConnection;
-struct MdbDatabase;
 
 class MdbTableSource : public re::RowSource {
  public:
@@ -28,15 +24,16 @@ class MdbTableSource : public re::RowSource {
   MdbTableSource(const MdbTableSource&) = delete;
   MdbTableSource& operator=(const MdbTableSource&) = delete;
 
-  // Reads and sorts the rows. Returns false with the provider's message in *error when the
+  // Reads the rows in num order. Returns false with the provider's message in *error when the
   // connection is closed, the table or its num column does not exist, or its pages cannot be
-  // read. A second call on an open source does nothing and returns true.
+  // read (the reader failed, crashed or stalled). A second call on an open source does nothing
+  // and returns true.
   bool Open(std::string* error) override;
   bool IsOpen() const override { return open_; }
   // Forgets the rows; the next Open reads again.
   void Close();
 
-  size_t RowCount() const override { return order_.size(); }
+  size_t RowCount() const override { return row_count_; }
   int FieldIndex(std::string_view name) const override;
   std::string_view Value(size_t row, int field) const override;
 
@@ -44,25 +41,22 @@ class MdbTableSource : public re::RowSource {
 
  private:
   struct Cell {
-    uint32_t offset = 0;  // into text_
+    uint32_t offset = 0;  // into stream_
     uint32_t length = 0;
   };
 
-  // Runs in the child: reads and sorts the rows of table_ into the members below, or sets the
-  // provider's message.
-  bool ReadRows(const MdbDatabase& database, std::string* error);
-  void Send(IsolatedOutput& output) const;
-  // Takes the child's rows; false when the message is not whole.
-  bool Receive(std::string message);
+  enum class StreamResult { kRows, kProviderError, kBroken };
+  // Indexes the reader's stream into the members below, or sets *error to the provider's
+  // message it carries; kBroken when it is not a whole stream.
+  StreamResult Parse(std::string stream, std::string* error);
 
   const MdbConnection& connection_;
   std::string table_;
   bool open_ = false;
   std::vector<std::string> field_names_;  // column names in table order
-  std::string text_;                      // every value's text, one after another, from text_base_
-  size_t text_base_ = 0;
-  std::vector<Cell> cells_;               // row-major, in the order the rows were stored
-  std::vector<uint32_t> order_;           // stored row index of each delivered row
+  std::string stream_;                    // the reader's output, where the values' texts stay
+  std::vector<Cell> cells_;               // row-major, in delivery order
+  size_t row_count_ = 0;
 };
 
 }  // namespace kavel

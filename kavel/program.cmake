@@ -33,7 +33,7 @@ if(BUILD_GUI)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
   set_target_properties(Kavel PROPERTIES ENABLE_EXPORTS ON)
   set(whole)
-  foreach(part kavel_core kavel_db reportengine_text reportengine_model reportengine_layout
+  foreach(part kavel_core kavel_db kavel_mdb_file reportengine_text reportengine_model reportengine_layout
           reportengine_pdf common)
     string(APPEND whole " $<TARGET_FILE:${part}>")
   endforeach()

@@ -1,15 +1,44 @@
-# The check-results database: connection, Jet row sources through mdbtools' libmdb (kavel_db).
+# The check-results database: connection and Jet row sources (kavel_db), and the database reader
+# program they start, the only part that links mdbtools' libmdb (kavel-mdb-reader).
 pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb glib-2.0)
+
+# The checks on the file that Kavel and the reader both make before libmdb sees it.
+add_library(kavel_mdb_file STATIC ${CMAKE_CURRENT_SOURCE_DIR}/mdb_database.cc)
+target_include_directories(kavel_mdb_file PUBLIC ${PROJECT_SOURCE_DIR})
+# Linked into the window module too.
+set_property(TARGET kavel_mdb_file PROPERTY POSITION_INDEPENDENT_CODE ON)
 
 add_library(kavel_db STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_isolated_call.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_table_source.cc
-  ${CMAKE_CURRENT_SOURCE_DIR}/mdb_value_text.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/windows_path.cc
 )
 target_include_directories(kavel_db PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(kavel_db PUBLIC common PRIVATE PkgConfig::LIBMDB)
+target_link_libraries(kavel_db PUBLIC common kavel_mdb_file)
+
+# The reader's work as a library, so that the in-process fuzz target can call it directly.
+add_library(kavel_mdb_reader_core STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader.cc
+  ${CMAKE_CURRENT_SOURCE_DIR}/mdb_value_text.cc
+)
+target_include_directories(kavel_mdb_reader_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(kavel_mdb_reader_core PUBLIC common kavel_mdb_file PRIVATE PkgConfig::LIBMDB)
+
+# <build>/kavel/kavel-mdb-reader, beside Kavel and the tests here; a program in another folder
+# that opens the database gets a link to it beside itself (kavel_reader_beside).
+add_executable(kavel-mdb-reader ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader_main.cc)
+target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core)
+# Whatever links the row sources needs the reader built.
+add_dependencies(kavel_db kavel-mdb-reader)
+
+function(kavel_reader_beside target)
+  add_dependencies(${target} kavel-mdb-reader)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:kavel-mdb-reader>
+            $<TARGET_FILE_DIR:${target}>/kavel-mdb-reader
+    VERBATIM)
+endfunction()
 
 project_test(kavel_db_test
   SOURCES
@@ -18,4 +47,4 @@ project_test(kavel_db_test
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_table_source_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/windows_path_test.cc
-  LIBS kavel_db jetwriter PkgConfig::LIBMDB)
+  LIBS kavel_db kavel_mdb_reader_core jetwriter)

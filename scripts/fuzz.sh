@@ -21,7 +21,7 @@ targets=${*:-$all_targets}
 source "$root/scripts/fuzz-common.sh"
 
 for target in $targets; do
-  # OpenMDB gives a child reading a damaged database a minute before it stops it.
+  # OpenMDB gives the reader of a damaged database a minute before it stops it.
   timeout=30
   [ "$target" = mdb ] && timeout=100
   echo "== $target: ${seconds} s"

@@ -48,7 +48,7 @@ int Read(const std::string& path) {
   const size_t rows = connection.ADOQuery3().RowCount();
   std::printf("  OpenMDB + ADOQuery3 open (read, convert, sort): %.3f s, %.0f rows/s\n", seconds,
               static_cast<double>(rows) / seconds);
-  std::printf("  peak RSS: %.1f MB in Kavel's process, %.1f MB in the reading child\n", PeakMegabytes(RUSAGE_SELF),
+  std::printf("  peak RSS: %.1f MB in Kavel's process, %.1f MB in the reader\n", PeakMegabytes(RUSAGE_SELF),
               PeakMegabytes(RUSAGE_CHILDREN));
   std::printf("  rows: %zu, first num %s, last num %s\n", rows, std::string(connection.ADOQuery3().Value(0, 0)).c_str(),
               std::string(connection.ADOQuery3().Value(rows - 1, 0)).c_str());

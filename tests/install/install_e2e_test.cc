@@ -165,11 +165,11 @@ std::string InstalledTest::install_;
 ProcessResult* InstalledTest::install_result_ = nullptr;
 
 TEST_F(InstalledTest, FlatFolderRunsByTheMainApplicationsNamesWithoutTheBuildTree) {
-  EXPECT_EQ(Entries(install_), (std::vector<std::string>{"Kavel", "Kavel.exe", "Tolvan",
-                                                         "Tolvan.exe", "kavel_window.so"}));
+  EXPECT_EQ(Entries(install_), (std::vector<std::string>{"Kavel", "Kavel.exe", "Tolvan", "Tolvan.exe",
+                                                         "kavel-mdb-reader", "kavel_window.so"}));
   EXPECT_EQ(fs::read_symlink(install_ + "Kavel.exe"), "Kavel");
   EXPECT_EQ(fs::read_symlink(install_ + "Tolvan.exe"), "Tolvan");
-  for (const char* file : {"Kavel", "Tolvan", "kavel_window.so"}) {
+  for (const char* file : {"Kavel", "Tolvan", "kavel-mdb-reader", "kavel_window.so"}) {
     EXPECT_EQ(ReadFile(install_ + file).find(PROJECT_BINARY_DIR), std::string::npos)
         << file << " names the build tree";
   }
@@ -187,8 +187,9 @@ TEST_F(InstalledTest, FlatFolderRunsByTheMainApplicationsNamesWithoutTheBuildTre
   }
 }
 
-// The folder the program is started from is the program folder: a copy, a link and a link
-// found through PATH each work in their own folder, and leave the installed folder alone.
+// The folder the program is started from is the program folder: a copy (with its database
+// reader), a link and a link found through PATH each work in their own folder, and leave the
+// installed folder alone.
 TEST_F(InstalledTest, CopyOrLinkInAnotherFolderMakesThatFolderTheProgramFolder) {
   struct Case {
     const char* name;
@@ -203,6 +204,7 @@ TEST_F(InstalledTest, CopyOrLinkInAnotherFolderMakesThatFolderTheProgramFolder) 
       fs::create_symlink(install_ + "Kavel", program);
     } else {
       fs::copy_file(install_ + "Kavel", program);
+      fs::copy_file(install_ + "kavel-mdb-reader", other.path() + "kavel-mdb-reader");
     }
     WriteSampleDatabase(other.path() + "Data.Rpt");
     const std::vector<std::string> env{"PATH=/nonexistent:" + other.path() + ":/usr/bin:/bin"};
@@ -212,9 +214,26 @@ TEST_F(InstalledTest, CopyOrLinkInAnotherFolderMakesThatFolderTheProgramFolder) 
     EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
     EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
     EXPECT_EQ(LogTexts(other.path()).at(1), "DBsource:" + other.path() + "Data.Rpt");
-    EXPECT_EQ(Entries(install_), (std::vector<std::string>{"Kavel", "Kavel.exe", "Tolvan",
-                                                           "Tolvan.exe", "kavel_window.so"}));
+    EXPECT_EQ(Entries(install_), (std::vector<std::string>{"Kavel", "Kavel.exe", "Tolvan", "Tolvan.exe",
+                                                           "kavel-mdb-reader", "kavel_window.so"}));
   }
+}
+
+// The database is read by a program of its own beside the real program file: a copy of Kavel
+// without it cannot open the database and ends the run like a missing database would, quietly
+// and without a list. Nothing of libmdb runs inside Kavel.
+TEST_F(InstalledTest, CopyWithoutItsDatabaseReaderEndsWithoutAList) {
+  Folder other("norvik-other");
+  fs::copy_file(install_ + "Kavel", other.path() + "Kavel.exe");
+  WriteSampleDatabase(other.path() + "Data.Rpt");
+  ProcessResult run = RunStarted(other.path() + "Kavel.exe", {kCaption, "", "1"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(fs::exists(other.path() + "RepChk.pdf"));
+  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{}));
+  EXPECT_EQ(LogTexts(other.path()), (std::vector<std::string>{"年月:" + kCaption,
+                                                              "DBsource:" + other.path() + "Data.Rpt"}));
+  EXPECT_EQ(ReadFile(install_ + "Kavel").find("libmdb.so"), std::string::npos) << "Kavel links libmdb";
 }
 
 // A server program of a test, started through `timeout` so that it ends by itself should the
@@ -499,6 +518,7 @@ TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
   Folder program_folder("norvik-closed");
   const std::string& folder = program_folder.path();
   fs::copy_file(install_ + "Kavel", folder + "Kavel");
+  fs::copy_file(install_ + "kavel-mdb-reader", folder + "kavel-mdb-reader");
   WriteSampleDatabase(folder + "Data.Rpt");
   std::ofstream(folder + "RepChk.pdf") << "yesterday's list";
   std::ofstream(folder + "Pdf.log");
@@ -518,7 +538,8 @@ TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
   EXPECT_EQ(run.err.find("処理を中止"), std::string::npos) << run.err;
   EXPECT_EQ(Flags(folder), (std::map<std::string, std::string>{{"PDF", "1"}}));
   EXPECT_EQ(Entries(folder),
-            (std::vector<std::string>{"Data.Rpt", "Kavel", "Pdf.log", "RepChk.pdf", "user.ini"}));
+            (std::vector<std::string>{"Data.Rpt", "Kavel", "Pdf.log", "RepChk.pdf",
+                                      "kavel-mdb-reader", "user.ini"}));
 }
 
 }  // namespace

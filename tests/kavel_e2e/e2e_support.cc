@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kMmPerPoint = 25.4 / 72.0;
+constexpr char kReaderProgram[] = "kavel-mdb-reader";
 
 std::string MakeTempFolder(const char* stem) {
   std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "-XXXXXX")).string();
@@ -193,7 +194,10 @@ Table RepChkListTable(int n) {
 // --- Program folder ----------------------------------------------------------------------------
 
 ProgramFolder::ProgramFolder() : path_(MakeTempFolder("kavel-e2e")) {
-  fs::copy_file(fs::path(PROJECT_BINARY_DIR) / "kavel" / "Kavel", path_ + "Kavel");
+  // The program and the database reader it starts, side by side as installed.
+  for (const char* file : {"Kavel", kReaderProgram}) {
+    fs::copy_file(fs::path(PROJECT_BINARY_DIR) / "kavel" / file, path_ + file);
+  }
 }
 
 ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
@@ -204,7 +208,7 @@ std::vector<std::string> ProgramFolder::Entries() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(path_)) {
     std::string name = entry.path().filename().string();
-    if (name != "user.ini.lock") names.push_back(name);
+    if (name != "user.ini.lock" && name != kReaderProgram) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;

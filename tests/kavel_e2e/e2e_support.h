@@ -49,7 +49,8 @@ class ProgramFolder {
   const std::string& path() const { return path_; }  // ends with "/"
   std::string File(const std::string& name) const { return path_ + name; }
   bool Exists(const std::string& name) const;
-  // Names of the folder's entries, sorted, without the lock file that guards user.ini.
+  // Names of the folder's entries, sorted, without the lock file that guards user.ini and the
+  // database reader that sits beside Kavel.
   std::vector<std::string> Entries() const;
 
   // Runs Kavel with these arguments from another folder (the run must not depend on it).

@@ -1,0 +1,67 @@
+// kavel-mdb-reader: the one program that lets libmdb see a check-results database.
+//
+// libmdb is not hardened against damaged files, so Kavel never loads it: for each look at the
+// database it starts this small program (a fresh process by posix_spawn, safe while the window
+// threads run) and reads its standard output. A fault or a stall in libmdb ends only the reader;
+// Kavel kills it at its time limit and takes the database for unreadable.
+//
+// Invocation (standard error goes to /dev/null; libmdb prints its warnings there):
+//   kavel-mdb-reader check <path>        is the catalog whole? (every table's pages in the file)
+//   kavel-mdb-reader rows <path> <table> the rows of "select * from <table> order by num"
+// Exit status 0 after a whole stream, 1 when the file fails the checks or the command is unknown.
+// The reader checks the file itself before libmdb opens it, whatever its caller has checked.
+//
+// The row stream on standard output:
+//   "KMR1"   signature and format version
+//   records, each one kind byte, the payload's length (4 bytes, little-endian), the payload:
+//     'N'  (rows only, first) the whole stream's size in bytes and the row count, 8 bytes each,
+//          little-endian: room for both can be made at once
+//     'F'  a field name, one record per column in table order, all before the first value
+//     'V'  a value, already the text the reports print (UTF-8; NULLs as "" for text, "0" for
+//          numbers and dates, "False" for Yes/No); row after row in delivery order (ascending
+//          num: numerically for a numeric column, else as text ignoring ASCII case; stable;
+//          NULLs first), each row's values in field order
+//     'E'  the provider's message when the table cannot be read as asked (missing table, no num
+//          column, damaged pages); the stream ends after it
+//     'Z'  the end; the payload is the row count (8 bytes, little-endian)
+//   `check` writes the signature and an end record with count 0 when the catalog is whole.
+// A stream without its end or error record is not whole: the reader crashed or was stopped.
+#ifndef KAVEL_MDB_READER_H_
+#define KAVEL_MDB_READER_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavel {
+
+inline constexpr char kMdbReaderProgram[] = "kavel-mdb-reader";
+inline constexpr char kMdbReaderCheck[] = "check";
+inline constexpr char kMdbReaderRows[] = "rows";
+
+inline constexpr std::string_view kRowStreamSignature = "KMR1";
+inline constexpr char kRecordSize = 'N';
+inline constexpr size_t kRecordSizePayload = 16;
+inline constexpr char kRecordField = 'F';
+inline constexpr char kRecordValue = 'V';
+inline constexpr char kRecordError = 'E';
+inline constexpr char kRecordEnd = 'Z';
+inline constexpr size_t kRecordHeadSize = 5;
+
+// Where the reader writes its stream.
+class RowStreamOutput {
+ public:
+  virtual ~RowStreamOutput() = default;
+  virtual void Write(std::string_view bytes) = 0;
+};
+
+// The reader's work, as its main runs it: `args` are the command line after the program name.
+// Writes the stream to `output`; returns false (exit status 1) when the file fails the checks,
+// the catalog is not whole, or the arguments are not a command. Only for a process of its own:
+// libmdb may crash or never return on a damaged file.
+bool RunMdbReader(const std::vector<std::string>& args, RowStreamOutput& output);
+
+}  // namespace kavel
+
+#endif  // KAVEL_MDB_READER_H_
