@@ -24,33 +24,9 @@ for t in Xvfb xwininfo openbox; do
 done
 mkdir -p "$out"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# waits until the command succeeds, for at most $1 tenths of a second
-wait_for() {
-  local tries=$1
-  shift
-  until "$@" >/dev/null 2>&1; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.1
-  done
-}
-
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
-wait_for 100 xwininfo -root || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+source "$root/scripts/screenshot-common.sh"
+start_xvfb 1280x900x24
+export QT_QPA_PLATFORM=xcb
 
 # The preview keeps its settings per user: a throw-away home for them.
 export XDG_CONFIG_HOME=$work/config

@@ -18,8 +18,6 @@
 #include <functional>
 #include <memory>
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -61,41 +59,6 @@ class Folder {
  private:
   std::string path_;
 };
-
-std::string Utf8FromCp932File(const std::string& path) {
-  if (!fs::exists(path)) return {};
-  return RunProcess({"/usr/bin/iconv", "-f", "CP932", "-t", "UTF-8", path}).out;
-}
-
-// Section PARAM of user.ini in `folder`.
-std::map<std::string, std::string> Flags(const std::string& folder) {
-  std::map<std::string, std::string> flags;
-  std::istringstream in(Utf8FromCp932File(folder + "user.ini"));
-  std::string line;
-  bool in_param = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.starts_with("[")) {
-      in_param = line == "[PARAM]";
-    } else if (size_t eq = line.find('='); in_param && eq != std::string::npos) {
-      flags[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-  }
-  return flags;
-}
-
-// Pdf.log's texts without their time stamps.
-std::vector<std::string> LogTexts(const std::string& folder) {
-  static const std::regex kStamp(R"(^\d{4}/\d{2}/\d{2}( \d{1,2}:\d{2}:\d{2})? )");
-  std::vector<std::string> texts;
-  std::istringstream in(Utf8FromCp932File(folder + "Pdf.log"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    texts.push_back(std::regex_replace(line, kStamp, "", std::regex_constants::format_first_only));
-  }
-  return texts;
-}
 
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
@@ -179,8 +142,8 @@ TEST_F(InstalledTest, FlatFolderRunsByTheMainApplicationsNamesWithoutTheBuildTre
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(IsCheckResultList(install_ + "RepChk.pdf"));
-  EXPECT_EQ(Flags(install_), (std::map<std::string, std::string>{{"PDF", "1"}}));
-  EXPECT_EQ(LogTexts(install_), (std::vector<std::string>{"年月:" + kCaption,
+  EXPECT_EQ(ParamFlagsIn(install_), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  EXPECT_EQ(LogTextsIn(install_), (std::vector<std::string>{"年月:" + kCaption,
                                                           "DBsource:" + install_ + "Data.Rpt"}));
   for (const char* file : {"Data.Rpt", "Pdf.log", "RepChk.pdf", "user.ini", "user.ini.lock"}) {
     fs::remove(install_ + file);
@@ -212,8 +175,8 @@ TEST_F(InstalledTest, CopyOrLinkInAnotherFolderMakesThatFolderTheProgramFolder) 
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
-    EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
-    EXPECT_EQ(LogTexts(other.path()).at(1), "DBsource:" + other.path() + "Data.Rpt");
+    EXPECT_EQ(ParamFlagsIn(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+    EXPECT_EQ(LogTextsIn(other.path()).at(1), "DBsource:" + other.path() + "Data.Rpt");
     EXPECT_EQ(Entries(install_), (std::vector<std::string>{"Kavel", "Kavel.exe", "Tolvan", "Tolvan.exe",
                                                            "kavel-mdb-reader", "kavel_window.so"}));
   }
@@ -230,8 +193,8 @@ TEST_F(InstalledTest, CopyWithoutItsDatabaseReaderEndsWithoutAList) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_FALSE(fs::exists(other.path() + "RepChk.pdf"));
-  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{}));
-  EXPECT_EQ(LogTexts(other.path()), (std::vector<std::string>{"年月:" + kCaption,
+  EXPECT_EQ(ParamFlagsIn(other.path()), (std::map<std::string, std::string>{}));
+  EXPECT_EQ(LogTextsIn(other.path()), (std::vector<std::string>{"年月:" + kCaption,
                                                               "DBsource:" + other.path() + "Data.Rpt"}));
   EXPECT_EQ(ReadFile(install_ + "Kavel").find("libmdb.so"), std::string::npos) << "Kavel links libmdb";
 }
@@ -318,7 +281,7 @@ TEST_F(InstalledTest, LinkFromAnotherFolderLoadsTheWindowModuleBesideTheRealFile
   // A missing module would be reported on standard error and the run go on without windows.
   EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
   EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
-  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  EXPECT_EQ(ParamFlagsIn(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
   const std::string loaded = LoadedFiles(scratch.path());
   EXPECT_NE(loaded.find(install_ + "kavel_window.so"), std::string::npos);
   EXPECT_NE(loaded.find("libqxcb.so"), std::string::npos);
@@ -372,7 +335,7 @@ TEST_F(InstalledTest, OnlyAWaylandDisplayRunsWithWindowsThroughTheWaylandPlugin)
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err.find("Kavel: "), std::string::npos) << run.err;
   EXPECT_TRUE(IsCheckResultList(other.path() + "RepChk.pdf"));
-  EXPECT_EQ(Flags(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  EXPECT_EQ(ParamFlagsIn(other.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
   // The loader's own account of the run: the window module and Qt's Wayland plugin were loaded.
   const std::string loaded = LoadedFiles(runtime.path());
   EXPECT_NE(loaded.find(install_ + "kavel_window.so"), std::string::npos);
@@ -422,9 +385,9 @@ TEST_F(InstalledTest, WindowsDatabasePathsResolveThroughTheWinePrefix) {
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(IsCheckResultList(program_folder.path() + "RepChk.pdf"), c.opens);
-    EXPECT_EQ(Flags(program_folder.path()).count("PDF"), c.opens ? 1u : 0u);
+    EXPECT_EQ(ParamFlagsIn(program_folder.path()).count("PDF"), c.opens ? 1u : 0u);
     // The line names the default database whatever the argument says.
-    EXPECT_EQ(LogTexts(program_folder.path()),
+    EXPECT_EQ(LogTextsIn(program_folder.path()),
               (std::vector<std::string>{"年月:" + kCaption,
                                         "DBsource:" + program_folder.path() + "Data.Rpt"}));
   }
@@ -497,7 +460,7 @@ TEST_F(InstalledTest, UnreachableDisplaysRunWithoutWindows) {
     EXPECT_EQ(exported.exit_code, 0);
     EXPECT_EQ(exported.err, "");
     EXPECT_TRUE(IsCheckResultList(program_folder.path() + "RepChk.pdf"));
-    EXPECT_EQ(Flags(program_folder.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
+    EXPECT_EQ(ParamFlagsIn(program_folder.path()), (std::map<std::string, std::string>{{"PDF", "1"}}));
 
     ProcessResult preview = RunStarted(program, {kCaption, "", "2"}, d.env);
     EXPECT_EQ(preview.exit_code, 0);
@@ -536,7 +499,7 @@ TEST_F(InstalledTest, FolderWithoutWritePermissionHasItsPdfOverwrittenInPlace) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_TRUE(IsCheckResultList(folder + "RepChk.pdf")) << run.err;
   EXPECT_EQ(run.err.find("処理を中止"), std::string::npos) << run.err;
-  EXPECT_EQ(Flags(folder), (std::map<std::string, std::string>{{"PDF", "1"}}));
+  EXPECT_EQ(ParamFlagsIn(folder), (std::map<std::string, std::string>{{"PDF", "1"}}));
   EXPECT_EQ(Entries(folder),
             (std::vector<std::string>{"Data.Rpt", "Kavel", "Pdf.log", "RepChk.pdf",
                                       "kavel-mdb-reader", "user.ini"}));

@@ -220,9 +220,9 @@ ProcessResult ProgramFolder::Run(const std::vector<std::string>& args) const {
   return RunProcess(argv, "/");
 }
 
-std::map<std::string, std::string> ProgramFolder::ParamFlags() const {
+std::map<std::string, std::string> ParamFlagsIn(const std::string& folder) {
   std::map<std::string, std::string> flags;
-  std::istringstream in(Cp932FileToUtf8(path_ + "user.ini"));
+  std::istringstream in(Cp932FileToUtf8(folder + "user.ini"));
   std::string line;
   bool in_param = false;
   while (std::getline(in, line)) {
@@ -237,11 +237,11 @@ std::map<std::string, std::string> ProgramFolder::ParamFlags() const {
   return flags;
 }
 
-std::vector<std::string> ProgramFolder::LogTexts() const {
+std::vector<std::string> LogTextsIn(const std::string& folder) {
   // "yyyy/MM/dd H:mm:ss text": the two first blanks end the time stamp.
   static const std::regex kStamp(R"(^\d{4}/\d{2}/\d{2}( \d{1,2}:\d{2}:\d{2})? )");
   std::vector<std::string> texts;
-  std::istringstream in(Cp932FileToUtf8(path_ + "Pdf.log"));
+  std::istringstream in(Cp932FileToUtf8(folder + "Pdf.log"));
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

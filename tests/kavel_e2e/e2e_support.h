@@ -37,6 +37,12 @@ Table RepChkTable(int n);
 Table RepTable(int n);
 Table RepChkListTable(int n);
 
+// Values of section PARAM of `folder`'s user.ini (CP932 read through iconv); empty when there is
+// none. `folder` ends with "/".
+std::map<std::string, std::string> ParamFlagsIn(const std::string& folder);
+// The texts of `folder`'s Pdf.log lines, UTF-8, time stamps removed.
+std::vector<std::string> LogTextsIn(const std::string& folder);
+
 // A program folder under the temporary folder with a copy of the built Kavel in it; removed with
 // everything in it at the end.
 class ProgramFolder {
@@ -56,10 +62,8 @@ class ProgramFolder {
   // Runs Kavel with these arguments from another folder (the run must not depend on it).
   ProcessResult Run(const std::vector<std::string>& args) const;
 
-  // Values of section PARAM of user.ini (CP932 read through iconv); empty when there is none.
-  std::map<std::string, std::string> ParamFlags() const;
-  // The texts of Pdf.log's lines, UTF-8, time stamps removed.
-  std::vector<std::string> LogTexts() const;
+  std::map<std::string, std::string> ParamFlags() const { return ParamFlagsIn(path_); }
+  std::vector<std::string> LogTexts() const { return LogTextsIn(path_); }
 
  private:
   std::string path_;
