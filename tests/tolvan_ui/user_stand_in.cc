@@ -51,11 +51,11 @@ void Answer(QWidget* modal) {
 
 void Install() {
   auto* timer = new QTimer(QCoreApplication::instance());
-  auto* last = new QPointer<QWidget>();
-  QObject::connect(timer, &QTimer::timeout, [last] {
+  // The last window answered lives in the slot, which goes with the timer.
+  QObject::connect(timer, &QTimer::timeout, [last = QPointer<QWidget>()]() mutable {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == *last || !modal->isVisible()) return;
-    *last = modal;
+    if (modal == nullptr || modal == last || !modal->isVisible()) return;
+    last = modal;
     Answer(modal);
   });
   timer->start(20);
