@@ -132,10 +132,14 @@ TEST_F(InstalledTest, FlatFolderRunsByTheMainApplicationsNamesWithoutTheBuildTre
                                                          "kavel-mdb-reader", "kavel_window.so"}));
   EXPECT_EQ(fs::read_symlink(install_ + "Kavel.exe"), "Kavel");
   EXPECT_EQ(fs::read_symlink(install_ + "Tolvan.exe"), "Tolvan");
+#ifndef SANITIZED_BUILD
+  // (The sanitizers keep the full names of the source files of their checks, the build tree's
+  // include folders among them: there the names are diagnostics, not files the programs open.)
   for (const char* file : {"Kavel", "Tolvan", "kavel-mdb-reader", "kavel_window.so"}) {
     EXPECT_EQ(ReadFile(install_ + file).find(PROJECT_BINARY_DIR), std::string::npos)
         << file << " names the build tree";
   }
+#endif
 
   WriteSampleDatabase(install_ + "Data.Rpt");
   ProcessResult run = RunStarted(install_ + "Kavel.exe", {kCaption, "", "1"});
