@@ -4,22 +4,12 @@
 #include <cctype>
 #include <cmath>
 
+#include "reportengine/model/ascii_case.h"
 #include "reportengine/model/report_texts.h"
 #include "reportengine/text/text_constants.h"
 
 namespace re {
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string FieldRefText(const FieldRef& ref) { return ref.binding + ".\"" + ref.field + "\""; }
 
@@ -50,7 +40,7 @@ size_t ShownLines(const FontMetrics& metrics, float height, size_t lines) {
 
 int DatasetTable::Find(std::string_view name) const {
   for (size_t i = 0; i < datasets_.size(); ++i) {
-    if (EqualsIgnoringCase(datasets_[i].name, name)) return static_cast<int>(i);
+    if (EqualsIgnoringAsciiCase(datasets_[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "reportengine/model/ascii_case.h"
+
 namespace re {
 namespace {
 
@@ -9,17 +11,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
   return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool IsIdentifier(std::string_view s) {
@@ -42,9 +33,9 @@ void AppendVerbatim(std::vector<TextPart>& parts, std::string_view text) {
 
 TextPart ParseExpression(std::string_view inner) {
   const std::string_view e = Trim(inner);
-  if (EqualsIgnoringCase(e, "DATE")) return {TextPart::Kind::kDate, {}, {}};
-  if (EqualsIgnoringCase(e, "TIME")) return {TextPart::Kind::kTime, {}, {}};
-  if (EqualsIgnoringCase(e, "PAGE#")) return {TextPart::Kind::kPageNumber, {}, {}};
+  if (EqualsIgnoringAsciiCase(e, "DATE")) return {TextPart::Kind::kDate, {}, {}};
+  if (EqualsIgnoringAsciiCase(e, "TIME")) return {TextPart::Kind::kTime, {}, {}};
+  if (EqualsIgnoringAsciiCase(e, "PAGE#")) return {TextPart::Kind::kPageNumber, {}, {}};
   if (auto ref = ParseFieldRef(e)) return {TextPart::Kind::kField, {}, std::move(*ref)};
   return {TextPart::Kind::kUnknown, "[" + std::string(inner) + "]", {}};
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "reportengine/model/ascii_case.h"
 #include "reportengine/model/row_source.h"
 
 namespace re {
@@ -36,7 +37,7 @@ class MemoryRows : public RowSource {
   size_t RowCount() const override { return rows_.size(); }
   int FieldIndex(std::string_view name) const override {
     for (size_t i = 0; i < fields_.size(); ++i) {
-      if (EqualsIgnoringCase(fields_[i], name)) return static_cast<int>(i);
+      if (EqualsIgnoringAsciiCase(fields_[i], name)) return static_cast<int>(i);
     }
     return -1;
   }
@@ -47,17 +48,6 @@ class MemoryRows : public RowSource {
   }
 
  private:
-  static bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(a[i])) !=
-          std::tolower(static_cast<unsigned char>(b[i]))) {
-        return false;
-      }
-    }
-    return true;
-  }
-
   std::vector<std::string> fields_;
   std::vector<std::vector<std::string>> rows_;
   std::string open_error_;  // non-empty: Open fails with it
