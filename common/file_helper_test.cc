@@ -16,14 +16,6 @@
 namespace common {
 namespace {
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 // A sparse file of `size` bytes: takes no room, so sizes beyond 4 GiB cost nothing.
 void MakeSparseFile(const std::string& path, int64_t size) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -102,7 +94,7 @@ TEST(FileHelperTest, CopyFileAtomicReplacesOrLeavesTargetUntouched) {
     }
   }
   EXPECT_EQ(folder.Read("dst"), "new contents");
-  EXPECT_EQ(Names(dir), (std::set<std::string>{"src", "dst", "fresh", "sub"}));  // no temporaries
+  EXPECT_EQ(FileNamesIn(dir), (std::set<std::string>{"src", "dst", "fresh", "sub"}));  // no temporaries
   EXPECT_TRUE(std::filesystem::is_empty(dir + "sub"));
 }
 
@@ -191,7 +183,7 @@ TEST(FileHelperTest, CopyFileAtomicRefusesATargetWithoutWritePermission) {
     struct stat st {};
     ASSERT_EQ(::stat((dir + "dst").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.target_mode);
-    EXPECT_EQ(Names(dir), (std::set<std::string>{"src", "dst"}));
+    EXPECT_EQ(FileNamesIn(dir), (std::set<std::string>{"src", "dst"}));
     std::filesystem::remove(dir + "dst");
   }
 }

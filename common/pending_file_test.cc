@@ -21,14 +21,6 @@
 namespace common {
 namespace {
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 void WriteBytes(int fd, const std::string& bytes) {
   ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
@@ -47,7 +39,7 @@ TEST(PendingFileTest, FileHasNoNameUntilCommitted) {
     PendingFile file;
     ASSERT_TRUE(file.Create(folder.path() + "MST.FDB", FileKind::kData));
     WriteBytes(file.fd(), "new");
-    EXPECT_EQ(Names(folder.path()), std::set<std::string>{"MST.FDB"});
+    EXPECT_EQ(FileNamesIn(folder.path()), std::set<std::string>{"MST.FDB"});
     EXPECT_EQ(folder.Read("MST.FDB"), "old");
     ASSERT_TRUE(file.Commit());
   }
@@ -58,7 +50,7 @@ TEST(PendingFileTest, FileHasNoNameUntilCommitted) {
     WriteBytes(file.fd(), "dropped");
   }
   EXPECT_EQ(folder.Read("MST.FDB"), "new");
-  EXPECT_EQ(Names(folder.path()), std::set<std::string>{"MST.FDB"});
+  EXPECT_EQ(FileNamesIn(folder.path()), std::set<std::string>{"MST.FDB"});
 
   PendingFile nowhere;
   EXPECT_FALSE(nowhere.Create(folder.path() + "missing/MST.FDB", FileKind::kData));
@@ -99,7 +91,7 @@ TEST(PendingFileTest, KilledWriterLeavesNothingBehind) {
     ::waitpid(child, nullptr, 0);
     // Only in the instant between naming the finished file and renaming it over the target
     // can a hidden name remain, for the next run's sweep.
-    std::set<std::string> names = Names(folder.path());
+    std::set<std::string> names = FileNamesIn(folder.path());
     EXPECT_EQ(names.erase("MST.FDB"), 1u);
     for (const std::string& name : names) EXPECT_TRUE(IsTemporaryName(name)) << name;
     EXPECT_LE(names.size(), 1u);
@@ -120,7 +112,7 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
     PendingFile file;
     ASSERT_TRUE(file.Create(dir + "user.ini", FileKind::kData));
     WriteBytes(file.fd(), "new");
-    std::set<std::string> names = Names(dir);
+    std::set<std::string> names = FileNamesIn(dir);
     ASSERT_EQ(names.size(), 2u);
     const std::string hidden = *names.begin();
     EXPECT_TRUE(IsTemporaryName(hidden)) << hidden;
@@ -128,13 +120,13 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
     EXPECT_EQ(RemoveStaleTemporaries(dir), 0);  // locked: being written
     ASSERT_TRUE(file.Commit());
   }
-  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+  EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
   EXPECT_EQ(folder.Read("user.ini"), "new");
   {
     PendingFile dropped;
     ASSERT_TRUE(dropped.Create(dir + "user.ini", FileKind::kData));
   }
-  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+  EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
 
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -145,7 +137,7 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   }
   ::waitpid(child, nullptr, 0);
   UseNamedTemporariesForTesting(false);
-  std::set<std::string> names = Names(dir);
+  std::set<std::string> names = FileNamesIn(dir);
   ASSERT_EQ(names.size(), 2u);
   const std::string leftover = *names.begin();
   EXPECT_TRUE(IsTemporaryName(leftover)) << leftover;
@@ -153,7 +145,7 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   EXPECT_EQ(RemoveStaleTemporaries(dir), 0);
   MakeOld(dir + leftover);
   EXPECT_EQ(RemoveStaleTemporaries(dir), 1);
-  EXPECT_EQ(Names(dir), std::set<std::string>{"user.ini"});
+  EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
   EXPECT_EQ(folder.Read("user.ini"), "new");
 }
 

@@ -161,11 +161,7 @@ TEST_F(SettingsTest, WrittenValueIsReadBack) {
   EXPECT_EQ(IFReadIniStr("EXPAND", "STAUS", ""), "START");
   EXPECT_EQ(IFReadIniStr("PARAM", "NOUPD", "x"), "");
   // Only user.ini remains: no temporary file, and no lock file beside it.
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-    names.insert(entry.path().filename().string());
-  }
-  EXPECT_EQ(names, (std::set<std::string>{"user.ini"}));
+  EXPECT_EQ(FileNamesIn(folder_.path()), (std::set<std::string>{"user.ini"}));
 }
 
 // A read-only user.ini is never written; a folder that takes no new file still has its
@@ -201,11 +197,7 @@ TEST_F(SettingsTest, ReadOnlyFilesAndFolders) {
       EXPECT_EQ(folder.Read("user.ini"), c.written ? "[A]\r\nK=2\r\n" : "[A]\r\nK=1\r\n")
           << c.name;
     }
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-      names.insert(entry.path().filename().string());
-    }
-    EXPECT_EQ(names, c.file_exists ? std::set<std::string>{"user.ini"} : std::set<std::string>{})
+    EXPECT_EQ(FileNamesIn(folder.path()), c.file_exists ? std::set<std::string>{"user.ini"} : std::set<std::string>{})
         << c.name;
   }
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +54,15 @@ class TempFolderForTesting {
  private:
   std::string path_;  // ends with "/"
 };
+
+// The names of the entries of `folder`, hidden ones included.
+inline std::set<std::string> FileNamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
 
 }  // namespace common
 
