@@ -1,6 +1,7 @@
 #include "tolvan/update_flow.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,15 +45,6 @@ int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const char a = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    if (a != prefix[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -354,7 +346,8 @@ int32_t UpdateFlow::Tolvan(const std::string& pstFile) {
   std::string stUrl = url_ + pstFile;
   // Program files fetched here are started afterwards: never over plain HTTP. An address
   // that is not https is treated as a server that cannot be reached.
-  const bool https = StartsWithNoCase(url_, texts::kHttpsScheme);
+  const size_t scheme_length = std::strlen(texts::kHttpsScheme);
+  const bool https = ::strncasecmp(url_.c_str(), texts::kHttpsScheme, scheme_length) == 0;
   if (!https) Log(texts::kLogNotHttps + url_);
   const int32_t code = https ? CheckHTTPUrl(stUrl) : texts::kNoAnswerStatus;
   if (code == 404) {
