@@ -25,11 +25,6 @@ namespace {
 constexpr char kTemporaryMark[] = ".tmp-";
 std::atomic<bool> named_for_testing{false};
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
 std::string NameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -77,6 +72,11 @@ bool TryLock(int fd) {
 }
 
 }  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
 
 std::string TemporaryNameBeside(const std::string& target) {
   static std::atomic<unsigned long> counter{0};

@@ -53,6 +53,9 @@ class PendingFile {
   int error_ = 0;       // errno of the last failure
 };
 
+// The folder part of `path` with its trailing "/"; "./" for a bare name.
+std::string FolderOf(const std::string& path);
+
 // A hidden name of the temporaries' fixed pattern beside `target`, unique in this process.
 std::string TemporaryNameBeside(const std::string& target);
 

@@ -59,11 +59,6 @@ bool IsWritable(const std::string& path) {
   return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
 // An exclusive advisory lock on the folder of user.ini itself, held for one read-modify-write.
 // Locking the folder leaves no lock file for users to wonder about.
 class IniLock {

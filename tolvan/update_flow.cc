@@ -42,11 +42,6 @@ constexpr int64_t kWriteBehindBytes = 8 * 1024 * 1024;
 
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 // Logs the HTTP client's connection changes to the run log.
@@ -212,7 +207,7 @@ bool UpdateFlow::IniSet() {
       common::RemoveStaleTemporariesOfProgramFolder();
       const std::string backup = common::IFReadIniStr(texts::kSecParam, texts::kKeyBackup, "");
       if (!backup.empty()) {
-        common::RemoveStaleTemporaries(FolderOf(backup + "x"));
+        common::RemoveStaleTemporaries(common::FolderOf(backup + "x"));
         common::RemoveStaleTemporaries(backup + texts::kProgramBackupFolder);
       }
       const std::vector<std::string> restored = InstalledPair::RestoreInterruptedUpdate(
