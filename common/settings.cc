@@ -165,10 +165,11 @@ bool WriteIniValue(const std::string& ini_path, std::string_view section, std::s
 
 }  // namespace
 
-std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pDef) {
+std::string ReadIniStrIn(const std::string& folder, std::string_view pMKey, std::string_view pSKey,
+                         std::string_view pDef) {
   try {
     std::string bytes;
-    if (ReadWholeFile(ProgramFolder() + kSettingsFileName, bytes) != ReadResult::kOk) {
+    if (ReadWholeFile(folder + kSettingsFileName, bytes) != ReadResult::kOk) {
       return std::string(pDef);
     }
     std::optional<std::string> value = ini_text::ReadValue(bytes, pMKey, pSKey);
@@ -178,8 +179,9 @@ std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::st
   }
 }
 
-void IFWriteIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pPara) {
-  const std::string path = ProgramFolder() + kSettingsFileName;
+void WriteIniStrIn(const std::string& folder, std::string_view pMKey, std::string_view pSKey,
+                   std::string_view pPara) {
+  const std::string path = folder + kSettingsFileName;
   bool ok = false;
   try {
     ok = WriteIniValue(path, pMKey, pSKey, pPara);
@@ -187,6 +189,14 @@ void IFWriteIniStr(std::string_view pMKey, std::string_view pSKey, std::string_v
     ok = false;
   }
   if (!ok) throw SettingsWriteError(path + kSettingsWriteErrorSuffix);
+}
+
+std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pDef) {
+  return ReadIniStrIn(ProgramFolder(), pMKey, pSKey, pDef);
+}
+
+void IFWriteIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pPara) {
+  WriteIniStrIn(ProgramFolder(), pMKey, pSKey, pPara);
 }
 
 }  // namespace common

@@ -29,6 +29,12 @@ std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::st
 // Throws SettingsWriteError on failure.
 void IFWriteIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pPara);
 
+// The same two on the user.ini of `folder` (ending with "/") instead of the program folder's.
+std::string ReadIniStrIn(const std::string& folder, std::string_view pMKey, std::string_view pSKey,
+                         std::string_view pDef);
+void WriteIniStrIn(const std::string& folder, std::string_view pMKey, std::string_view pSKey,
+                   std::string_view pPara);
+
 }  // namespace common
 
 #endif  // COMMON_SETTINGS_H_
