@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "common/text_encoding.h"
+#include "common/text_format.h"
 #include "kavel/mdb_database.h"
 #include "kavel/mdb_texts.h"
 #include "kavel/mdb_value_text.h"
@@ -352,7 +353,7 @@ void TableRows::Write(RowStreamOutput& output) const {
 bool TableRows::Read(const MdbDatabase& database, std::string* error) {
   const MdbDatabase* db = &database;
   auto damaged = [&]() {
-    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
+    *error = common::FillIn(kMessageDamaged, {db->path});
     return false;
   };
   MdbHandlePtr handle = OpenMdbHandle(database);
@@ -368,7 +369,7 @@ bool TableRows::Read(const MdbDatabase& database, std::string* error) {
     }
   }
   if (entry == nullptr) {
-    *error = std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
+    *error = common::FillIn(kMessageTableMissing, {table_});
     return false;
   }
   if (entry->table_pg == 0 || entry->table_pg >= db->page_count) return damaged();
