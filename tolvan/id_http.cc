@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
 #include "tolvan/text_util.h"
@@ -90,32 +89,25 @@ struct IdHttpCallbacks {
     IdHttp& self = *static_cast<IdHttp*>(p);
     const size_t bytes = size * count;
     self.NoteActivity();
-    const std::string_view line(data, bytes);
-    const std::string_view text = Trim(line);
+    const std::string_view text = Trim(std::string_view(data, bytes));
     if (StartsWithNoCase(text, "HTTP/")) {
       // A new answer begins (there is never more than one final answer: no redirects).
       self.reply_.answered = true;
       self.reply_.status_line = std::string(text);
-      self.reply_.status = 0;
-      self.content_length_ = -1;
-      const size_t blank = text.find(' ');
-      if (blank != std::string_view::npos) {
-        self.reply_.status = ParseInt32(Trim(text.substr(blank + 1, 3))).value_or(0);
-      }
-    } else if (StartsWithNoCase(text, "content-length:")) {
-      const std::string_view value = Trim(text.substr(std::strlen("content-length:")));
-      int64_t length = 0;
-      bool valid = !value.empty();
-      for (char c : value) {
-        if (c < '0' || c > '9' || length > (INT64_MAX - 9) / 10) {
-          valid = false;
-          break;
-        }
-        length = length * 10 + (c - '0');
-      }
-      self.content_length_ = valid ? length : -1;
-    } else if (text.empty() && !self.head_ && self.reply_.status >= 200 &&
-               self.reply_.status <= 299 && !self.body_begun_) {
+      self.reply_.status = ResponseCode(self);
+      return bytes;
+    }
+    if (!text.empty()) return bytes;
+    // The headers of an answer are complete: libcurl has read its status and length.
+    self.reply_.status = ResponseCode(self);
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(Easy(self.easy_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) !=
+        CURLE_OK) {
+      length = -1;
+    }
+    self.content_length_ = length >= 0 ? static_cast<int64_t>(length) : -1;
+    if (!self.head_ && self.reply_.status >= 200 && self.reply_.status <= 299 &&
+        !self.body_begun_) {
       self.body_begun_ = true;
       bool begun = false;
       if (!Guard(self, [&] { begun = self.sink_->Begin(self.content_length_); })) return 0;
@@ -125,6 +117,12 @@ struct IdHttpCallbacks {
       }
     }
     return bytes;
+  }
+
+  static int32_t ResponseCode(IdHttp& self) {
+    long code = 0;
+    if (curl_easy_getinfo(Easy(self.easy_), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return 0;
+    return static_cast<int32_t>(code);
   }
 
   static size_t OnBody(char* data, size_t size, size_t count, void* p) {

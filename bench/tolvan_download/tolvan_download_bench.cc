@@ -2,6 +2,7 @@
 // HTTPS test server, and the time of a run that finds no new update (start to decision).
 //
 // Usage: tolvan_download_bench [megabytes (default 200)] [no-update runs (default 10)]
+//                             [download rounds (default 9)]
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -71,14 +72,44 @@ class NoStarts : public tolvan::ProgramStarter {
   bool RunAs(const std::string&) override { return true; }
 };
 
+// This process's resident high-water mark (VmHWM).
 long PeakRssKb() {
+  std::ifstream proc("/proc/self/status");
+  for (std::string line; std::getline(proc, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
 }
 
-// Runs curl on `url` into `out`; returns its wall time and fills its peak RSS.
-double CurlDownload(const std::string& url, const std::string& out, long* peak_kb) {
+// Lowers the high-water mark to what is resident now, so that the next reading is the peak of
+// what runs in between. False where the kernel does not allow it.
+bool ResetPeakRss() {
+  std::ofstream out("/proc/self/clear_refs");
+  out << "5";
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+// Processor time of this process so far (every thread, user and system).
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string Fixed(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+// Runs curl on `url` into `out`; returns its wall time (-1 when it failed) and fills its peak
+// RSS and processor time.
+double CurlDownload(const std::string& url, const std::string& out, long* peak_kb,
+                    double* cpu_seconds) {
   std::vector<std::string> args = {"curl", "-s", "-f", "--tlsv1.2", "--tls-max", "1.2",
                                    "--capath", std::getenv("SSL_CERT_DIR"), "-o", out, url};
   std::vector<char*> argv;
@@ -96,7 +127,12 @@ double CurlDownload(const std::string& url, const std::string& out, long* peak_k
     for (std::string line; std::getline(proc, line);) {
       if (line.rfind("VmHWM:", 0) == 0) peak = std::max(peak, std::atol(line.c_str() + 6));
     }
-    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    rusage usage{};
+    if (wait4(pid, &status, WNOHANG, &usage) == pid) {
+      *cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+      break;
+    }
     usleep(2000);
   }
   const double seconds = Seconds(Clock::now() - start);
@@ -110,6 +146,7 @@ double CurlDownload(const std::string& url, const std::string& out, long* peak_k
 int main(int argc, char** argv) {
   const long megabytes = argc > 1 ? std::atol(argv[1]) : 200;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 10;
+  const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 9);
   const long rss_at_start_kb = PeakRssKb();
 
   common::TempFolderForTesting root;
@@ -145,56 +182,72 @@ int main(int argc, char** argv) {
   common::IFWriteIniStr("PARAM", "NVKMST", server.Url("/data/QX/"));
   const std::string url = server.Url("/data/QX/Big");
 
-  // Rounds alternate AutoDl and curl, so that both meet the same load of the machine; the
-  // best round of each is compared.
-  constexpr int kRounds = 3;
+  // Rounds alternate AutoDl and curl, each round starting with the other one, so that both meet
+  // the same load of the machine; the median of the rounds' ratios is the figure.
   CountingUi ui;
   NoStarts starts;
   tolvan::FlowOptions options;
   options.starter = &starts;
-  std::vector<double> ours, theirs;
+  std::vector<double> ours, theirs, ratios, our_cpu, their_cpu;
   long our_peak_kb = 0;
   long curl_peak_kb = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    {
+  bool hwm_reset = true;
+  for (int round = 0; round < rounds; ++round) {
+    double our_s = 0;
+    double their_s = 0;
+    const auto run_ours = [&]() -> bool {
       tolvan::UpdateFlow flow(ui, options);
       flow.IniSet();
+      hwm_reset = ResetPeakRss() && hwm_reset;
+      const double cpu_start = CpuSeconds();
       const auto start = Clock::now();
       const bool failed = flow.AutoDl(pf + "DownLoad/Big", url);
-      ours.push_back(Seconds(Clock::now() - start));
-      if (failed || std::filesystem::file_size(pf + "DownLoad/Big") != static_cast<uintmax_t>(bytes)) {
-        std::fprintf(stderr, "AutoDl: wrong size\n");
-        return 1;
-      }
-    }
-    our_peak_kb = PeakRssKb();
-    std::filesystem::remove(pf + "DownLoad/Big");
-    long peak = 0;
-    const double t = CurlDownload(url, root.path() + "curl.out", &peak);
-    if (t < 0) {
-      std::fprintf(stderr, "curl failed\n");
+      our_s = Seconds(Clock::now() - start);
+      our_cpu.push_back(CpuSeconds() - cpu_start);
+      our_peak_kb = std::max(our_peak_kb, PeakRssKb());
+      const bool right = !failed && std::filesystem::file_size(pf + "DownLoad/Big") ==
+                                        static_cast<uintmax_t>(bytes);
+      std::filesystem::remove(pf + "DownLoad/Big");
+      return right;
+    };
+    const auto run_curl = [&]() -> bool {
+      long peak = 0;
+      double cpu = 0;
+      their_s = CurlDownload(url, root.path() + "curl.out", &peak, &cpu);
+      std::filesystem::remove(root.path() + "curl.out");
+      curl_peak_kb = std::max(curl_peak_kb, peak);
+      their_cpu.push_back(cpu);
+      return their_s > 0;
+    };
+    const bool ok = round % 2 == 0 ? run_ours() && run_curl() : run_curl() && run_ours();
+    if (!ok) {
+      std::fprintf(stderr, "round %d: AutoDl gave the wrong file or curl failed\n", round + 1);
       return 1;
     }
-    theirs.push_back(t);
-    curl_peak_kb = std::max(curl_peak_kb, peak);
-    std::filesystem::remove(root.path() + "curl.out");
+    ours.push_back(our_s);
+    theirs.push_back(their_s);
+    ratios.push_back(their_s / our_s);
   }
-  const double our_best = *std::min_element(ours.begin(), ours.end());
-  const double their_best = *std::min_element(theirs.begin(), theirs.end());
 
-  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1, best of %d rounds\n",
-              megabytes, kRounds);
-  std::printf("  AutoDl : %7.3f s  %8.1f MB/s (median %.3f s)  peak RSS %6.1f MB (%.1f MB at start)\n",
-              our_best, bytes / our_best / 1e6, Median(ours), our_peak_kb / 1024.0,
-              rss_at_start_kb / 1024.0);
-  std::printf("  curl -o: %7.3f s  %8.1f MB/s (median %.3f s)  peak RSS %6.1f MB\n", their_best,
-              bytes / their_best / 1e6, Median(theirs), curl_peak_kb / 1024.0);
-  std::printf("  throughput ratio AutoDl / curl: %.2f (goal >= 0.90); AutoDl also makes the file "
-              "durable before renaming it, curl does not\n",
-              their_best / our_best);
-  std::printf("  peak RSS of this process after AutoDl: %.1f MB (goal <= 40 MB), %ld progress reports "
-              "per download\n",
-              our_peak_kb / 1024.0, ui.progress_updates / kRounds);
+  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1, %d alternating rounds\n",
+              megabytes, rounds);
+  std::printf("  AutoDl : %7.3f s  %8.1f MB/s (median; best %.3f s, CPU %.3f s)  peak RSS %6.1f MB "
+              "during the download\n",
+              Median(ours), bytes / Median(ours) / 1e6,
+              *std::min_element(ours.begin(), ours.end()), Median(our_cpu), our_peak_kb / 1024.0);
+  std::printf("  curl -o: %7.3f s  %8.1f MB/s (median; best %.3f s, CPU %.3f s)  peak RSS %6.1f MB\n",
+              Median(theirs), bytes / Median(theirs) / 1e6,
+              *std::min_element(theirs.begin(), theirs.end()), Median(their_cpu),
+              curl_peak_kb / 1024.0);
+  std::string each;
+  for (double r : ratios) each += (each.empty() ? "" : " ") + Fixed(r);
+  std::printf("  throughput ratio AutoDl / curl: %.2f (median of the rounds: %s; goal >= 0.95); "
+              "AutoDl also makes the file durable before renaming it, curl does not\n",
+              Median(ratios), each.c_str());
+  std::printf("  peak RSS of this process during AutoDl: %.1f MB (goal <= 40 MB%s; %.1f MB at "
+              "start), %ld progress reports per download\n",
+              our_peak_kb / 1024.0, hwm_reset ? "" : ", high-water mark not resettable: since start",
+              rss_at_start_kb / 1024.0, ui.progress_updates / rounds);
 
   // A run that finds nothing new: from the window becoming active to the decision.
   std::filesystem::copy_file(TOLVAN_PE_DIR "v2.0.0.2.exe", pf + "Norvik.exe");
