@@ -102,7 +102,7 @@ bool Report::PrepareReport(bool clear) {
   BeforeRowHook before_row;
   if (row_rule_) {
     before_row = [this](const RowSource& source, size_t row) {
-      row_rule_(RowFields(&source, row), *this);
+      return row_rule_(RowFields(&source, row));
     };
   }
   paginator.Run(context, before_row, prepared_.pages);
