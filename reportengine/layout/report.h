@@ -56,10 +56,12 @@ using RowRule = std::function<RowOverrides(const RowFields& row)>;
 
 // The preview window. Show opens it (modal) and returns when the user closes it; the window
 // itself starts report.PrepareReport(true) shortly after opening and then shows the pages.
+// Show returns false when that preparation failed (its error box has been shown), else true,
+// also when the window closed before preparing or could not open.
 class Previewer {
  public:
   virtual ~Previewer() = default;
-  virtual void Show(Report& report) = 0;
+  virtual bool Show(Report& report) = 0;
 };
 
 // The time [DATE] and [TIME] print, taken once at the start of every preparation.
@@ -128,7 +130,6 @@ class Report {
   std::unique_ptr<LayoutCache> cache_;     // fonts and shaped texts, kept across preparations
   PreparedReport prepared_;                // pages of the last preparation
   std::vector<std::string> errors_;        // errors of the last operation
-  bool last_prepare_ok_ = true;            // the last PrepareReport succeeded
 };
 
 }  // namespace re
