@@ -117,9 +117,10 @@ TEST(PaginationTest, PageCapacitiesOfTheLists) {
     int capacity;
   };
   const Case cases[] = {
-      {5, 8.0f, 4.0f, 6.0f, 68},   // the check-result lists
-      {5, 14.6f, 4.0f, 6.0f, 66},  // the extraction-condition list
-      {5, 15.0f, 6.0f, 6.0f, 44},  // the patient list
+      // The check-result lists, the extraction-condition list, the patient list.
+      {.margin = 5, .header = 8.0f, .band = 4.0f, .footer = 6.0f, .capacity = 68},
+      {.margin = 5, .header = 14.6f, .band = 4.0f, .footer = 6.0f, .capacity = 66},
+      {.margin = 5, .header = 15.0f, .band = 6.0f, .footer = 6.0f, .capacity = 44},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.capacity);
@@ -283,11 +284,16 @@ TEST(TextObjectTest, TooWideTextIsNarrowedIntoTheLinesItsBoxShows) {
     size_t lines;  // lines drawn
     float min_scale, max_scale;
   } cases[] = {
-      {"fits", 1.02f, one_line, 1, 1, 1},
-      {"a little too wide", 0.95f, one_line, 1, 0.949f, 0.951f},
-      {"just above 70 %", 0.71f, one_line, 1, 0.709f, 0.711f},
-      {"needs less than 70 %: cut", 0.65f, one_line, 2, 1, 1},
-      {"three lines into two", 0.45f, two_lines, 2, 0.7f, 0.99f},
+      {.name = "fits", .room = 1.02f, .height = one_line, .lines = 1, .min_scale = 1,
+       .max_scale = 1},
+      {.name = "a little too wide", .room = 0.95f, .height = one_line, .lines = 1,
+       .min_scale = 0.949f, .max_scale = 0.951f},
+      {.name = "just above 70 %", .room = 0.71f, .height = one_line, .lines = 1,
+       .min_scale = 0.709f, .max_scale = 0.711f},
+      {.name = "needs less than 70 %: cut", .room = 0.65f, .height = one_line, .lines = 2,
+       .min_scale = 1, .max_scale = 1},
+      {.name = "three lines into two", .room = 0.45f, .height = two_lines, .lines = 2,
+       .min_scale = 0.7f, .max_scale = 0.99f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
