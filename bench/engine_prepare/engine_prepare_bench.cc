@@ -169,8 +169,9 @@ int main(int argc, char** argv) {
 #else
   const char* layout = "a copy of the patient-list layout";
   re::Report report(PatientList());
-  report.set_row_rule([](const re::RowFields& row, re::Report& r) {
-    r.FindObject("DBDataset3Line1")->font.size_pt = Utf16Length(row.Value("Line1")) < 8 ? 10 : 7;
+  report.set_row_rule([](const re::RowFields& row) -> re::RowOverrides {
+    return {{.object = "DBDataset3Line1",
+             .font_size_pt = Utf16Length(row.Value("Line1")) < 8 ? 10 : 7}};
   });
 #endif
   report.AddDataset({"DBDataset3", &rows});

@@ -190,12 +190,11 @@ int Utf16Length(std::string_view utf8) {
 re::Template Report3() { return PatientList(kReport3); }
 re::Template Report7() { return PatientList(kReport7); }
 
-void ChartNumberRule(const re::RowFields& row, re::Report& report) {
-  re::TextObject* cell = report.FindObject(kChartNumberCell);
-  if (cell == nullptr) return;
-  cell->font.size_pt = Utf16Length(row.Value("Line1")) >= kChartNumberLongLength
-                           ? kChartNumberLongPoints
-                           : kChartNumberPoints;
+re::RowOverrides ChartNumberRule(const re::RowFields& row) {
+  const int size = Utf16Length(row.Value("Line1")) >= kChartNumberLongLength
+                       ? kChartNumberLongPoints
+                       : kChartNumberPoints;
+  return {{.object = kChartNumberCell, .font_size_pt = size}};
 }
 
 }  // namespace kavel::templates

@@ -22,10 +22,10 @@ re::Template Report7();  // kind "5" with variant "1": the same pages as Report3
 re::Template Report4();  // kinds "7", "8": two heading levels, check boxes
 re::Template Report6();  // kind "9": one heading level, two text columns
 
-// The chart-number rule of Report3 and Report7: before each row, the Line1 cell
-// (DBDataset3Line1) is set to 7 pt when the row's Line1 value has 8 characters or more,
-// else to 10 pt. Characters are counted as UTF-16 units, as the main application counts them.
-void ChartNumberRule(const re::RowFields& row, re::Report& report);
+// The chart-number rule of Report3 and Report7: for each row, the Line1 cell
+// (DBDataset3Line1) prints at 7 pt when the row's Line1 value has 8 characters or more,
+// else at 10 pt. Characters are counted as UTF-16 units, as the main application counts them.
+re::RowOverrides ChartNumberRule(const re::RowFields& row);
 
 }  // namespace kavel::templates
 

@@ -36,6 +36,14 @@ size_t ShownLines(const FontMetrics& metrics, float height, size_t lines) {
   return shown;
 }
 
+// The override for the object named `name`, or null.
+const TextOverride* OverrideFor(const RowOverrides& overrides, std::string_view name) {
+  for (const TextOverride& candidate : overrides) {
+    if (EqualsIgnoringAsciiCase(candidate.object, name)) return &candidate;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int DatasetTable::Find(std::string_view name) const {
@@ -171,8 +179,8 @@ void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
 
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
                            const EvalContext& context, LayoutCache& cache,
-                           std::vector<PageItem>& items) {
-  const Growth growth = SizeObjects(datasets, context, cache);
+                           std::vector<PageItem>& items, const RowOverrides& overrides) {
+  const Growth growth = SizeObjects(datasets, context, cache, overrides);
   if (growth == Growth::kSome) MoveBelowGrown();
   const Extent drawn = Draw(x, y, items);
   if (band_->stretched && drawn.any_visible) return drawn.lowest;
@@ -180,7 +188,8 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
 }
 
 CompiledBand::Growth CompiledBand::SizeObjects(const DatasetTable& datasets,
-                                               const EvalContext& context, LayoutCache& cache) {
+                                               const EvalContext& context, LayoutCache& cache,
+                                               const RowOverrides& overrides) {
   const std::vector<ReportObject>& objects = band_->objects;
   Growth growth = Growth::kNone;
   for (size_t i = 0; i < objects.size(); ++i) {
@@ -193,7 +202,8 @@ CompiledBand::Growth CompiledBand::SizeObjects(const DatasetTable& datasets,
       p.width = t->rect.width;
       p.height = t->rect.height;
       if (!t->visible) continue;
-      if (SizeText(*t, texts_[i], datasets, context, cache, p) == Growth::kSome) {
+      const TextOverride* row_override = OverrideFor(overrides, t->name);
+      if (SizeText(*t, row_override, texts_[i], datasets, context, cache, p) == Growth::kSome) {
         growth = Growth::kSome;
       }
     } else if (const auto* l = std::get_if<LineObject>(&object)) {
@@ -211,8 +221,14 @@ CompiledBand::Growth CompiledBand::SizeObjects(const DatasetTable& datasets,
   return growth;
 }
 
-const FontSpec& CompiledBand::FontOf(const TextObject& object) {
-  if (!object.font.name.empty()) return object.font;
+const FontSpec& CompiledBand::FontOf(const TextObject& object, const TextOverride* row_override) {
+  const bool own_face = !object.font.name.empty();
+  if (row_override != nullptr && row_override->font_size_pt) {
+    row_font_.name = own_face ? object.font.name : default_font_.name;
+    row_font_.size_pt = *row_override->font_size_pt;
+    return row_font_;
+  }
+  if (own_face) return object.font;
   default_font_.size_pt = object.font.size_pt;
   return default_font_;
 }
@@ -228,11 +244,12 @@ const FontMetrics& CompiledBand::MetricsFor(const FontSpec& spec, LayoutCache& c
   return *compiled.metrics;
 }
 
-CompiledBand::Growth CompiledBand::SizeText(const TextObject& object, Text& compiled,
+CompiledBand::Growth CompiledBand::SizeText(const TextObject& object,
+                                            const TextOverride* row_override, Text& compiled,
                                             const DatasetTable& datasets,
                                             const EvalContext& context, LayoutCache& cache,
                                             Placed& p) {
-  const FontSpec& spec = FontOf(object);
+  const FontSpec& spec = FontOf(object, row_override);
   const std::string_view text = Evaluate(compiled, datasets, context);
   const bool wraps = object.word_wrap && !object.auto_width;
   const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;

@@ -19,6 +19,7 @@
 #include "reportengine/model/expression.h"
 #include "reportengine/layout/layout_cache.h"
 #include "reportengine/layout/prepared_page.h"
+#include "reportengine/layout/row_overrides.h"
 #include "reportengine/model/row_source.h"
 #include "reportengine/model/template.h"
 
@@ -74,7 +75,7 @@ class CompiledBand {
  public:
   // Unknown expressions, bindings and fields are added to `errors`.
   // REQUIRES: `band` outlives this object (its objects are read anew at every layout, so
-  // changes made between rows, e.g. by a per-row rule, take effect).
+  // changes the caller makes between preparations take effect).
   CompiledBand(const Band& band, const DatasetTable& datasets, ErrorList& errors);
 
   const Band& band() const { return *band_; }
@@ -82,10 +83,12 @@ class CompiledBand {
   bool uses_page_number() const { return uses_page_number_; }
 
   // Lays the band out with its left edge at `x` and top at `y` (page mm), appending its items
-  // to `items`. Returns the band's printed height: its design height, or for a stretched band
-  // the lowest bottom edge of its objects after growth and moving.
+  // to `items`, with the text objects named in `overrides` changed for this layout only.
+  // Returns the band's printed height: its design height, or for a stretched band the lowest
+  // bottom edge of its objects after growth and moving.
   float LayOut(float x, float y, const DatasetTable& datasets, const EvalContext& context,
-               LayoutCache& cache, std::vector<PageItem>& items);
+               LayoutCache& cache, std::vector<PageItem>& items,
+               const RowOverrides& overrides = {});
 
  private:
   struct Part {
@@ -137,15 +140,17 @@ class CompiledBand {
   // The layout's phases, in order: size every object (text, auto width, growth), move objects
   // below grown ones, draw in the order the objects are listed.
   Growth SizeObjects(const DatasetTable& datasets, const EvalContext& context,
-                     LayoutCache& cache);
+                     LayoutCache& cache, const RowOverrides& overrides);
   void MoveBelowGrown();
   Extent Draw(float x, float y, std::vector<PageItem>& items) const;
 
   // Sizing a visible text object whose design box is already in `p`.
-  Growth SizeText(const TextObject& object, Text& compiled, const DatasetTable& datasets,
-                  const EvalContext& context, LayoutCache& cache, Placed& p);
-  // The object's font; a face left empty is the default face at the object's size.
-  const FontSpec& FontOf(const TextObject& object);
+  Growth SizeText(const TextObject& object, const TextOverride* row_override, Text& compiled,
+                  const DatasetTable& datasets, const EvalContext& context, LayoutCache& cache,
+                  Placed& p);
+  // The object's font, at the override's size if it has one; a face left empty is the default
+  // face.
+  const FontSpec& FontOf(const TextObject& object, const TextOverride* row_override);
   // The metrics of `spec`, looked up in `cache` only when the font changed since the last row.
   static const FontMetrics& MetricsFor(const FontSpec& spec, LayoutCache& cache, Text& compiled);
   // Auto width: the box becomes as wide as its widest line (centred texts keep their centre).
@@ -173,6 +178,7 @@ class CompiledBand {
   std::vector<Placed> placed_;        // scratch for one layout
   std::string scratch_;               // scratch for evaluated text
   FontSpec default_font_{kDefaultFontFace, kDefaultFontSize};  // for objects naming no face
+  FontSpec row_font_;                 // an object's font at a size overridden for one row
 };
 
 }  // namespace re

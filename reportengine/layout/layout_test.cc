@@ -117,9 +117,10 @@ TEST(PaginationTest, PageCapacitiesOfTheLists) {
     int capacity;
   };
   const Case cases[] = {
-      {5, 8.0f, 4.0f, 6.0f, 68},   // the check-result lists
-      {5, 14.6f, 4.0f, 6.0f, 66},  // the extraction-condition list
-      {5, 15.0f, 6.0f, 6.0f, 44},  // the patient list
+      // The check-result lists, the extraction-condition list, the patient list.
+      {.margin = 5, .header = 8.0f, .band = 4.0f, .footer = 6.0f, .capacity = 68},
+      {.margin = 5, .header = 14.6f, .band = 4.0f, .footer = 6.0f, .capacity = 66},
+      {.margin = 5, .header = 15.0f, .band = 6.0f, .footer = 6.0f, .capacity = 44},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.capacity);
@@ -283,11 +284,16 @@ TEST(TextObjectTest, TooWideTextIsNarrowedIntoTheLinesItsBoxShows) {
     size_t lines;  // lines drawn
     float min_scale, max_scale;
   } cases[] = {
-      {"fits", 1.02f, one_line, 1, 1, 1},
-      {"a little too wide", 0.95f, one_line, 1, 0.949f, 0.951f},
-      {"just above 70 %", 0.71f, one_line, 1, 0.709f, 0.711f},
-      {"needs less than 70 %: cut", 0.65f, one_line, 2, 1, 1},
-      {"three lines into two", 0.45f, two_lines, 2, 0.7f, 0.99f},
+      {.name = "fits", .room = 1.02f, .height = one_line, .lines = 1, .min_scale = 1,
+       .max_scale = 1},
+      {.name = "a little too wide", .room = 0.95f, .height = one_line, .lines = 1,
+       .min_scale = 0.949f, .max_scale = 0.951f},
+      {.name = "just above 70 %", .room = 0.71f, .height = one_line, .lines = 1,
+       .min_scale = 0.709f, .max_scale = 0.711f},
+      {.name = "needs less than 70 %: cut", .room = 0.65f, .height = one_line, .lines = 2,
+       .min_scale = 1, .max_scale = 1},
+      {.name = "three lines into two", .room = 0.45f, .height = two_lines, .lines = 2,
+       .min_scale = 0.7f, .max_scale = 0.99f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -486,11 +492,12 @@ TEST(RowRuleTest, ChartNumberSizeIsDecidedAnewForEveryRow) {
   cell.rect = {0.5f, 0, 17, 4};
   cell.font = {"ＭＳ Ｐゴシック", 10};
   cell.auto_width = true;
-  RowRule rule = [](const RowFields& row, Report& report) {
+  RowRule rule = [](const RowFields& row) -> RowOverrides {
     const std::string_view value = row.Value("line1");
     size_t characters = 0;
     for (char c : value) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    report.FindObject("DBDataset3Line1")->font.size_pt = characters < 8 ? 10 : 7;
+    if (characters < 8) return {};  // as designed
+    return {{.object = "dbdataset3line1", .font_size_pt = 7}};
   };
   MemoryRows rows({"Line1"}, {{"1234567"}, {"12345678"}, {"７６５４３２１"}, {""}, {"AB"}});
   Prepared p = Prepare(t, &rows, rule);
@@ -505,6 +512,28 @@ TEST(RowRuleTest, ChartNumberSizeIsDecidedAnewForEveryRow) {
   EXPECT_NEAR(FindText(texts, "12345678")->box.width,
               shaper.Width({"ＭＳ Ｐゴシック", 7}, "12345678") + 2 * kInsetX, 0.01f)
       << "auto width follows the chosen size";
+}
+
+// A row's overrides hold for that row only, also when its band moves on to the next page, and
+// the template stays as designed.
+TEST(RowRuleTest, OverridesHoldForTheirRowOnlyAndLeaveTheTemplate) {
+  Template t = List(5, 15, 6, 6);  // 44 rows a page: r45 is laid out again on page 2
+  std::get<TextObject>(t.bands[1].objects[0]).font = {"ＭＳ Ｐゴシック", 10};
+  MemoryRows rows({"Line1"}, Column(45));
+  Report report(t);
+  report.AddDataset({"ds", &rows});
+  report.set_row_rule([](const RowFields& row) -> RowOverrides {
+    if (row.Value("Line1") != "r44" && row.Value("Line1") != "r45") return {};
+    return {{.object = "Cell", .font_size_pt = 7}};
+  });
+  ASSERT_TRUE(report.PrepareReport(true));
+  const std::vector<PreparedPage>& pages = report.prepared().pages;
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_FLOAT_EQ(FindText(Texts(pages[0]), "r43")->size_pt, 9.75f);
+  EXPECT_FLOAT_EQ(FindText(Texts(pages[0]), "r44")->size_pt, 6.75f);
+  EXPECT_FALSE(FindText(Texts(pages[0]), "r45"));
+  EXPECT_FLOAT_EQ(FindText(Texts(pages[1]), "r45")->size_pt, 6.75f);
+  EXPECT_EQ(std::get<TextObject>(report.layout().bands[1].objects[0]).font.size_pt, 10);
 }
 
 // A grouped list: data header, two group levels, data band, footer; each band prints a marker.

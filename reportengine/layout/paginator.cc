@@ -89,17 +89,17 @@ void Paginator::EndPage() {
   }
 }
 
-void Paginator::PrintBand(CompiledBand& band) {
+void Paginator::PrintBand(CompiledBand& band, const RowOverrides& overrides) {
   std::vector<PageItem>* items = &pages_->back().items;
   const size_t mark = items->size();
   const float left = layout_.page.margins.left;
-  float height = band.LayOut(left, y_, datasets_, context_, cache_, *items);
+  float height = band.LayOut(left, y_, datasets_, context_, cache_, *items, overrides);
   if (y_ + height > footer_top_ + kPositionToleranceMm && y_ > content_top_) {
     items->resize(mark);
     EndPage();
     StartPage();
     items = &pages_->back().items;
-    height = band.LayOut(left, y_, datasets_, context_, cache_, *items);
+    height = band.LayOut(left, y_, datasets_, context_, cache_, *items, overrides);
   }
   y_ += height;
 }
@@ -128,8 +128,11 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
         chain.groups[g].last_key.assign(FieldValue(chain.groups[g].key, datasets_));
       }
       for (size_t g = changed; g < chain.groups.size(); ++g) PrintBand(*chain.groups[g].header);
-      if (before_row) before_row(*dataset.source, row);
-      PrintBand(*chain.data);
+      if (before_row) {
+        PrintBand(*chain.data, before_row(*dataset.source, row));
+      } else {
+        PrintBand(*chain.data);
+      }
     }
   }
   EndPage();

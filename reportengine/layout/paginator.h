@@ -25,8 +25,9 @@
 
 namespace re {
 
-// Runs before a data band is laid out for a row (the row already current in its dataset).
-using BeforeRowHook = std::function<void(const RowSource& source, size_t row)>;
+// Runs before a data band is laid out for a row (the row already current in its dataset) and
+// returns what changes on that band for that row.
+using BeforeRowHook = std::function<RowOverrides(const RowSource& source, size_t row)>;
 
 class Paginator {
  public:
@@ -46,7 +47,7 @@ class Paginator {
 
   void StartPage();
   void EndPage();
-  void PrintBand(CompiledBand& band);
+  void PrintBand(CompiledBand& band, const RowOverrides& overrides = {});
 
   const Template& layout_;
   DatasetTable& datasets_;

@@ -102,13 +102,12 @@ bool Report::PrepareReport(bool clear) {
   BeforeRowHook before_row;
   if (row_rule_) {
     before_row = [this](const RowSource& source, size_t row) {
-      row_rule_(RowFields(&source, row), *this);
+      return row_rule_(RowFields(&source, row));
     };
   }
   paginator.Run(context, before_row, prepared_.pages);
   prepared_.fonts = cache_->shaper().fonts();
-  last_prepare_ok_ = Finish(errors.Sorted());
-  return last_prepare_ok_;
+  return Finish(errors.Sorted());
 }
 
 bool Report::Export(Exporter& exporter, ExportProgress* progress) {
@@ -130,9 +129,7 @@ bool Report::ShowReport(bool clear) {
     errors.Add(kNoPreviewWindow);
     return Finish(errors.Sorted());
   }
-  last_prepare_ok_ = true;
-  previewer_->Show(*this);
-  return last_prepare_ok_;
+  return previewer_->Show(*this);
 }
 
 }  // namespace re

@@ -27,6 +27,7 @@
 #include "common/regional_format.h"
 #include "reportengine/layout/exporter.h"
 #include "reportengine/layout/prepared_page.h"
+#include "reportengine/layout/row_overrides.h"
 #include "reportengine/model/row_source.h"
 #include "reportengine/model/template.h"
 
@@ -48,17 +49,19 @@ class RowFields {
   size_t row_;               // 0-based row index
 };
 
-// Runs before each row's data band is filled. It may change the band's text objects through
-// report.FindObject (e.g. a font size); a change stays until the rule changes it again, so a rule
-// that depends on the row sets the value anew on every row.
-using RowRule = std::function<void(const RowFields& row, Report& report)>;
+// Runs before each row's data band is filled and returns what changes on that band for that row
+// only (e.g. a font size); the template stays as designed, and a row without overrides prints as
+// designed.
+using RowRule = std::function<RowOverrides(const RowFields& row)>;
 
 // The preview window. Show opens it (modal) and returns when the user closes it; the window
 // itself starts report.PrepareReport(true) shortly after opening and then shows the pages.
+// Show returns false when that preparation failed (its error box has been shown), else true,
+// also when the window closed before preparing or could not open.
 class Previewer {
  public:
   virtual ~Previewer() = default;
-  virtual void Show(Report& report) = 0;
+  virtual bool Show(Report& report) = 0;
 };
 
 // The time [DATE] and [TIME] print, taken once at the start of every preparation.
@@ -127,7 +130,6 @@ class Report {
   std::unique_ptr<LayoutCache> cache_;     // fonts and shaped texts, kept across preparations
   PreparedReport prepared_;                // pages of the last preparation
   std::vector<std::string> errors_;        // errors of the last operation
-  bool last_prepare_ok_ = true;            // the last PrepareReport succeeded
 };
 
 }  // namespace re

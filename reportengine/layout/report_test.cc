@@ -208,10 +208,11 @@ TEST(ReportTest, ExportGoesThroughTheExporterAndReportsItsFailure) {
 }
 
 struct FakePreview : Previewer {
-  void Show(Report& report) override {
+  bool Show(Report& report) override {
     pages_when_opened = report.prepared().pages.size();
-    report.PrepareReport(true);
+    const bool prepared = report.PrepareReport(true);
     pages_shown = report.prepared().pages.size();
+    return prepared;
   }
   size_t pages_when_opened = 99;
   size_t pages_shown = 0;

@@ -165,9 +165,16 @@ TEST_F(PdfExporterTest, WordsSitWherePreparedPagesPutThem) {
     const char* text;
     float extra_spacing_mm;  // letter spacing the shaper did not give
   } const placed[] = {
-      {gothic, 9, 12.3f, 40.7f, "受付番号", 0},      {gothic, 11.25f, 150.1f, 280.4f, "ｶﾅ氏名", 0},
-      {arial, 10, 73.9f, 120.2f, "AVAWAY", 0},       {arial, 12, 20.0f, 200.0f, "Tracked", 0.8f},
-      {gothic, 16, 105.0f, 15.5f, "点検結果一覧", 0.3f},
+      {.font = gothic, .size_pt = 9, .x = 12.3f, .y = 40.7f, .text = "受付番号",
+       .extra_spacing_mm = 0},
+      {.font = gothic, .size_pt = 11.25f, .x = 150.1f, .y = 280.4f, .text = "ｶﾅ氏名",
+       .extra_spacing_mm = 0},
+      {.font = arial, .size_pt = 10, .x = 73.9f, .y = 120.2f, .text = "AVAWAY",
+       .extra_spacing_mm = 0},
+      {.font = arial, .size_pt = 12, .x = 20.0f, .y = 200.0f, .text = "Tracked",
+       .extra_spacing_mm = 0.8f},
+      {.font = gothic, .size_pt = 16, .x = 105.0f, .y = 15.5f, .text = "点検結果一覧",
+       .extra_spacing_mm = 0.3f},
   };
   for (const Placed& p : placed) {
     TextItem item;

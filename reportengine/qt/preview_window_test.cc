@@ -400,18 +400,21 @@ TEST_F(PreviewWindowTest, FindMovesToEachHitAcrossPages) {
     int hits;
     int lands_on;
   } cases[] = {
-      {testing::kJapaneseOnPage2, 1, 1, 2},
-      {"Sample", 2, 2, 3},              // starts on the page shown
-      {"平成２７年", 3, 3, 3},          // the title on every page
-      {"平成27年", 1, 3, 1},            // half-width digits find the full-width ones
-      {"ＳＡＭＰＬＥ", 1, 2, 1},        // full-width letters, any case
-      {"sAmPlE ROW", 1, 1, 1},
-      {"カナ", 1, 1, 3},                // full-width katakana finds half-width "ｶﾅ"
-      {"ﾚｾﾌﾟﾄ", 1, 1, 2},               // half-width with a sound mark finds "レセプト"
-      {"１，２３４", 1, 1, 2},          // full-width digits and comma
-      {"nowhere to be found", 2, 0, 2},
-      {"", 1, 0, 1},
-      {"   ", 1, 0, 1},
+      {.text = testing::kJapaneseOnPage2, .from_page = 1, .hits = 1, .lands_on = 2},
+      {.text = "Sample", .from_page = 2, .hits = 2, .lands_on = 3},  // starts on the page shown
+      {.text = "平成２７年", .from_page = 3, .hits = 3, .lands_on = 3},  // the title on every page
+      // half-width digits find the full-width ones
+      {.text = "平成27年", .from_page = 1, .hits = 3, .lands_on = 1},
+      {.text = "ＳＡＭＰＬＥ", .from_page = 1, .hits = 2, .lands_on = 1},  // full-width letters, any case
+      {.text = "sAmPlE ROW", .from_page = 1, .hits = 1, .lands_on = 1},
+      // full-width katakana finds half-width "ｶﾅ"
+      {.text = "カナ", .from_page = 1, .hits = 1, .lands_on = 3},
+      // half-width with a sound mark finds "レセプト"
+      {.text = "ﾚｾﾌﾟﾄ", .from_page = 1, .hits = 1, .lands_on = 2},
+      {.text = "１，２３４", .from_page = 1, .hits = 1, .lands_on = 2},  // full-width digits and comma
+      {.text = "nowhere to be found", .from_page = 2, .hits = 0, .lands_on = 2},
+      {.text = "", .from_page = 1, .hits = 0, .lands_on = 1},
+      {.text = "   ", .from_page = 1, .hits = 0, .lands_on = 1},
   };
   for (const Case& c : cases) {
     window->GoToPage(c.from_page);

@@ -21,10 +21,10 @@ QtPreviewer::QtPreviewer(QWidget* parent, ErrorReporter* errors, PdfExporterFact
                          PrintOptions print)
     : parent_(parent), errors_(errors), pdf_(std::move(pdf)), print_(std::move(print)) {}
 
-void QtPreviewer::Show(Report& report) {
+bool QtPreviewer::Show(Report& report) {
   if (!CanShowWindows()) {
     std::fprintf(stderr, "%s\n", preview::kNoDisplayMessage);
-    return;
+    return true;
   }
   // Qt's own dialogs (print, page settings, files) speak Japanese like the window around them.
   QTranslator qt_texts;
@@ -40,6 +40,7 @@ void QtPreviewer::Show(Report& report) {
   PreviewWindow window(source, dialogs, options, print_, parent_);
   window.Run();
   if (translated) QCoreApplication::removeTranslator(&qt_texts);
+  return source.prepared_ok();
 }
 
 }  // namespace re

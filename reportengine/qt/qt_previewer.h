@@ -26,9 +26,10 @@ class QtPreviewer : public Previewer {
   QtPreviewer(QWidget* parent, ErrorReporter* errors, PdfExporterFactory pdf = {},
               PrintOptions print = {});
 
-  // Opens the window for `report` and returns when the user has closed it. Without a running
-  // Qt application that can show windows it writes one line to standard error and returns.
-  void Show(Report& report) override;
+  // Opens the window for `report` and returns when the user has closed it: false when the
+  // window's preparation of the report failed. Without a running Qt application that can show
+  // windows it writes one line to standard error and returns true.
+  bool Show(Report& report) override;
 
  private:
   QWidget* parent_;

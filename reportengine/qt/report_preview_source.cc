@@ -16,7 +16,7 @@ ReportPreviewSource::ReportPreviewSource(Report& report, ErrorReporter* errors,
     : report_(report), errors_(errors), pdf_(std::move(pdf)) {}
 
 PreparedReport ReportPreviewSource::Prepare() {
-  report_.PrepareReport(true);
+  prepared_ok_ = report_.PrepareReport(true);
   return report_.prepared();
 }
 

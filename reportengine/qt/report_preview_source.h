@@ -28,6 +28,8 @@ class ReportPreviewSource : public PreviewSource {
   ReportPreviewSource(Report& report, ErrorReporter* errors, PdfExporterFactory pdf);
 
   PreparedReport Prepare() override;
+  // Whether the last Prepare succeeded (true before the first).
+  bool prepared_ok() const { return prepared_ok_; }
   bool Save(const PreparedReport& report, const std::string& path, std::string* error) override;
   std::optional<PreparedReport> Load(const std::string& path, std::string* error) override;
   // The report takes over `pages` (what the window shows) before it exports them.
@@ -39,6 +41,7 @@ class ReportPreviewSource : public PreviewSource {
   Report& report_;             // the report being previewed
   ErrorReporter* errors_;      // the engine's error box; may be null
   PdfExporterFactory pdf_;     // may be empty: the default PdfExporter
+  bool prepared_ok_ = true;    // the last Prepare succeeded
 };
 
 }  // namespace re

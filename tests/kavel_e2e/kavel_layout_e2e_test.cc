@@ -74,10 +74,14 @@ struct ListCase {
 
 TEST(KavelLayout, ListPagesHoldTheirRowsAndRepeatTheHeader) {
   const ListCase cases[] = {
-      {"1", "RepChk.pdf", 68, 4.0, 5 + 38.3 + 0.5, "L2-", kCaption},
-      {"3", "RepChk2.pdf", 68, 4.0, 5 + 38.3 + 0.5, "L2-", kCaption},
-      {"10", "RepJyoken.pdf", 66, 4.0, 5 + 9.0 + 0.5, "L2-", "条件内容"},
-      {"5", "Rep.pdf", 44, 6.0, 5 + 21.9 + 0.5, "C2-", "患者氏名"},
+      {.kind = "1", .file = "RepChk.pdf", .rows_per_page = 68, .pitch = 4.0,
+       .second_left = 5 + 38.3 + 0.5, .second_prefix = "L2-", .header_text = kCaption},
+      {.kind = "3", .file = "RepChk2.pdf", .rows_per_page = 68, .pitch = 4.0,
+       .second_left = 5 + 38.3 + 0.5, .second_prefix = "L2-", .header_text = kCaption},
+      {.kind = "10", .file = "RepJyoken.pdf", .rows_per_page = 66, .pitch = 4.0,
+       .second_left = 5 + 9.0 + 0.5, .second_prefix = "L2-", .header_text = "条件内容"},
+      {.kind = "5", .file = "Rep.pdf", .rows_per_page = 44, .pitch = 6.0,
+       .second_left = 5 + 21.9 + 0.5, .second_prefix = "C2-", .header_text = "患者氏名"},
   };
   for (const ListCase& c : cases) {
     SCOPED_TRACE("kind " + c.kind);
@@ -311,13 +315,20 @@ TEST(KavelLayout, TooWideTextsAreNarrowedIntoTheirCells) {
   Table name = RepTable(1);
   name.rows[0][2] = "患者9989 太郎";
   const Case cases[] = {
-      {"chart-number heading", "5", "Rep.pdf", RepTable(1), {"カルテ番号"}, 5.5, 21.5, 13.5,
-       17.5, ""},
-      {"treatment heading", "9", "RepChkList3.pdf", RepChkListRows({{"GA", "x", "y"}}),
-       {"項番・区分・診療行為名称等"}, 21.9, 99.0, 23.9, 32.6, ""},
-      {"group heading of three characters in 7.0 mm", "9", "RepChkList3.pdf",
-       RepChkListRows({{"A01", "x", "GROUPTEXT"}}), {"A01"}, 12.4, 19.4, 0, 0, "GROUPTEXT"},
-      {"patient name", "5", "Rep.pdf", name, {"患者9989", "太郎"}, 26.9, 47.9, 0, 0, "C3-1"},
+      {.name = "chart-number heading", .kind = "5", .file = "Rep.pdf", .table = RepTable(1),
+       .words = {"カルテ番号"}, .cell_left = 5.5, .cell_right = 21.5, .cell_top = 13.5,
+       .cell_bottom = 17.5, .beside = ""},
+      {.name = "treatment heading", .kind = "9", .file = "RepChkList3.pdf",
+       .table = RepChkListRows({{"GA", "x", "y"}}), .words = {"項番・区分・診療行為名称等"},
+       .cell_left = 21.9, .cell_right = 99.0, .cell_top = 23.9, .cell_bottom = 32.6,
+       .beside = ""},
+      {.name = "group heading of three characters in 7.0 mm", .kind = "9",
+       .file = "RepChkList3.pdf", .table = RepChkListRows({{"A01", "x", "GROUPTEXT"}}),
+       .words = {"A01"}, .cell_left = 12.4, .cell_right = 19.4, .cell_top = 0, .cell_bottom = 0,
+       .beside = "GROUPTEXT"},
+      {.name = "patient name", .kind = "5", .file = "Rep.pdf", .table = name,
+       .words = {"患者9989", "太郎"}, .cell_left = 26.9, .cell_right = 47.9, .cell_top = 0,
+       .cell_bottom = 0, .beside = "C3-1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -33,14 +33,22 @@ struct KindCase {
 // Each export kind: its file, its flag, its log lines.
 TEST(KavelRun, EveryExportKindWritesItsFileFlagAndLogLines) {
   const KindCase cases[] = {
-      {{"1"}, "RepChk.pdf", "PDF", false, true},
-      {{"3"}, "RepChk2.pdf", "PDF2", false, true},
-      {{"5"}, "Rep.pdf", "PDF3", true, true},
-      {{"5", "1"}, "Rep.pdf", "PDF3", true, true},
-      {{"7"}, "RepChkList.pdf", "PDF4", true, false},
-      {{"8"}, "RepChkList2.pdf", "PDF4", true, false},
-      {{"9"}, "RepChkList3.pdf", "PDF6", true, false},
-      {{"10"}, "RepJyoken.pdf", "PDF8", false, false},
+      {.kind_and_variant = {"1"}, .file = "RepChk.pdf", .flag = "PDF", .logs_pdf_name = false,
+       .shows_caption = true},
+      {.kind_and_variant = {"3"}, .file = "RepChk2.pdf", .flag = "PDF2", .logs_pdf_name = false,
+       .shows_caption = true},
+      {.kind_and_variant = {"5"}, .file = "Rep.pdf", .flag = "PDF3", .logs_pdf_name = true,
+       .shows_caption = true},
+      {.kind_and_variant = {"5", "1"}, .file = "Rep.pdf", .flag = "PDF3", .logs_pdf_name = true,
+       .shows_caption = true},
+      {.kind_and_variant = {"7"}, .file = "RepChkList.pdf", .flag = "PDF4", .logs_pdf_name = true,
+       .shows_caption = false},
+      {.kind_and_variant = {"8"}, .file = "RepChkList2.pdf", .flag = "PDF4",
+       .logs_pdf_name = true, .shows_caption = false},
+      {.kind_and_variant = {"9"}, .file = "RepChkList3.pdf", .flag = "PDF6",
+       .logs_pdf_name = true, .shows_caption = false},
+      {.kind_and_variant = {"10"}, .file = "RepJyoken.pdf", .flag = "PDF8",
+       .logs_pdf_name = false, .shows_caption = false},
   };
   for (const KindCase& c : cases) {
     SCOPED_TRACE("kind " + c.kind_and_variant[0] + " variant " +
