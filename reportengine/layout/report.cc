@@ -73,12 +73,14 @@ DatasetTable BindDatasets(const std::vector<std::string>& listed,
 
 }  // namespace
 
-bool Report::PrepareReport(bool clear) {
+std::vector<std::string> Report::Prepare(
+    bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
+    const std::function<void(PreparedPage&& page)>* stream) {
   ErrorList errors;
-  const common::LocalDateTime started = clock_ ? clock_() : common::Now();
+  const common::LocalDateTime started_at = clock_ ? clock_() : common::Now();
   EvalContext context;
-  context.date = common::FormatShortDate(started);
-  context.time = common::FormatLongTime(started);
+  context.date = common::FormatShortDate(started_at);
+  context.time = common::FormatLongTime(started_at);
 
   if (clear) prepared_.pages.clear();
   context.page_number = static_cast<int>(prepared_.pages.size()) + 1;
@@ -105,10 +107,46 @@ bool Report::PrepareReport(bool clear) {
       row_rule_(RowFields(&source, row), *this);
     };
   }
-  paginator.Run(context, before_row, prepared_.pages);
+  if (stream == nullptr) {
+    paginator.Run(context, before_row, prepared_.pages);
+  } else if ((*started)(cache_->shaper().fonts())) {
+    paginator.Run(context, before_row, *stream);
+  }
   prepared_.fonts = cache_->shaper().fonts();
-  last_prepare_ok_ = Finish(errors.Sorted());
+  return errors.Sorted();
+}
+
+bool Report::PrepareReport(bool clear) {
+  last_prepare_ok_ = Finish(Prepare(clear, nullptr, nullptr));
   return last_prepare_ok_;
+}
+
+bool Report::PrepareAndExport(PageStreamExporter& exporter) {
+  std::vector<std::string> export_errors;
+  bool begun = false;
+  bool writing = true;
+  const std::function<bool(const std::vector<FontFace>&)> started =
+      [&](const std::vector<FontFace>& fonts) {
+        begun = exporter.Begin(fonts, &export_errors);
+        return begun;
+      };
+  // After a failed write the remaining pages are still prepared (their errors count) but
+  // no longer converted.
+  const std::function<void(PreparedPage&&)> stream = [&](PreparedPage&& page) {
+    if (writing) writing = exporter.AddPage(page);
+  };
+  std::vector<std::string> prepare_errors = Prepare(true, &started, &stream);
+  if (!prepare_errors.empty()) {
+    if (begun) exporter.Abandon();
+    last_prepare_ok_ = Finish(std::move(prepare_errors));
+    return false;
+  }
+  last_prepare_ok_ = true;
+  const bool written = begun && exporter.Finish(&export_errors);
+  ErrorList errors;
+  for (std::string& e : export_errors) errors.Add(std::move(e));
+  if (!written && errors.empty()) errors.Add(kExportFailed);
+  return Finish(errors.Sorted());
 }
 
 bool Report::Export(Exporter& exporter, ExportProgress* progress) {
