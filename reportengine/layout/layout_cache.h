@@ -53,7 +53,7 @@ class LayoutCache {
   // than kTrimAtTexts (a long list of names and numbers), forgets the broken texts and the
   // shaped lines, so memory stays flat however long the list is. Pages keep the lines they hold.
   void TrimBetweenPages();
-  static constexpr size_t kTrimAtTexts = 20000;
+  static constexpr size_t kTrimAtTexts = 4096;
 
  private:
   TextShaper shaper_;                                      // fonts and the shaped-line cache
