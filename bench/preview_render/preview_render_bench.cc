@@ -77,7 +77,8 @@ double PreviewFirstPageMs(int count) {
   report.set_row_rule(kavel::templates::ChartNumberRule);
   QElapsedTimer timer;
   timer.start();
-  if (!report.PrepareReport(true) || report.prepared().pages.empty()) return -1;
+  report.PrepareReport(true);  // a field the invented rows lack prints empty; the pages stand
+  if (report.prepared().pages.empty()) return -1;
   re::PageRenderer renderer(report.prepared().fonts);
   renderer.Render(report.prepared().pages[0], 96);
   return timer.nsecsElapsed() / 1e6;
