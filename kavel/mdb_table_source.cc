@@ -32,7 +32,8 @@ void MdbTableSource::Close() {
   field_names_.clear();
   stream_.clear();
   stream_.shrink_to_fit();
-  cells_.clear();
+  row_starts_ = {};
+  values_ = 0;
   row_count_ = 0;
 }
 
@@ -48,8 +49,10 @@ int MdbTableSource::FieldIndex(std::string_view name) const {
 
 std::string_view MdbTableSource::Value(size_t row, int field) const {
   if (row >= row_count_ || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
-  const Cell& cell = cells_[row * field_names_.size() + static_cast<size_t>(field)];
-  return std::string_view(stream_).substr(cell.offset, cell.length);
+  // The records were checked when the stream was parsed.
+  const char* record = stream_.data() + row_starts_[row];
+  for (int f = 0; f < field; ++f) record += kRecordHeadSize + ReadLittleEndian(record + 1, 4);
+  return std::string_view(record + kRecordHeadSize, static_cast<size_t>(ReadLittleEndian(record + 1, 4)));
 }
 
 bool MdbTableSource::Open(std::string* error) {
@@ -105,15 +108,16 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
         break;
       }
       case kRecordField:
-        if (!cells_.empty()) return StreamResult::kBroken;
+        if (values_ != 0) return StreamResult::kBroken;
         field_names_.emplace_back(payload);
         break;
       case kRecordValue:
         if (field_names_.empty()) return StreamResult::kBroken;
-        if (cells_.empty() && expected_rows * field_names_.size() <= stream.size() / kRecordHeadSize) {
-          cells_.reserve(expected_rows * field_names_.size());
+        if (values_ % field_names_.size() == 0) {
+          if (values_ == 0) row_starts_.reserve(expected_rows);
+          row_starts_.push_back(static_cast<uint32_t>(payload_at - kRecordHeadSize));
         }
-        cells_.push_back(Cell{static_cast<uint32_t>(payload_at), static_cast<uint32_t>(payload.size())});
+        ++values_;
         break;
       case kRecordError:
         if (at != stream.size()) return StreamResult::kBroken;
@@ -122,7 +126,7 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
       case kRecordEnd: {
         if (at != stream.size() || payload.size() != 8 || field_names_.empty()) return StreamResult::kBroken;
         const uint64_t rows = ReadLittleEndian(payload.data(), 8);
-        if (cells_.size() % field_names_.size() != 0 || cells_.size() / field_names_.size() != rows) {
+        if (values_ % field_names_.size() != 0 || values_ / field_names_.size() != rows) {
           return StreamResult::kBroken;
         }
         row_count_ = static_cast<size_t>(rows);

@@ -40,11 +40,6 @@ class MdbTableSource : public re::RowSource {
   const std::string& table() const { return table_; }
 
  private:
-  struct Cell {
-    uint32_t offset = 0;  // into stream_
-    uint32_t length = 0;
-  };
-
   enum class StreamResult { kRows, kProviderError, kBroken };
   // Indexes the reader's stream into the members below, or sets *error to the provider's
   // message it carries; kBroken when it is not a whole stream.
@@ -55,7 +50,10 @@ class MdbTableSource : public re::RowSource {
   bool open_ = false;
   std::vector<std::string> field_names_;  // column names in table order
   std::string stream_;                    // the reader's output, where the values' texts stay
-  std::vector<Cell> cells_;               // row-major, in delivery order
+  // Where each row's first value record starts in stream_, in delivery order; a row's values
+  // follow one another in field order, so a field is found by stepping over the ones before it.
+  std::vector<uint32_t> row_starts_;
+  size_t values_ = 0;                     // value records seen while parsing
   size_t row_count_ = 0;
 };
 

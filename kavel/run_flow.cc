@@ -170,9 +170,15 @@ void RunFlow::Export(re::Report& report, const KindAction& action) {
   //    engine's error box by then.
   bool written = false;
   try {
-    if (!report.PrepareReport(true)) return;
     components_->PDFExport1.FileName = path;
-    written = report.Export(components_->PDFExport1, ui_.ExportProgress());
+    re::ExportProgress* progress = ui_.ExportProgress();
+    if (progress == nullptr) {
+      // Without a progress display each page goes to the file as soon as it is laid out.
+      written = report.PrepareAndExport(components_->PDFExport1);
+    } else {
+      if (!report.PrepareReport(true)) return;
+      written = report.Export(components_->PDFExport1, progress);
+    }
   } catch (const std::exception& e) {
     // 4. Nothing escapes the engine for the errors it knows; anything else ends the dispatch.
     ui_.ShowNote(common::FillIn(kUnexpectedExportError, {e.what()}));

@@ -30,6 +30,23 @@ class Exporter {
                       std::vector<std::string>* errors) = 0;
 };
 
+// An exporter that can also take the pages one at a time while they are being prepared, so that
+// a long list never has all its pages in memory. Begin, then AddPage for every page in order,
+// then Finish (or Abandon at any point; the target is then as it was).
+class PageStreamExporter : public Exporter {
+ public:
+  // Starts the output for a report with the font table `fonts` (complete before the first
+  // page). Returns false with error texts appended to *errors when the output cannot be started.
+  virtual bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) = 0;
+  // Writes one page. Returns false once the output has failed; Finish then says why.
+  virtual bool AddPage(const PreparedPage& page) = 0;
+  // Completes the output (a report without pages gets one blank page). Returns true when it
+  // was written completely; else appends error texts and leaves any earlier output as it was.
+  virtual bool Finish(std::vector<std::string>* errors) = 0;
+  // Drops the output begun; any earlier output stays as it was.
+  virtual void Abandon() = 0;
+};
+
 // Shows the collected errors of an operation: caption "Error", the text
 // "The following error(s) have occured:" and one line per error (the engine builds the text).
 class ErrorReporter {

@@ -101,6 +101,12 @@ const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text
   return fitted_.emplace(key, std::move(fitted)).first->second;
 }
 
+void LayoutCache::TrimBetweenPages() {
+  if (blocks_.size() + fitted_.size() + shaper_.cached_lines() <= kTrimAtTexts) return;
+  ClearBlocks();
+  shaper_.ForgetLines();
+}
+
 void LayoutCache::ClearBlocks() {
   blocks_.clear();
   fitted_.clear();

@@ -49,6 +49,12 @@ class LayoutCache {
   // the cache never outgrows one preparation's texts.
   void ClearBlocks();
 
+  // Called between pages, when no block is in use: once the cache holds more distinct texts
+  // than kTrimAtTexts (a long list of names and numbers), forgets the broken texts and the
+  // shaped lines, so memory stays flat however long the list is. Pages keep the lines they hold.
+  void TrimBetweenPages();
+  static constexpr size_t kTrimAtTexts = 4096;
+
  private:
   TextShaper shaper_;                                      // fonts and the shaped-line cache
   std::unordered_map<std::string, FontMetrics> metrics_;   // by face and size

@@ -69,7 +69,9 @@ void Paginator::StartPage() {
   prepared.width = page.PageWidth();
   prepared.height = page.PageHeight();
   // Pages of a list are alike: room for as many items as the last page had.
-  if (!pages_->empty()) prepared.items.reserve(pages_->back().items.size());
+  prepared.items.reserve(last_page_items_);
+  // Between pages no text of the layout cache is in use: it is trimmed here when it grew large.
+  cache_.TrimBetweenPages();
   pages_->push_back(std::move(prepared));
   if (pages_in_run_++ > 0) ++context_.page_number;
   y_ = page.margins.top;
@@ -86,6 +88,11 @@ void Paginator::EndPage() {
   if (page_footer_) {
     page_footer_->LayOut(layout_.page.margins.left, footer_top_, datasets_, context_, cache_,
                          pages_->back().items);
+  }
+  last_page_items_ = pages_->back().items.size();
+  if (done_ != nullptr) {
+    (*done_)(std::move(pages_->back()));
+    pages_->pop_back();
   }
 }
 
@@ -109,6 +116,7 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
   context_ = context;
   pages_ = &pages;
   pages_in_run_ = 0;
+  last_page_items_ = pages.empty() ? 0 : pages.back().items.size();
   StartPage();
 
   for (DataChain& chain : chains_) {
@@ -137,6 +145,14 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
   }
   EndPage();
   pages_ = nullptr;
+}
+
+void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
+                    const PageDone& done) {
+  std::vector<PreparedPage> current;  // the one page being laid out
+  done_ = &done;
+  Run(context, before_row, current);
+  done_ = nullptr;
 }
 
 }  // namespace re

@@ -29,6 +29,9 @@ namespace re {
 // returns what changes on that band for that row.
 using BeforeRowHook = std::function<RowOverrides(const RowSource& source, size_t row)>;
 
+// Takes each page as soon as it is final (its page footer drawn), in page order.
+using PageDone = std::function<void(PreparedPage&& page)>;
+
 class Paginator {
  public:
   // Compiles the template's bands against `datasets`; unknown references go to `errors`.
@@ -41,6 +44,9 @@ class Paginator {
   // Appends the pages to `pages`, numbering them from context.page_number.
   void Run(const EvalContext& context, const BeforeRowHook& before_row,
            std::vector<PreparedPage>& pages);
+  // The same pages handed to `done` one by one as each is finished; none is kept, so a list of
+  // any length needs the memory of one page (and of the layout cache, which is kept bounded).
+  void Run(const EvalContext& context, const BeforeRowHook& before_row, const PageDone& done);
 
  private:
   struct DataChain;  // one data band with its data header and group headers
@@ -59,6 +65,8 @@ class Paginator {
   // State of one run.
   EvalContext context_;
   std::vector<PreparedPage>* pages_ = nullptr;
+  const PageDone* done_ = nullptr;  // streaming: finished pages leave pages_ at once
+  size_t last_page_items_ = 0;      // items on the page finished last
   float y_ = 0;             // where the next band goes
   float content_top_ = 0;   // below the page header: a band here is never moved on
   float footer_top_ = 0;    // bands must end above this

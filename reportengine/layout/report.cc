@@ -1,5 +1,11 @@
 #include "reportengine/layout/report.h"
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 #include "reportengine/layout/band_layout.h"
 #include "reportengine/model/error_list.h"
 #include "reportengine/layout/layout_cache.h"
@@ -71,33 +77,114 @@ DatasetTable BindDatasets(const std::vector<std::string>& listed,
   return table;
 }
 
+// Hands the pages from the thread that prepares them to a thread that writes them, in order, so
+// that preparing and writing share two processors. At most kPagesWaiting pages wait: memory stays
+// that of a few pages. The writer sees only the pages and its own state (the exporter took a copy
+// of the font table in Begin); the shaped lines the pages share with the layout cache are never
+// changed once made.
+class PageHandOver {
+ public:
+  static constexpr size_t kPagesWaiting = 4;
+
+  explicit PageHandOver(PageStreamExporter& exporter)
+      : exporter_(exporter), writer_([this] { WriteAll(); }) {}
+  ~PageHandOver() { Close(); }
+  PageHandOver(const PageHandOver&) = delete;
+  PageHandOver& operator=(const PageHandOver&) = delete;
+
+  void Push(PreparedPage&& page) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [this] { return waiting_.size() < kPagesWaiting; });
+    waiting_.push_back(std::move(page));
+    ready_.notify_one();
+  }
+
+  // Waits until every page handed over has been written (or dropped after a failed write).
+  // Returns true when the exporter took them all.
+  bool Close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    ready_.notify_one();
+    if (writer_.joinable()) writer_.join();
+    return all_written_;
+  }
+
+ private:
+  void WriteAll() {
+    for (;;) {
+      PreparedPage page;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return !waiting_.empty() || closed_; });
+        if (waiting_.empty()) return;
+        page = std::move(waiting_.front());
+        waiting_.pop_front();
+      }
+      room_.notify_one();
+      // After a failed write the remaining pages are dropped unwritten.
+      if (all_written_) all_written_ = exporter_.AddPage(page);
+    }
+  }
+
+  PageStreamExporter& exporter_;
+  std::mutex mutex_;
+  std::condition_variable ready_;  // a page waits, or no more will come
+  std::condition_variable room_;   // fewer than kPagesWaiting wait
+  std::deque<PreparedPage> waiting_;
+  bool closed_ = false;
+  bool all_written_ = true;  // the writer thread's; read after it ended
+  std::thread writer_;       // last: starts once everything above is there
+};
+
 }  // namespace
 
-bool Report::PrepareReport(bool clear) {
+std::vector<std::string> Report::Prepare(
+    bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
+    const std::function<void(PreparedPage&& page)>* stream) {
   ErrorList errors;
-  const common::LocalDateTime started = clock_ ? clock_() : common::Now();
+  const common::LocalDateTime started_at = clock_ ? clock_() : common::Now();
   EvalContext context;
-  context.date = common::FormatShortDate(started);
-  context.time = common::FormatLongTime(started);
+  context.date = common::FormatShortDate(started_at);
+  context.time = common::FormatLongTime(started_at);
 
   if (clear) prepared_.pages.clear();
   context.page_number = static_cast<int>(prepared_.pages.size()) + 1;
   if (!cache_) cache_ = std::make_unique<LayoutCache>();
   cache_->ClearBlocks();
 
-  // Fonts first, so a face that is not installed is reported once, by name.
-  for (const Band& band : template_.bands) {
-    for (const ReportObject& object : band.objects) {
-      if (const auto* text = std::get_if<TextObject>(&object); text && text->visible) {
-        FontSpec spec = text->font;
-        if (spec.name.empty()) spec.name = kDefaultFontFace;
-        std::string error;
-        if (!cache_->shaper().Resolve(spec, &error)) errors.Add(error);
+  // Fonts first, so a face that is not installed is reported once, by name. They are looked
+  // up (the font configuration read, the faces loaded) on a thread of their own while the row
+  // sources open, which mostly waits for the database reader.
+  std::vector<std::string> font_errors;
+  std::exception_ptr font_failure;
+  std::thread fonts([this, &font_errors, &font_failure] {
+    try {
+      for (const Band& band : template_.bands) {
+        for (const ReportObject& object : band.objects) {
+          if (const auto* text = std::get_if<TextObject>(&object); text && text->visible) {
+            FontSpec spec = text->font;
+            if (spec.name.empty()) spec.name = kDefaultFontFace;
+            std::string error;
+            if (!cache_->shaper().Resolve(spec, &error)) font_errors.push_back(std::move(error));
+          }
+        }
       }
+    } catch (...) {
+      font_failure = std::current_exception();
     }
+  });
+  DatasetTable datasets;
+  try {
+    datasets = BindDatasets(template_.datasets, bindings_, errors);
+  } catch (...) {
+    fonts.join();
+    throw;
   }
-
-  DatasetTable datasets = BindDatasets(template_.datasets, bindings_, errors);
+  fonts.join();
+  if (font_failure) std::rethrow_exception(font_failure);
+  for (std::string& error : font_errors) errors.Add(std::move(error));
   Paginator paginator(template_, datasets, *cache_, errors);
   BeforeRowHook before_row;
   if (row_rule_) {
@@ -105,8 +192,45 @@ bool Report::PrepareReport(bool clear) {
       return row_rule_(RowFields(&source, row));
     };
   }
-  paginator.Run(context, before_row, prepared_.pages);
+  if (stream == nullptr) {
+    paginator.Run(context, before_row, prepared_.pages);
+  } else if ((*started)(cache_->shaper().fonts())) {
+    paginator.Run(context, before_row, *stream);
+  }
   prepared_.fonts = cache_->shaper().fonts();
+  return errors.Sorted();
+}
+
+bool Report::PrepareReport(bool clear) {
+  return Finish(Prepare(clear, nullptr, nullptr));
+}
+
+bool Report::PrepareAndExport(PageStreamExporter& exporter) {
+  std::vector<std::string> export_errors;
+  std::unique_ptr<PageHandOver> writer;
+  const std::function<bool(const std::vector<FontFace>&)> started =
+      [&](const std::vector<FontFace>& fonts) {
+        if (!exporter.Begin(fonts, &export_errors)) return false;
+        writer = std::make_unique<PageHandOver>(exporter);
+        return true;
+      };
+  const std::function<void(PreparedPage&&)> stream = [&](PreparedPage&& page) {
+    writer->Push(std::move(page));
+  };
+  std::vector<std::string> prepare_errors = Prepare(true, &started, &stream);
+  const bool begun = writer != nullptr;
+  if (begun) writer->Close();
+  writer.reset();
+  if (!prepare_errors.empty()) {
+    if (begun) exporter.Abandon();
+    Finish(std::move(prepare_errors));
+    return false;
+  }
+  // A failed write is the exporter's to report in Finish.
+  const bool written = begun && exporter.Finish(&export_errors);
+  ErrorList errors;
+  for (std::string& e : export_errors) errors.Add(std::move(e));
+  if (!written && errors.empty()) errors.Add(kExportFailed);
   return Finish(errors.Sorted());
 }
 

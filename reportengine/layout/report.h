@@ -105,6 +105,15 @@ class Report {
   // Returns true when the exporter wrote its output completely; else false after the error box.
   bool Export(Exporter& exporter, ExportProgress* progress = nullptr);
 
+  // Prepares anew and hands every page to `exporter` as soon as it is final, keeping none: the
+  // memory a list needs does not grow with its length. The output is what PrepareReport(true)
+  // followed by Export would write. When the preparation collects errors the output is
+  // abandoned (an earlier file stays as it was), the error box shows them and false is
+  // returned, as when PrepareReport fails before an export; otherwise as Export. prepared()
+  // holds no pages afterwards. A face first used by the row rule (not named by any text object)
+  // cannot be streamed: its pages fail the export with the exporter's error.
+  bool PrepareAndExport(PageStreamExporter& exporter);
+
   // Discards earlier pages when `clear`, then shows the preview window through the previewer,
   // which prepares the report itself (its preparation shows its own error box). Returns false
   // when no previewer is set (after the error box) or the preparation inside the window failed.
@@ -120,6 +129,11 @@ class Report {
  private:
   // Ends an operation: stores the collected errors, shows the box when there are any.
   bool Finish(std::vector<std::string> collected);
+  // One preparation: the pages go to prepared_, or to `stream` one by one when it is set (after
+  // `started` saw the font table). Returns the errors collected, sorted and distinct.
+  std::vector<std::string> Prepare(
+      bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
+      const std::function<void(PreparedPage&& page)>* stream);
 
   Template template_;                      // the design; objects may be changed by the caller
   std::vector<DatasetBinding> bindings_;   // row sources by user name

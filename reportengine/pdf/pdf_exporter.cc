@@ -63,98 +63,144 @@ class ProgressScope {
 
 }  // namespace
 
+// One file being written: what is kept from the first page to the trailer.
+struct PdfExporter::Output {
+  explicit Output(const std::vector<FontFace>& faces) : fonts(faces), font_set(fonts) {}
+
+  pdf::OutputFile file;
+  std::unique_ptr<pdf::ObjectWriter> writer;
+  int catalog = 0, page_tree = 0, info = 0;
+  std::vector<FontFace> fonts;                  // the report's font table
+  pdf::FontSet font_set;                        // over `fonts`
+  std::vector<std::optional<int>> font_objects;  // object number per font, once a page uses it
+  std::vector<int> kids;                        // page objects
+  std::string content, dict;                    // scratch
+  std::vector<int> fonts_used;
+  std::string error;                            // the first failure
+  bool failed = false;
+};
+
+PdfExporter::PdfExporter() = default;
+PdfExporter::~PdfExporter() = default;
+
 bool PdfExporter::Export(const PreparedReport& report, ExportProgress* progress,
                          std::vector<std::string>* errors) {
-  creation_time_ = std::chrono::system_clock::now();
+  creation_time_ = fixed_time_.value_or(std::chrono::system_clock::now());
   std::string error;
   if (Write(report, ShowProgress ? progress : nullptr, &error)) return true;
   if (errors != nullptr) errors->push_back(error);
   return false;
 }
 
-bool PdfExporter::Write(const PreparedReport& report, ExportProgress* progress,
-                        std::string* error) {
-  pdf::OutputFile file;
-  file.SimulateDiskFullAfter(disk_full_after_);
-  if (!file.Open(FileName, error)) return false;
-
-  // A report without pages still becomes a readable file: one blank page of the default size.
-  static const std::vector<PreparedPage> kBlankPage(1);
-  const std::vector<PreparedPage>& pages = report.pages.empty() ? kBlankPage : report.pages;
-  ProgressScope scope(progress, static_cast<int>(report.pages.size()));
-
-  pdf::ObjectWriter writer(&file);
-  const int catalog = writer.Reserve();
-  const int page_tree = writer.Reserve();
-  const int info = writer.Reserve();
-
-  pdf::FontSet fonts(report.fonts);
-  std::vector<std::optional<int>> font_objects(report.fonts.size());
-  std::vector<int> kids;
-  kids.reserve(pages.size());
-  std::string content;
-  std::vector<int> fonts_used;
-  std::string dict;
-  for (size_t i = 0; i < pages.size(); ++i) {
-    const PreparedPage& page = pages[i];
-    if (!pdf::BuildPageContent(page, &fonts, &content, &fonts_used, error)) return false;
-    const int stream = writer.Reserve();
-    const int page_object = writer.Reserve();
-    writer.WriteStream(stream, "", content, Compressed);
-
-    dict = "<</Type/Page/Parent ";
-    AppendRef(&dict, page_tree);
-    dict.append("/MediaBox[0 0 ");
-    pdf::AppendNumber(&dict, pdf::PageWidthPt(page));
-    dict.push_back(' ');
-    pdf::AppendNumber(&dict, pdf::PageHeightPt(page));
-    dict.append("]/Resources<<");
-    if (!fonts_used.empty()) {
-      dict.append("/Font<<");
-      for (const int f : fonts_used) {
-        if (!font_objects[f]) font_objects[f] = writer.Reserve();
-        dict.append("/F");
-        pdf::AppendInt(&dict, f);
-        dict.push_back(' ');
-        AppendRef(&dict, *font_objects[f]);
-      }
-      dict.append(">>");
-    }
-    dict.append(">>/Contents ");
-    AppendRef(&dict, stream);
-    dict.append(">>");
-    writer.WriteObject(page_object, dict);
-    kids.push_back(page_object);
-    // A full disk ends the export at once instead of converting the remaining pages.
-    if (file.failed()) return file.Commit(error);
-    if (i < report.pages.size()) scope.PageWritten(static_cast<int>(i + 1));
+bool PdfExporter::Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) {
+  creation_time_ = fixed_time_.value_or(std::chrono::system_clock::now());
+  output_ = std::make_unique<Output>(fonts);
+  Output& out = *output_;
+  out.file.SimulateDiskFullAfter(disk_full_after_);
+  if (!out.file.Open(FileName, &out.error)) {
+    if (errors != nullptr) errors->push_back(out.error);
+    output_.reset();
+    return false;
   }
+  out.writer = std::make_unique<pdf::ObjectWriter>(&out.file);
+  out.catalog = out.writer->Reserve();
+  out.page_tree = out.writer->Reserve();
+  out.info = out.writer->Reserve();
+  out.font_objects.resize(fonts.size());
+  return true;
+}
 
-  for (size_t f = 0; f < font_objects.size(); ++f) {
-    if (!font_objects[f]) continue;
+bool PdfExporter::AddPage(const PreparedPage& page) {
+  if (!output_ || output_->failed) return false;
+  Output& out = *output_;
+  pdf::ObjectWriter& writer = *out.writer;
+  if (!pdf::BuildPageContent(page, &out.font_set, &out.content, &out.fonts_used, &out.error)) {
+    out.failed = true;
+    return false;
+  }
+  const int stream = writer.Reserve();
+  const int page_object = writer.Reserve();
+  writer.WriteStream(stream, "", out.content, Compressed);
+
+  std::string& dict = out.dict;
+  dict = "<</Type/Page/Parent ";
+  AppendRef(&dict, out.page_tree);
+  dict.append("/MediaBox[0 0 ");
+  pdf::AppendNumber(&dict, pdf::PageWidthPt(page));
+  dict.push_back(' ');
+  pdf::AppendNumber(&dict, pdf::PageHeightPt(page));
+  dict.append("]/Resources<<");
+  if (!out.fonts_used.empty()) {
+    dict.append("/Font<<");
+    for (const int f : out.fonts_used) {
+      if (!out.font_objects[f]) out.font_objects[f] = writer.Reserve();
+      dict.append("/F");
+      pdf::AppendInt(&dict, f);
+      dict.push_back(' ');
+      AppendRef(&dict, *out.font_objects[f]);
+    }
+    dict.append(">>");
+  }
+  dict.append(">>/Contents ");
+  AppendRef(&dict, stream);
+  dict.append(">>");
+  writer.WriteObject(page_object, dict);
+  out.kids.push_back(page_object);
+  // A full disk ends the export at once instead of converting the remaining pages.
+  if (out.file.failed()) out.failed = true;
+  return !out.failed;
+}
+
+bool PdfExporter::Finish(std::vector<std::string>* errors) {
+  std::string error;
+  bool ok = output_ != nullptr;
+  if (ok) {
+    // A report without pages still becomes a readable file: one blank page of the default size.
+    if (output_->kids.empty() && !output_->failed) AddPage(PreparedPage{});
+    ok = Complete(&error);
+  }
+  output_.reset();
+  if (!ok && errors != nullptr) errors->push_back(error);
+  return ok;
+}
+
+void PdfExporter::Abandon() { output_.reset(); }
+
+bool PdfExporter::Complete(std::string* error) {
+  Output& out = *output_;
+  if (out.failed) {
+    // A failed write is the file's to report; a page that could not be converted says why.
+    if (out.file.failed()) return out.file.Commit(error);
+    *error = out.error;
+    return false;
+  }
+  pdf::ObjectWriter& writer = *out.writer;
+  for (size_t f = 0; f < out.font_objects.size(); ++f) {
+    if (!out.font_objects[f]) continue;
     std::string font_error;
-    pdf::Font* font = fonts.Get(static_cast<int>(f), &font_error);
+    pdf::Font* font = out.font_set.Get(static_cast<int>(f), &font_error);
     if (font == nullptr ||
-        !font->WriteObjects(&writer, *font_objects[f], EmbeddedFonts, Compressed, &font_error)) {
+        !font->WriteObjects(&writer, *out.font_objects[f], EmbeddedFonts, Compressed, &font_error)) {
       *error = font_error;
       return false;
     }
   }
 
+  std::string& dict = out.dict;
   dict = "<</Type/Pages/Kids[";
-  for (size_t i = 0; i < kids.size(); ++i) {
+  for (size_t i = 0; i < out.kids.size(); ++i) {
     if (i > 0) dict.push_back(' ');
-    AppendRef(&dict, kids[i]);
+    AppendRef(&dict, out.kids[i]);
   }
   dict.append("]/Count ");
-  pdf::AppendInt(&dict, static_cast<long long>(kids.size()));
+  pdf::AppendInt(&dict, static_cast<long long>(out.kids.size()));
   dict.append(">>");
-  writer.WriteObject(page_tree, dict);
+  writer.WriteObject(out.page_tree, dict);
 
   dict = "<</Type/Catalog/Pages ";
-  AppendRef(&dict, page_tree);
+  AppendRef(&dict, out.page_tree);
   dict.append(">>");
-  writer.WriteObject(catalog, dict);
+  writer.WriteObject(out.catalog, dict);
 
   dict = "<<";
   AppendInfoEntry(&dict, "/Title", Title);
@@ -167,13 +213,32 @@ bool PdfExporter::Write(const PreparedReport& report, ExportProgress* progress,
   pdf::AppendLiteralString(
       &dict, pdf::FormatLocalDate(std::chrono::system_clock::to_time_t(creation_time_)));
   dict.append(">>");
-  writer.WriteObject(info, dict);
+  writer.WriteObject(out.info, dict);
 
-  if (!writer.Finish(catalog, info, FileId(FileName, creation_time_, kids.size()))) {
+  if (!writer.Finish(out.catalog, out.info, FileId(FileName, creation_time_, out.kids.size()))) {
     *error = pdf::kErrIncomplete + FileName;
     return false;
   }
-  return file.Commit(error);
+  return out.file.Commit(error);
+}
+
+bool PdfExporter::Write(const PreparedReport& report, ExportProgress* progress,
+                        std::string* error) {
+  const auto started = creation_time_;
+  std::vector<std::string> errors;
+  if (!Begin(report.fonts, &errors)) {
+    *error = errors.empty() ? std::string() : errors.front();
+    return false;
+  }
+  creation_time_ = started;
+  ProgressScope scope(progress, static_cast<int>(report.pages.size()));
+  for (size_t i = 0; i < report.pages.size(); ++i) {
+    if (!AddPage(report.pages[i])) break;
+    scope.PageWritten(static_cast<int>(i + 1));
+  }
+  if (Finish(&errors)) return true;
+  *error = errors.empty() ? std::string() : errors.back();
+  return false;
 }
 
 }  // namespace re

@@ -15,6 +15,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,7 @@
 
 namespace re {
 
-class PdfExporter : public Exporter {
+class PdfExporter : public PageStreamExporter {
  public:
   // Settings, named as the templates name them.
   std::string FileName;                        // full path of the file to write
@@ -45,17 +47,39 @@ class PdfExporter : public Exporter {
   bool Export(const PreparedReport& report, ExportProgress* progress,
               std::vector<std::string>* errors) override;
 
+  // The same file written page by page while the report is prepared (no progress is shown):
+  // Begin stamps the creation time and opens the output; the bytes equal those Export writes
+  // for the same pages at the same moment.
+  bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) override;
+  bool AddPage(const PreparedPage& page) override;
+  bool Finish(std::vector<std::string>* errors) override;
+  void Abandon() override;
+
+  PdfExporter();
+  ~PdfExporter() override;
+  PdfExporter(const PdfExporter&) = delete;
+  PdfExporter& operator=(const PdfExporter&) = delete;
+
   // The moment the last Export() started, written as the document's creation date.
   std::chrono::system_clock::time_point CreationTime() const { return creation_time_; }
 
   // For tests: writes fail as on a full disk once `bytes` bytes reached the file.
   void SimulateDiskFullAfter(uint64_t bytes) { disk_full_after_ = bytes; }
+  // For tests: every export takes this moment as its creation time, so two exports of the same
+  // pages give the same bytes.
+  void FixCreationTimeForTesting(std::chrono::system_clock::time_point when) { fixed_time_ = when; }
 
  private:
+  struct Output;  // one file being written
+
   bool Write(const PreparedReport& report, ExportProgress* progress, std::string* error);
+  bool Complete(std::string* error);  // the fonts, page tree, catalog, info, trailer; commits
+
+  std::unique_ptr<Output> output_;                        // between Begin and Finish
 
   std::chrono::system_clock::time_point creation_time_;  // stamped by Export()
   uint64_t disk_full_after_ = UINT64_MAX;                 // simulated disk capacity
+  std::optional<std::chrono::system_clock::time_point> fixed_time_;  // tests only
 };
 
 }  // namespace re

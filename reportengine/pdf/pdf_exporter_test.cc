@@ -16,6 +16,9 @@
 #include <functional>
 #include <regex>
 
+#include "reportengine/layout/layout_cache.h"
+#include "reportengine/layout/report.h"
+#include "reportengine/model/layout_memory_rows.h"
 #include "reportengine/pdf/engine_info.h"
 #include "reportengine/pdf/pdf_test_fixture.h"
 #include "reportengine/text/text_shaper.h"
@@ -387,6 +390,95 @@ TEST_F(PdfExporterTest, ReplacesTheTargetAndReportsEveryPage) {
   exporter.ShowProgress = false;
   ASSERT_TRUE(exporter.Export(sample.builder.report(), &silent, &errors));
   EXPECT_TRUE(silent.events.empty());
+}
+
+// A list on many pages, every row's text distinct, so that the layout cache is trimmed on the
+// way (it keeps at most LayoutCache::kTrimAtTexts texts).
+Template ListTemplate() {
+  return Template{
+      .name = "Report3",
+      .page = {.margins = {5, 5, 5, 5}},
+      .datasets = {"DBDataset3"},
+      .bands = {
+          {.name = "PageHeader1", .kind = BandKind::kPageHeader, .height = 8,
+           .objects = {TextObject{.name = "Memo1", .rect = {67, 0.5f, 59, 7}, .text = "[TIME]",
+                                  .font = {"ＭＳ Ｐゴシック", 14}}}},
+          {.name = "MasterData1", .kind = BandKind::kMasterData, .height = 4,
+           .dataset = "DBDataset3",
+           .objects = {TextObject{.name = "Line1", .rect = {1, 0, 40, 4},
+                                  .text = "[DBDataset3.\"Line1\"]", .font = {"ＭＳ ゴシック", 9}},
+                       TextObject{.name = "Line2", .rect = {45, 0, 60, 4}, .text = "[DBDataset3.\"Line2\"]",
+                                  .font = {"ＭＳ 明朝", 9}, .grow_height = true},
+                       LineObject{.name = "Rule", .top = 4, .width = 200}}},
+          {.name = "PageFooter1", .kind = BandKind::kPageFooter, .height = 6,
+           .objects = {TextObject{.name = "SysMemo3", .rect = {86, 0, 25, 5}, .text = "[PAGE#]",
+                                  .align = HAlign::kCenter}}},
+      }};
+}
+
+TEST_F(PdfExporterTest, StreamedExportWritesTheBytesOfPrepareThenExport) {
+  std::vector<std::vector<std::string>> rows;
+  const int count = static_cast<int>(LayoutCache::kTrimAtTexts) + 500;  // trimmed twice
+  for (int i = 0; i < count; ++i) {
+    rows.push_back({"K" + std::to_string(i * 7919 % 100003),
+                    i % 97 == 0 ? "長い名前の患者さんの住所と備考がこの欄に折り返して入ります " + std::to_string(i)
+                                : "患者 " + std::to_string(i)});
+  }
+  MemoryRows source({"Line1", "Line2"}, rows);
+  const auto when = std::chrono::system_clock::from_time_t(1700000000);
+  auto export_with = [&](bool streamed, const std::string& path) {
+    Report report(ListTemplate());
+    report.AddDataset({"DBDataset3", &source});
+    report.set_clock([] { return common::LocalDateTime{2024, 5, 1, 9, 30, 5, 0}; });
+    PdfExporter exporter;
+    exporter.FileName = path;
+    exporter.FixCreationTimeForTesting(when);
+    if (streamed) return report.PrepareAndExport(exporter);
+    return report.PrepareReport(true) && report.Export(exporter, nullptr);
+  };
+  // The same path both times: the document identifier covers the file name.
+  const std::string path = dir_ + "/Rep.pdf";
+  ASSERT_TRUE(export_with(false, path));
+  const std::string whole = ReadFile(path);
+  ASSERT_GT(whole.size(), 50000u);
+  ASSERT_TRUE(export_with(true, path));
+  EXPECT_TRUE(whole == ReadFile(path));
+  EXPECT_EQ(RunTool("qpdf --check '" + path + "' >/dev/null 2>&1").first, 0);
+}
+
+// A preparation error, or a disk that fills while the pages are being written: the old file
+// stays, no temporary file is left, and the error box names the cause.
+TEST_F(PdfExporterTest, StreamedExportThatFailsLeavesTheOldFile) {
+  std::vector<std::vector<std::string>> many;
+  for (int i = 0; i < 2000; ++i) many.push_back({std::to_string(i), "患者 " + std::to_string(i)});
+  struct Case {
+    const char* name;
+    bool bad_field;
+    uint64_t disk_bytes;
+    const char* error_part;
+  };
+  for (const Case& c : {Case{"unknown field", true, UINT64_MAX, "NoSuchField"},
+                        Case{"disk full", false, 30000, pdf::kErrDiskFull}}) {
+    SCOPED_TRACE(c.name);
+    const std::string target = dir_ + "/Rep.pdf";
+    std::ofstream(target) << "old";
+    Template layout = ListTemplate();
+    if (c.bad_field) {
+      layout.bands[1].objects.push_back(TextObject{
+          .name = "Bad", .rect = {110, 0, 20, 4}, .text = "[DBDataset3.\"NoSuchField\"]"});
+    }
+    MemoryRows source({"Line1", "Line2"}, many);
+    Report report(std::move(layout));
+    report.AddDataset({"DBDataset3", &source});
+    PdfExporter exporter;
+    exporter.FileName = target;
+    exporter.SimulateDiskFullAfter(c.disk_bytes);
+    EXPECT_FALSE(report.PrepareAndExport(exporter));
+    ASSERT_EQ(report.errors().size(), 1u);
+    EXPECT_THAT(report.errors()[0], HasSubstr(c.error_part));
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(Entries(dir_), std::vector<std::string>{"Rep.pdf"});
+  }
 }
 
 TEST_F(PdfExporterTest, ReportWithoutPagesStillGivesAReadableFile) {

@@ -183,6 +183,7 @@ class TextShaper::Impl {
   }
 
   size_t cached_lines() const { return cache_.size(); }
+  void ForgetLines() { cache_ = {}; }
 
  private:
   struct Face {
@@ -402,5 +403,7 @@ std::vector<std::shared_ptr<const ShapedLine>> TextShaper::ShapeLines(const Font
 }
 
 size_t TextShaper::cached_lines() const { return impl_->cached_lines(); }
+
+void TextShaper::ForgetLines() { impl_->ForgetLines(); }
 
 }  // namespace re

@@ -98,6 +98,9 @@ class TextShaper {
 
   // The number of distinct lines shaped so far (for tests and benchmarks).
   size_t cached_lines() const;
+  // Forgets the shaped lines (lines held elsewhere stay valid); later calls shape anew, giving
+  // equal lines in new objects. Fonts stay loaded.
+  void ForgetLines();
 
  private:
   class Impl;
