@@ -203,7 +203,14 @@ int RemoveStaleTemporaries(const std::string& folder) {
 
 void RemoveStaleTemporariesOfProgramFolder() {
   try {
-    const std::string folder = ProgramFolder();
+    RemoveStaleTemporariesOfProgramFolder(ProgramFolder());
+  } catch (const std::exception&) {
+    // Tidying up is never worth failing a run for.
+  }
+}
+
+void RemoveStaleTemporariesOfProgramFolder(const std::string& folder) {
+  try {
     for (const char* sub : {"", texts::kDownloadFolderName, texts::kDefaultBackupFolder,
                             texts::kDefaultProgramBackupFolder}) {
       RemoveStaleTemporaries(folder + sub);

@@ -72,6 +72,8 @@ int RemoveStaleTemporaries(const std::string& folder);
 // "user.ini.lock" left by earlier versions when nobody holds it. Both programs call this once
 // at start. Never throws.
 void RemoveStaleTemporariesOfProgramFolder();
+// The same for the program folder `folder` (ending with "/").
+void RemoveStaleTemporariesOfProgramFolder(const std::string& folder);
 
 // Makes PendingFile use the hidden-name way as on a file system without unnamed files, until
 // called with false. For unit tests only; the programs never call it.
