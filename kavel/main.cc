@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/display_probe.h"
 #include "common/pending_file.h"
 #include "common/program_folder.h"
 #include "kavel/console_ui.h"
-#include "kavel/display_probe.h"
 #include "kavel/run_flow.h"
 #include "kavel/texts.h"
 #include "kavel/window_run.h"
@@ -32,7 +32,7 @@ void RunWithoutDisplay(const std::vector<std::string>& arguments) {
 // for the displays that answered (*error empty). The module is never unloaded, since Qt leaves
 // exit handlers in it.
 bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& arguments,
-                         const kavel::Displays& displays, std::string* error) {
+                         const common::Displays& displays, std::string* error) {
   const std::string path = common::ProgramFileFolder() + kavel::kWindowModuleFile;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   common::RemoveStaleTemporariesOfProgramFolder();
   try {
-    const kavel::Displays displays = kavel::ProbeDisplays();
+    const common::Displays displays = common::ProbeDisplays();
     if (displays.any()) {
       std::string error;
       if (RunWithWindowModule(argc, argv, arguments, displays, &error)) return 0;

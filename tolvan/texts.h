@@ -142,6 +142,16 @@ inline constexpr char kStateConnected[] = "接続しました。";
 inline constexpr char kStateDisconnecting[] = "接続解除しています。";
 inline constexpr char kStateDisconnected[] = "接続解除されました。";
 
+// ---- Start-up, before any window -------------------------------------------------------------
+// No display server answers, so no window can be shown: written to standard error, and the
+// program ends with kExitNoDisplay ("%s" is DISPLAY as set, possibly empty).
+inline constexpr char kErrNoDisplay[] =
+    "Tolvan: 画面を表示できません。ディスプレイ「%s」に接続できません。";
+inline constexpr int kExitNoDisplay = 1;
+// The Qt platforms that need a display server; QT_QPA_PLATFORM may name others (offscreen).
+inline constexpr char kQtPlatformX11[] = "xcb";
+inline constexpr char kQtPlatformWayland[] = "wayland";
+
 // ---- Error reports (the top-level error box) ---------------------------------------------------
 // A request answered with a status outside 200-299: the answer's status line, e.g.
 // "HTTP/1.1 404 Not Found"; when the server sent none, this prefix and the status.

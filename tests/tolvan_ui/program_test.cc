@@ -541,5 +541,30 @@ TEST_F(ProgramTest, FullDiskDuringTheCopyKeepsTheOldPair) {
   EXPECT_THAT(WineCalls(1), ElementsAre(small + "Norvik.exe|" + root_.path() + "prefix"));
 }
 
+// A display that names no X server (and no Wayland compositor to fall back on): Qt would end
+// the process with an abort; the program says why on standard error and ends with exit code 1
+// before touching the program folder.
+TEST_F(ProgramTest, DisplayWithoutServerEndsWithAMessageInsteadOfAnAbort) {
+  if (fs::exists("/tmp/.X11-unix/X97")) GTEST_SKIP() << "an X server listens on :97";
+  const std::string err = rec_ + "stderr.out";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("DISPLAY", ":97", 1);
+    const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDERR_FILENO);
+    const std::string program = pf_ + "Tolvan";
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Read(err), "Tolvan: 画面を表示できません。ディスプレイ「:97」に接続できません。\n");
+  EXPECT_FALSE(fs::exists(pf_ + "Log"));
+}
+
 }  // namespace
 }  // namespace tolvan_test
