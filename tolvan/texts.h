@@ -153,9 +153,8 @@ inline constexpr char kQtPlatformX11[] = "xcb";
 inline constexpr char kQtPlatformWayland[] = "wayland";
 
 // ---- Error reports (the top-level error box) ---------------------------------------------------
-// A request answered with a status outside 200-299: the answer's status line, e.g.
-// "HTTP/1.1 404 Not Found"; when the server sent none, this prefix and the status.
-inline constexpr char kErrHttpStatusPrefix[] = "HTTP/1.1 ";
+// A request answered with a status outside 200-299 reports the answer's status line as the
+// server sent it, e.g. "HTTP/1.1 404 Not Found".
 // A download file that cannot be created or written: its path, then the reason.
 inline constexpr char kErrCreateFile[] = "ファイル %s を作成できません。 %s";
 inline constexpr char kErrWriteFile[] = "ファイル %s に書き込めません。 %s";

@@ -3,8 +3,10 @@
 // start), the decision after the run and the start of the main application.
 //
 // UpdateFlow holds the state of TfrmMain that the run needs (URL, mstLogPath, gstSetupVer,
-// bPGM, bMaster) and the HTTP client IdHTTP1; it reaches its windows only through UpdateUi and
-// starts programs only through ProgramStarter.
+// bPGM, bMaster) and the HTTP client IdHTTP1. It reaches its windows only through UpdateUi and
+// everything else (program folder, user.ini, logs, clock, free space, the network, program
+// starts) only through the UpdateContext it is built with; it writes nothing to standard
+// error.
 //
 // Threads (what the window must do):
 //   - construct the flow and call IniSet() when the main window is created (GUI thread);

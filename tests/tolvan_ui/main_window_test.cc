@@ -31,6 +31,7 @@
 
 #include "common/temp_folder_for_testing.h"
 #include "common/test_env.h"
+#include "tests/tolvan_flow/scripted_http.h"
 #include "tests/tolvan_server/test_server.h"
 #include "tolvan/cfm_dsp.h"
 #include "tolvan/id_http.h"
@@ -142,12 +143,13 @@ class MainWindowTest : public ::testing::Test {
     env_.IFWriteIniStr("PARAM", "NVKMST", server_->Url("/data/QX/"));
   }
 
-  TfrmMain& MakeWindow() {
+  // The window with the real HTTPS client, or with `http` (a scripted one: no server at all).
+  TfrmMain& MakeWindow(tolvan::HttpClientFactory http = tolvan::MakeIdHttp) {
     env_.set_available_disk_space(static_cast<uint64_t>(free_bytes_));
     const tolvan::UpdateContext context{
         .env = env_,
         .starter = starter_,
-        .http = tolvan::MakeIdHttp,
+        .http = std::move(http),
         .http_settings = {.connect_timeout_ms = 3000, .stall_timeout_ms = stall_timeout_ms_},
     };
     window_ = std::make_unique<TfrmMain>(context, [this](const std::string& address) {
@@ -327,6 +329,25 @@ TEST_F(MainWindowTest, TooLittleRoomWarnsAndWaitsForButton1) {
   QTest::mouseClick(button1, Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.FormClosed(); }, 5000));
   EXPECT_EQ(starter_.opened(), std::vector<std::string>{pf_ + "Norvik.exe"});
+}
+
+// The window and its run with a scripted server (no network at all): a server error at the
+// probe is shown in a warning box, the status line says there is no connection, and the run
+// ends as without a connection: the main application starts and the window closes.
+TEST_F(MainWindowTest, ServerErrorAtTheProbeIsShownThenTheMainApplicationStarts) {
+  HttpScript script;
+  script.Set("HEAD", "UList", HttpScript::Answer{.status = 503});
+  env_.IFWriteIniStr("PARAM", "NVKMST", kScriptedBase);
+  TfrmMain& w = MakeWindow(script.Factory());
+  answerer_.Then(ExpectMessage(QMessageBox::Warning, "警告",
+                               "サーバーエラー。少し時間が経ってから再度行ってください。"));
+  ShowAndWaitForClose();
+  EXPECT_EQ(answerer_.answered(), 1u);
+  EXPECT_EQ(Text(Child<QLabel>(w, "Label2")->text()), "インターネットに接続されていません");
+  EXPECT_EQ(script.Requests(), std::vector<std::string>{"HEAD UList"});
+  EXPECT_EQ(env_.IFReadIniStr("PARAM", "NOUPD", ""), "9");
+  EXPECT_EQ(starter_.opened(), std::vector<std::string>{pf_ + "Norvik.exe"});
+  window_.reset();  // before the script it uses
 }
 
 TEST_F(MainWindowTest, ChoiceInTheDialogDecidesWhatIsApplied) {
