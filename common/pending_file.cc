@@ -16,7 +16,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/program_folder.h"
 #include "common/texts.h"
 
 namespace common {
@@ -199,14 +198,6 @@ int RemoveStaleTemporaries(const std::string& folder) {
   }
   ::closedir(dir);
   return removed;
-}
-
-void RemoveStaleTemporariesOfProgramFolder() {
-  try {
-    RemoveStaleTemporariesOfProgramFolder(ProgramFolder());
-  } catch (const std::exception&) {
-    // Tidying up is never worth failing a run for.
-  }
 }
 
 void RemoveStaleTemporariesOfProgramFolder(const std::string& folder) {

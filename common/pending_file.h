@@ -67,12 +67,10 @@ bool IsTemporaryName(const std::string& name);
 // removed. Never throws.
 int RemoveStaleTemporaries(const std::string& folder);
 
-// RemoveStaleTemporaries for every folder of the program folder that files are replaced in:
-// the program folder itself, "DownLoad/", "BKData/" and "BKData/PGM/". Also removes a
-// "user.ini.lock" left by earlier versions when nobody holds it. Both programs call this once
-// at start. Never throws.
-void RemoveStaleTemporariesOfProgramFolder();
-// The same for the program folder `folder` (ending with "/").
+// RemoveStaleTemporaries for every folder of the program folder `folder` (ending with "/") that
+// files are replaced in: the program folder itself, "DownLoad/", "BKData/" and "BKData/PGM/".
+// Also removes a "user.ini.lock" left by earlier versions when nobody holds it. Both programs
+// call this once at start. Never throws.
 void RemoveStaleTemporariesOfProgramFolder(const std::string& folder);
 
 // Makes PendingFile use the hidden-name way as on a file system without unnamed files, until
