@@ -2,10 +2,7 @@
 
 #include <cstdio>
 
-#include "common/activity_log.h"
 #include "common/file_helper.h"
-#include "common/program_folder.h"
-#include "common/settings.h"
 #include "common/texts.h"
 #include "common/version_info.h"
 
@@ -14,10 +11,10 @@ namespace {
 
 // Every successful copy is logged anew; the log folder is made when missing. A log line that
 // cannot be written throws IoError, which ends the backup.
-void LogCopy(const std::string& text) {
-  const std::string folder = ProgramFolder() + texts::kLogFolderName;
+void LogCopy(Env& env, const std::string& text) {
+  const std::string folder = env.ProgramFolder() + texts::kLogFolderName;
   if (!DirectoryExists(folder)) CreateDir(folder);
-  WrtLog(folder + texts::kBackupLogName, text);
+  env.WrtLog(folder + texts::kBackupLogName, text);
 }
 
 // The folder part of a path, with its trailing "/"; empty for an empty path.
@@ -48,11 +45,11 @@ std::string FormatBackupStamp(const LocalDateTime& when) {
   return buffer;
 }
 
-bool BackUpProAt(std::string_view pstLog, int32_t pinKbn, const LocalDateTime& when) {
+bool BackUpPro(Env& env, std::string_view pstLog, int32_t pinKbn) {
   bool result = false;
-  const std::string mstDataPath = IFReadIniStr(texts::kSectionData, texts::kKeyDataBaseName, "");
-  std::string mstBkPath = IFReadIniStr(texts::kSectionParam, texts::kKeyBackup, "");
-  const std::string program_folder = ProgramFolder();
+  const std::string mstDataPath = env.IFReadIniStr(texts::kSectionData, texts::kKeyDataBaseName, "");
+  std::string mstBkPath = env.IFReadIniStr(texts::kSectionParam, texts::kKeyBackup, "");
+  const std::string& program_folder = env.ProgramFolder();
   if (mstBkPath.empty()) {
     // Only the default folder is made; a configured one is used as it is.
     mstBkPath = program_folder + texts::kDefaultBackupFolder;
@@ -60,18 +57,18 @@ bool BackUpProAt(std::string_view pstLog, int32_t pinKbn, const LocalDateTime& w
   }
   const std::string prefix =
       pinKbn == texts::kBackupKindUser ? texts::kBackupPrefixUser : texts::kBackupPrefixDefault;
-  const std::string stamp = FormatBackupStamp(when);
+  const std::string stamp = FormatBackupStamp(env.Now());
   const std::string occasion = std::string(pstLog) + ":\"";
 
   const std::string database_copy = prefix + stamp + texts::kBackupDatabaseExtension;
   if (CopyFileAtomic(mstDataPath, mstBkPath + database_copy)) {
-    LogCopy(occasion + database_copy + "\"" + texts::kBackupDoneNamed);
+    LogCopy(env, occasion + database_copy + "\"" + texts::kBackupDoneNamed);
     result = true;
   }
 
   const std::string settings_copy = prefix + stamp + texts::kBackupSettingsExtension;
   if (CopyFileAtomic(BesideDatabase(mstDataPath, texts::kSettingsFileName), mstBkPath + settings_copy)) {
-    LogCopy(occasion + settings_copy + "\"" + texts::kBackupDoneNamed);
+    LogCopy(env, occasion + settings_copy + "\"" + texts::kBackupDoneNamed);
     result = true;
   }
 
@@ -82,7 +79,7 @@ bool BackUpProAt(std::string_view pstLog, int32_t pinKbn, const LocalDateTime& w
       VersionForName(GetEXEDLLVersionInfo2(program_folder + texts::kMainProgramName));
   if (CopyFileAtomic(BesideDatabase(mstDataPath, texts::kMainProgramName),
                      mstBkPath3 + texts::kMainProgramBackupName + main_version)) {
-    LogCopy(occasion + texts::kBackupDoneMainProgram);
+    LogCopy(env, occasion + texts::kBackupDoneMainProgram);
     result = true;
   }
 
@@ -90,14 +87,10 @@ bool BackUpProAt(std::string_view pstLog, int32_t pinKbn, const LocalDateTime& w
       VersionForName(GetEXEDLLVersionInfo2(program_folder + texts::kUpdaterProgramName));
   if (CopyFileAtomic(BesideDatabase(mstDataPath, texts::kUpdaterProgramName),
                      mstBkPath3 + texts::kUpdaterProgramBackupName + updater_version)) {
-    LogCopy(occasion + texts::kBackupDoneUpdater);
+    LogCopy(env, occasion + texts::kBackupDoneUpdater);
     result = true;
   }
   return result;
-}
-
-bool BackUpPro(std::string_view pstLog, int32_t pinKbn) {
-  return BackUpProAt(pstLog, pinKbn, Now());
 }
 
 }  // namespace common

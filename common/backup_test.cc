@@ -8,9 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "common/activity_log.h"
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
 #include "common/text_encoding.h"
 
 namespace common {
@@ -40,18 +39,21 @@ std::vector<std::string> LogTexts(const std::string& path) {
 }
 
 // A program folder with Norvik.exe and Tolvan.exe, and a data folder with the database and the
-// files beside it.
+// files beside it. The clock stands at kWhen.
 class BackupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    OverrideProgramFolderForTesting(root_.path() + "program/");
-    fs::create_directories(program());
+    env_.set_now(kWhen);
     fs::create_directories(data());
     InstallPrograms("version_ja.exe");
   }
-  void TearDown() override { OverrideProgramFolderForTesting(""); }
 
-  std::string program() const { return root_.path() + "program/"; }
+  bool BackUp(std::string_view occasion, int32_t kind) { return BackUpPro(env_, occasion, kind); }
+  void IFWriteIniStr(const char* section, const char* key, const std::string& value) {
+    env_.IFWriteIniStr(section, key, value);
+  }
+
+  std::string program() const { return env_.ProgramFolder(); }
   std::string data() const { return root_.path() + "data/"; }
 
   void InstallPrograms(const char* fixture) {
@@ -64,7 +66,8 @@ class BackupTest : public ::testing::Test {
     for (const auto& name : names) root_.Write("data/" + name, "contents of " + name);
   }
 
-  TempFolderForTesting root_;
+  TestEnv env_;
+  TempFolderForTesting root_;  // the data folder and configured backup folders
 };
 
 TEST_F(BackupTest, CopiesTheFourFilesAndLogsEach) {
@@ -90,7 +93,7 @@ TEST_F(BackupTest, CopiesTheFourFilesAndLogsEach) {
     PutBesideDatabase({c.database, "user.ini", "Norvik.exe", "Tolvan.exe"});
     IFWriteIniStr("Data", "DataBaseName", data() + c.database);
 
-    EXPECT_TRUE(BackUpProAt("マスター更新前", c.kind, kWhen)) << c.name;
+    EXPECT_TRUE(BackUp("マスター更新前", c.kind)) << c.name;
     const std::string bk = program() + "BKData/";
     const std::string base = std::string(c.prefix) + kStamp;
     EXPECT_EQ(ReadBytes(bk + base + ".FDB"), "contents of " + c.database) << c.name;
@@ -113,14 +116,14 @@ TEST_F(BackupTest, FoldersAndPartialBackups) {
   IFWriteIniStr("Data", "DataBaseName", data() + "NV.FDB");
   InstallPrograms("no_resources.exe");
 
-  EXPECT_TRUE(BackUpProAt("x", 1, kWhen));
+  EXPECT_TRUE(BackUp("x", 1));
   EXPECT_TRUE(fs::is_directory(program() + "BKData/PGM"));
   EXPECT_EQ(LogTexts(program() + "Log/backup.log"),
             std::vector<std::string>{std::string("x:\"NV") + kStamp + ".ini\"名でバックアップ完了"});
 
   // Programs without a version resource: the names end with "_".
   PutBesideDatabase({"Norvik.exe"});
-  EXPECT_TRUE(BackUpProAt("x", 1, kWhen));
+  EXPECT_TRUE(BackUp("x", 1));
   EXPECT_TRUE(fs::exists(program() + "BKData/PGM/Norvik_"));
 }
 
@@ -130,7 +133,7 @@ TEST_F(BackupTest, ConfiguredBackupFolderIsUsedAsWritten) {
 
   // Without a trailing separator the names are simply appended.
   IFWriteIniStr("PARAM", "BACKUP", root_.path() + "Save");
-  EXPECT_TRUE(BackUpProAt("x", 1, kWhen));
+  EXPECT_TRUE(BackUp("x", 1));
   EXPECT_TRUE(fs::exists(root_.path() + "SaveNV" + kStamp + ".FDB"));
   EXPECT_TRUE(fs::exists(root_.path() + "SavePGM/Norvik_2.0.0.2"));
   EXPECT_FALSE(fs::exists(program() + "BKData"));
@@ -138,14 +141,14 @@ TEST_F(BackupTest, ConfiguredBackupFolderIsUsedAsWritten) {
   // A configured folder that does not exist is not made, and nothing is copied or logged.
   fs::remove_all(program() + "Log");
   IFWriteIniStr("PARAM", "BACKUP", root_.path() + "missing/");
-  EXPECT_FALSE(BackUpProAt("x", 1, kWhen));
+  EXPECT_FALSE(BackUp("x", 1));
   EXPECT_FALSE(fs::exists(root_.path() + "missing"));
   EXPECT_FALSE(fs::exists(program() + "Log"));
 }
 
 TEST_F(BackupTest, NoDatabaseSettingStillMakesTheFolders) {
   PutBesideDatabase({"NV.FDB", "user.ini"});
-  EXPECT_FALSE(BackUpProAt("x", 1, kWhen));
+  EXPECT_FALSE(BackUp("x", 1));
   EXPECT_TRUE(fs::is_directory(program() + "BKData/PGM"));
   EXPECT_TRUE(fs::is_empty(program() + "BKData/PGM"));
   EXPECT_FALSE(fs::exists(program() + "Log"));
@@ -154,9 +157,9 @@ TEST_F(BackupTest, NoDatabaseSettingStillMakesTheFolders) {
 TEST_F(BackupTest, UnwritableLogEndsTheBackupAfterTheFirstCopy) {
   PutBesideDatabase({"NV.FDB", "user.ini", "Norvik.exe", "Tolvan.exe"});
   IFWriteIniStr("Data", "DataBaseName", data() + "NV.FDB");
-  root_.Write("program/Log", "a file where the log folder should be");
+  env_.folder().Write("Log", "a file where the log folder should be");
 
-  EXPECT_THROW(BackUpProAt("x", 1, kWhen), IoError);
+  EXPECT_THROW(BackUp("x", 1), IoError);
   EXPECT_TRUE(fs::exists(program() + "BKData/NV" + kStamp + ".FDB"));
   EXPECT_FALSE(fs::exists(program() + "BKData/NV" + kStamp + ".ini"));
   EXPECT_FALSE(fs::exists(program() + "BKData/PGM"));

@@ -2,6 +2,8 @@
 #ifndef COMMON_TEXTS_H_
 #define COMMON_TEXTS_H_
 
+#include <cstddef>
+
 namespace common::texts {
 
 // Files and folders, relative to the program folder.
@@ -16,6 +18,11 @@ inline constexpr char kDownloadFolderName[] = "DownLoad/";
 inline constexpr char kProgramBackupFolder[] = "PGM";
 inline constexpr char kMainProgramName[] = "Norvik.exe";
 inline constexpr char kUpdaterProgramName[] = "Tolvan.exe";
+
+// Display servers, tried before Qt is loaded (display_probe.h).
+inline constexpr int kDisplayConnectTimeoutMs = 3000;        // per connection attempt
+inline constexpr size_t kWaylandProbeMaxBytes = 64 * 1024;  // events read before the answer
+inline constexpr int kX11TcpBasePort = 6000;                // + display number
 
 // Settings keys read by the backup.
 inline constexpr char kSectionData[] = "Data";

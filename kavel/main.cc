@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "common/display_probe.h"
 #include "common/env.h"
 #include "common/pending_file.h"
 #include "common/program_folder.h"
 #include "common/text_format.h"
 #include "kavel/console_ui.h"
-#include "kavel/display_probe.h"
 #include "kavel/run_flow.h"
 #include "kavel/texts.h"
 #include "kavel/window_run.h"
@@ -34,7 +34,7 @@ void RunWithoutDisplay(const std::vector<std::string>& arguments, common::Env& e
 // for the displays that answered (*error empty). The module is never unloaded, since Qt leaves
 // exit handlers in it.
 bool RunWithWindowModule(int argc, char** argv, const kavel::WindowRunContext& context,
-                         const kavel::Displays& displays, std::string* error) {
+                         const common::Displays& displays, std::string* error) {
   const std::string path = common::ProgramFileFolder() + kavel::kWindowModuleFile;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   kavel::ConsoleUi console(std::cerr);
   common::RemoveStaleTemporariesOfProgramFolder(env.ProgramFolder());
   try {
-    const kavel::Displays displays = kavel::ProbeDisplays();
+    const common::Displays displays = common::ProbeDisplays();
     if (displays.any()) {
       std::string error;
       const kavel::WindowRunContext context{&arguments, &env, &console};

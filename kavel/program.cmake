@@ -12,7 +12,6 @@ endif()
 add_library(kavel_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/run_flow.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/console_ui.cc
-  ${CMAKE_CURRENT_SOURCE_DIR}/display_probe.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/check_result_lists.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/patient_list.cc
   ${CMAKE_CURRENT_SOURCE_DIR}/templates/grouped_check_lists.cc

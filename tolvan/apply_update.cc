@@ -2,10 +2,9 @@
 // installer route.
 #include <string>
 
-#include "common/activity_log.h"
 #include "common/backup.h"
 #include "common/file_helper.h"
-#include "common/program_folder.h"
+#include "common/texts.h"
 #include "common/version_info.h"
 #include "tolvan/installed_pair.h"
 #include "tolvan/text_util.h"
@@ -15,6 +14,8 @@
 
 namespace tolvan {
 namespace {
+
+namespace ct = common::texts;
 
 // The size as the installer check has always seen it: through a 32-bit integer, so a size
 // that does not fit counts as 0.
@@ -28,44 +29,41 @@ int64_t SizeThrough32Bits(int64_t size) {
 bool UpdateFlow::CopyIntoProgramFolder(const std::string& from, const std::string& name) {
   // Through a temporary file and a rename: the installed file is either the old one or the
   // new one, never half of each. A program keeps the permission bits of the one it replaces.
-  const std::string target = common::ProgramFolder() + name;
+  const std::string target = env_.ProgramFolder() + name;
   const common::FileKind kind =
       name == texts::kMasterDbName ? common::FileKind::kData : common::FileKind::kProgram;
   std::string why;
   if (RunStep([&] { return common::CopyFileAtomic(from, target, kind, &why); })) return true;
   // Not installed: the user must know, and the log must say which file and why.
-  Log(target + texts::kLogCopyFailed + why);
-  Ui().ShowMessage(MessageKind::kWarning, std::string(texts::kMsgCopyFailedLine1) +
-                                              texts::kLineBreak + name + texts::kMsgCopyFailedReason +
-                                              why + texts::kLineBreak + texts::kMsgCopyFailedLine3 +
-                                              texts::kLineBreak + texts::kMsgCopyFailedLine4);
+  Log(Format(texts::kLogCopyFailed, target, why));
+  Ui().ShowMessage(MessageKind::kWarning, Format(texts::kMsgCopyFailed, name, why));
   return false;
 }
 
-void UpdateFlow::ApplyUpdate(int32_t iR2, const std::string& DownLoadPath) {
-  if (iR2 == 3) {
-    RunStep([] { common::BackUpPro(texts::kBackupCaption, texts::kBackupKind); });
+void UpdateFlow::ApplyUpdate(UpdateChoice iR2, const std::string& DownLoadPath) {
+  if (iR2 == UpdateChoice::kProgramAndMaster) {
+    RunStep([&] { common::BackUpPro(env_, texts::kBackupCaption, texts::kBackupKind); });
   }
   Ui().SetStatusVisible(true);
   Ui().SetStatusText(texts::kStatusUpdating);
   Ui().SetBusyCursor(false);
 
-  if (iR2 == 3) {
-    AutoDl(DownLoadPath + texts::kMainAppName, url_ + texts::kMainAppName);
+  if (iR2 == UpdateChoice::kProgramAndMaster) {
+    AutoDl(DownLoadPath + ct::kMainProgramName, url_ + ct::kMainProgramName);
     AutoDl(DownLoadPath + texts::kMasterDbName, url_ + texts::kMasterDbName);
-  } else if (iR2 == 2) {
+  } else if (iR2 == UpdateChoice::kMasterOnly) {
     AutoDl(DownLoadPath + texts::kMasterDbName, url_ + texts::kMasterDbName);
   }
 
-  if (iR2 == 1) {
+  if (iR2 == UpdateChoice::kInstaller) {
     InstallerRoute(DownLoadPath);
-  } else if (iR2 == 2) {
+  } else if (iR2 == UpdateChoice::kMasterOnly) {
     if (CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
       Ui().ShowButton1();
       Ui().SetStatusText(texts::kStatusUpdateDone);
       master_ = true;
     }
-  } else if (iR2 == 3) {
+  } else if (iR2 == UpdateChoice::kProgramAndMaster) {
     CopyPair(DownLoadPath);
   }
 }
@@ -74,16 +72,16 @@ void UpdateFlow::CopyPair(const std::string& DownLoadPath) {
   // The database and the program belong together: both are replaced or neither. The pair as
   // installed stays reachable until both copies are in (and is put back by the next start
   // when this run is killed in between).
-  InstalledPair pair(common::ProgramFolder(), texts::kMasterDbName, texts::kMainAppName);
+  InstalledPair pair(env_.ProgramFolder(), texts::kMasterDbName, ct::kMainProgramName);
   RunStep([&] { pair.Keep(); });
   if (!CopyIntoProgramFolder(DownLoadPath + texts::kMasterDbName, texts::kMasterDbName)) {
     RunStep([&] { pair.Drop(); });
     return;
   }
-  if (!CopyIntoProgramFolder(DownLoadPath + texts::kMainAppName, texts::kMainAppName)) {
+  if (!CopyIntoProgramFolder(DownLoadPath + ct::kMainProgramName, ct::kMainProgramName)) {
     const bool restored = RunStep([&] { return pair.RestoreFirst(); });
-    Log(std::string(texts::kMasterDbName) +
-        (restored ? texts::kLogRestoredPrevious : texts::kLogRestoreFailed));
+    Log(Format(restored ? texts::kLogRestoredPrevious : texts::kLogRestoreFailed,
+               texts::kMasterDbName));
     return;
   }
   RunStep([&] { pair.Commit(); });
@@ -96,7 +94,7 @@ void UpdateFlow::CopyPair(const std::string& DownLoadPath) {
 
 void UpdateFlow::InstallerRoute(const std::string& DownLoadPath) {
   pgm_ = true;
-  const std::string local = common::ProgramFolder() + texts::kSetupName;
+  const std::string local = env_.ProgramFolder() + texts::kSetupName;
   const std::string fetched = DownLoadPath + texts::kSetupName;
   if (!common::FileExists(local)) {
     AutoDl(fetched, url_ + texts::kSetupName);
@@ -113,9 +111,7 @@ void UpdateFlow::InstallerRoute(const std::string& DownLoadPath) {
       }
     } else {
       AutoDl(fetched, url_ + texts::kSetupName);
-      Log(std::string(texts::kLogSetupOutdated) + texts::kLineBreak + texts::kLogSetupSize +
-          std::to_string(iSize) + " " + texts::kLogSetupLocalVersion + std::string(Trim(stVer)) +
-          " " + texts::kLogSetupLatestVersion + std::string(Trim(setup_ver_)));
+      Log(Format(texts::kLogSetupOutdated, std::to_string(iSize), Trim(stVer), Trim(setup_ver_)));
     }
   }
   const bool started = RunStep([&] { return starter_.RunAs(fetched); });

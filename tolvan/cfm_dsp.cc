@@ -94,8 +94,8 @@ TfrmCfmDsp::TfrmCfmDsp(QWidget* parent, UrlOpener open_url)
 
 TfrmCfmDsp::~TfrmCfmDsp() = default;
 
-int32_t TfrmCfmDsp::DspSet(int32_t pinPKbn, int32_t pinMKbn) {
-  minResult_ = 0;
+CfmAnswer TfrmCfmDsp::DspSet(int32_t pinPKbn, int32_t pinMKbn) {
+  minResult_ = CfmAnswer::kNothing;
   minPKbn_ = pinPKbn;
   minMKbn_ = pinMKbn;
   exec();
@@ -132,9 +132,11 @@ void TfrmCfmDsp::IniSet() {
 }
 
 void TfrmCfmDsp::Button1Click() {
-  if (RadioButton1_->isChecked()) minResult_ = 1;
-  if (RadioButton2_->isChecked()) minResult_ = 2;
-  if (minPKbn_ == 1 && minMKbn_ != 1 && RadioButton2_->isChecked()) minResult_ = 0;
+  if (RadioButton1_->isChecked()) minResult_ = CfmAnswer::kFirstChoice;
+  if (RadioButton2_->isChecked()) minResult_ = CfmAnswer::kSecondChoice;
+  if (minPKbn_ == 1 && minMKbn_ != 1 && RadioButton2_->isChecked()) {
+    minResult_ = CfmAnswer::kNothing;
+  }
   accept();
 }
 

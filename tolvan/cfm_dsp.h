@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+#include "tolvan/update_ui.h"
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -35,17 +37,17 @@ class TfrmCfmDsp final : public QDialog {
   ~TfrmCfmDsp() override;
 
   // Shows the dialog modally for the offer (1: offered; any other value: not offered) and
-  // returns once it has closed: 1 for OK with the first choice; 2 for OK with the second choice,
-  // except in the program-only situation, where that is 0; 0 when it was closed without OK
-  // (Esc, the window manager, or reject()).
-  int32_t DspSet(int32_t pinPKbn, int32_t pinMKbn);
+  // returns once it has closed: kFirstChoice for OK with the first choice; kSecondChoice for OK
+  // with the second choice, except in the program-only situation, where that is kNothing;
+  // kNothing when it was closed without OK (Esc, the window manager, or reject()).
+  CfmAnswer DspSet(int32_t pinPKbn, int32_t pinMKbn);
 
   // Sets Label1, Label2 and the two choices' texts for the stored offer; with neither update
   // offered the design texts stay. Run by the show event.
   void IniSet();
 
   // Closing in any other way than OK (Esc, the window manager) is QDialog's reject(), which
-  // leaves the answer at 0.
+  // leaves the answer at kNothing.
 
   // OK: records the answer from the checked choice and the offer, and closes the dialog.
   void Button1Click();
@@ -70,7 +72,7 @@ class TfrmCfmDsp final : public QDialog {
   QRadioButton* RadioButton2_;
   int32_t minPKbn_ = 0;       // 1 when a program update is offered
   int32_t minMKbn_ = 0;       // 1 when a master-database update is offered
-  int32_t minResult_ = 0;     // the answer
+  CfmAnswer minResult_ = CfmAnswer::kNothing;  // the answer
   bool centred_ = false;      // placed on the screen at its first show
 };
 

@@ -59,7 +59,8 @@ int32_t Ask(TfrmCfmDsp& dialog, int32_t p, int32_t m, const std::function<void()
     dialog.reject();
   });
   watchdog.start(5000);
-  const int32_t answer = dialog.DspSet(p, m);
+  // The answers as the numbers the caller has always received.
+  const int32_t answer = static_cast<int32_t>(dialog.DspSet(p, m));
   EXPECT_TRUE(acted);
   return answer;
 }

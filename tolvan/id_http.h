@@ -12,70 +12,34 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
+
+#include "tolvan/http_client.h"
 
 namespace tolvan {
 
-// Receives the client's connection events on the requesting thread. A handler may throw: the
-// request in progress is then stopped and the exception leaves the client's call.
-class HttpEvents {
- public:
-  virtual ~HttpEvents() = default;
-  // The connection changed state; `text` is the state's text (host name or address filled in).
-  virtual void IdHTTP1Status(const std::string& text) = 0;
-  // The connection has been closed.
-  virtual void IdHTTP1Disconnected() = 0;
-};
-
-// Where a GET writes the body of a successful (2xx) answer.
-class BodySink {
- public:
-  virtual ~BodySink() = default;
-  // The body begins; `length` is the announced length, -1 when none was announced. Returns
-  // false to stop the request (the sink keeps the reason).
-  virtual bool Begin(int64_t length) = 0;
-  // The next bytes of the body. Returns false to stop the request.
-  virtual bool Write(const char* data, size_t size) = 0;
-};
-
-struct HttpSettings {
-  int64_t connect_timeout_ms = 30000;  // name resolution, connection and TLS handshake
-  int64_t stall_timeout_ms = 60000;    // longest time without any byte from the server
-};
-
-// The outcome of one request.
-struct HttpReply {
-  bool answered = false;      // an HTTP status line arrived
-  int32_t status = 0;         // its status, when answered
-  std::string status_line;    // e.g. "HTTP/1.1 404 Not Found", without the line end
-  bool ok = false;            // 2xx, and for GET the whole body was handed to the sink
-  bool cancelled = false;     // Cancel() stopped it
-  bool sink_failed = false;   // the sink refused a Begin or Write
-  std::string error;          // why the request is not ok (status line or transfer error)
-  int64_t last_modified = -1; // Last-Modified as seconds since 1970 UTC, -1 when none or unreadable
-};
-
-class IdHttp {
+class IdHttp final : public HttpClient {
  public:
   IdHttp(HttpEvents& events, HttpSettings settings);
-  ~IdHttp();
+  ~IdHttp() override;
   IdHttp(const IdHttp&) = delete;
   IdHttp& operator=(const IdHttp&) = delete;
 
   // Sends HEAD for `url`. Returns the reply; never throws except what an event handler threw.
-  HttpReply Head(const std::string& url);
+  HttpReply Head(const std::string& url) override;
 
   // Sends GET for `url`; the body of a 2xx answer goes to `sink` as it arrives, the body of any
   // other answer is not read. Never throws except what an event handler threw.
-  HttpReply Get(const std::string& url, BodySink& sink);
+  HttpReply Get(const std::string& url, BodySink& sink) override;
 
   // Closes the kept-alive connection, reporting it through the events. Nothing happens when
   // none is open.
-  void Disconnect();
+  void Disconnect() override;
 
   // Stops the request in progress (within a fraction of a second) and every later one.
   // Any thread.
-  void Cancel() { cancelled_.store(true); }
+  void Cancel() override { cancelled_.store(true); }
 
  private:
   HttpReply Perform(const std::string& url, bool head, BodySink* sink);
@@ -105,6 +69,11 @@ class IdHttp {
   std::exception_ptr handler_error_;  // thrown by an event handler inside a callback
   char error_buffer_[256] = {};
 };
+
+// The real client for an update run: an HttpClientFactory.
+inline std::unique_ptr<HttpClient> MakeIdHttp(HttpEvents& events, const HttpSettings& settings) {
+  return std::make_unique<IdHttp>(events, settings);
+}
 
 }  // namespace tolvan
 

@@ -28,7 +28,7 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-TfrmMain::TfrmMain(FlowOptions options, TfrmCfmDsp::UrlOpener open_url)
+TfrmMain::TfrmMain(const UpdateContext& context, TfrmCfmDsp::UrlOpener open_url)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       open_url_(std::move(open_url)) {
@@ -77,7 +77,7 @@ TfrmMain::TfrmMain(FlowOptions options, TfrmCfmDsp::UrlOpener open_url)
   Label2_->hide();
   ProgressBar1_->hide();
 
-  flow_ = std::make_unique<UpdateFlow>(*this, std::move(options));
+  flow_ = std::make_unique<UpdateFlow>(*this, context);
   flow_->IniSet();
   CentreOnScreen(this);
 }
@@ -215,14 +215,16 @@ void TfrmMain::ReportError(const std::string& text) {
       0);
 }
 
-int32_t TfrmMain::DspSet(int32_t pinPKbn, int32_t pinMKbn) {
-  return Ask(
+CfmAnswer TfrmMain::DspSet(int32_t pinPKbn, int32_t pinMKbn) {
+  return static_cast<CfmAnswer>(Ask(
       [this, pinPKbn, pinMKbn] {
         // The dialog lives for this one question.
         TfrmCfmDsp frmCfmDsp(this, open_url_);
-        return RunModal(frmCfmDsp, [&] { return frmCfmDsp.DspSet(pinPKbn, pinMKbn); });
+        return RunModal(frmCfmDsp, [&] {
+          return static_cast<int32_t>(frmCfmDsp.DspSet(pinPKbn, pinMKbn));
+        });
       },
-      0);
+      static_cast<int32_t>(CfmAnswer::kNothing)));
 }
 
 void TfrmMain::CloseWindow() {

@@ -1,6 +1,8 @@
 // TfrmMain, the updater's main window: the status line Label2, the build label Label3, the
 // download progress ProgressBar1, the hidden Button2 and Button1 ("終了"). It owns the update
-// run (UpdateFlow) and is the run's UpdateUi.
+// run (UpdateFlow), built from the context it is given, and is the run's UpdateUi: everything
+// the run reaches outside (files, settings, network, program starts) comes in through that
+// context.
 //
 // The run starts once per program start, when the window is first shown (not when it first
 // becomes active: a window manager may withhold activation, and the run must not wait for it).
@@ -47,9 +49,10 @@ class TfrmMain final : public QWidget, public UpdateUi {
 
  public:
   // FormCreate: builds the controls, sets the window's height, hides Label2 and ProgressBar1,
-  // and runs the flow's IniSet (which may show the error report). `options` go to the flow;
-  // `open_url` to the confirmation dialogs (empty: the desktop shell). GUI thread.
-  explicit TfrmMain(FlowOptions options = {}, TfrmCfmDsp::UrlOpener open_url = {});
+  // builds the flow from `context` (whose objects must outlive the window) and runs its IniSet
+  // (which may show the error report). `open_url` goes to the confirmation dialogs (empty: the
+  // desktop shell). GUI thread.
+  explicit TfrmMain(const UpdateContext& context, TfrmCfmDsp::UrlOpener open_url = {});
   // Cancels a run still in progress and waits for its worker thread.
   ~TfrmMain() override;
 
@@ -68,7 +71,7 @@ class TfrmMain final : public QWidget, public UpdateUi {
   void SetBusyCursor(bool busy) override;
   void ShowButton1() override;
   void ShowMessage(MessageKind kind, const std::string& text) override;
-  int32_t DspSet(int32_t pinPKbn, int32_t pinMKbn) override;
+  CfmAnswer DspSet(int32_t pinPKbn, int32_t pinMKbn) override;
   void CloseWindow() override;
   void ReportError(const std::string& text) override;
 

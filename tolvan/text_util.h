@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +21,15 @@ size_t CountCharacters(std::string_view utf8);
 // whole text; nullopt for anything else, including a value that does not fit.
 std::optional<int32_t> ParseInt32(std::string_view text);
 
-// `pattern` with its first "%s" replaced by `value`.
-std::string Format(std::string_view pattern, std::string_view value);
+// `pattern` with its "%s" replaced by `values`, the first by the first and so on. A "%s" without
+// a value stays; a "%s" inside a value is not replaced.
+std::string FormatValues(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+// Format(pattern, a, b) is FormatValues(pattern, {a, b}); each value is a text.
+template <typename... Values>
+std::string Format(std::string_view pattern, const Values&... values) {
+  return FormatValues(pattern, {std::string_view(values)...});
+}
 
 }  // namespace tolvan
 

@@ -49,5 +49,16 @@ TEST(ParseInt32Test, TakesDecimalAndHexadecimalOnlyAsTheWholeTextWithinRange) {
   }
 }
 
+TEST(FormatTest, FillsEachPlaceInTurnAndNeverRescansAValue) {
+  EXPECT_EQ(Format("残り　%s バイト", "12"), "残り　12 バイト");
+  EXPECT_EQ(Format("%s 最新バージョン=%s ローカルバージョン=%s", "MST.FDB", "1.0", "0.9"),
+            "MST.FDB 最新バージョン=1.0 ローカルバージョン=0.9");
+  // A value holding "%s" (a path, a server's reason) is taken as it is.
+  EXPECT_EQ(Format("%s：%s", "a%sb", "c"), "a%sb：c");
+  // Fewer values than places: the rest stays; no place: the pattern alone.
+  EXPECT_EQ(Format("%s-%s", "x"), "x-%s");
+  EXPECT_EQ(Format("切断されました", "x"), "切断されました");
+}
+
 }  // namespace
 }  // namespace tolvan

@@ -22,27 +22,24 @@ inline constexpr char kAcceptHeader[] =
 inline constexpr char kUserAgent[] = "Mozilla/3.0 (compatible; Indy Library)";
 
 // ---- Files and folders (relative to the program folder) ---------------------------------------
-inline constexpr char kLogFolder[] = "Log";
+// The log folder, the download folder, Norvik.exe and the backup's "PGM" folder are the
+// common library's (common/texts.h).
 inline constexpr char kLogFileName[] = "/Update.log";
-inline constexpr char kDownloadFolder[] = "DownLoad/";
 inline constexpr char kUListName[] = "UList";
 inline constexpr char kMasterDbName[] = "MST.FDB";
-inline constexpr char kMainAppName[] = "Norvik.exe";
 inline constexpr char kSetupName[] = "Setup.exe";
-inline constexpr char kProgramBackupFolder[] = "PGM";  // inside a configured backup folder
 
 // ---- user.ini sections, keys and values --------------------------------------------------------
+// [PARAM] and its BACKUP key are the common library's (common/texts.h).
 inline constexpr char kSecExpand[] = "EXPAND";
 inline constexpr char kKeyStaus[] = "STAUS";
 inline constexpr char kValStart[] = "START";
-inline constexpr char kSecParam[] = "PARAM";
 inline constexpr char kKeyNvkmst[] = "NVKMST";
 inline constexpr char kKeyDisk[] = "DISK";
 inline constexpr char kDefDisk[] = "150";
 inline constexpr int32_t kDefDiskMb = 150;
 inline constexpr char kKeyNoupd[] = "NOUPD";
 inline constexpr char kKeyDbversion[] = "DBVERSION";
-inline constexpr char kKeyBackup[] = "BACKUP";
 inline constexpr char kSecUpd[] = "UPD";
 inline constexpr char kKeyDownload[] = "Download";
 inline constexpr char kKeyTime[] = "TIME";
@@ -71,81 +68,97 @@ inline constexpr char kStatusNoNewUpdate[] = "新しい更新はありません"
 inline constexpr char kStatusChecking[] = "更新ファイルチェック中です";
 inline constexpr char kStatusDownloadStart[] = "ダウンロード開始";
 inline constexpr char kStatusDownloadEnd[] = "ダウンロード終了";
-inline constexpr char kStatusRemainingPrefix[] = "残り　";  // ideographic space
-inline constexpr char kStatusRemainingSuffix[] = " バイト";
+// The bytes still to come ("%s"); the blank after "残り" is an ideographic space.
+inline constexpr char kStatusRemaining[] = "残り　%s バイト";
 inline constexpr char kStatusUpdating[] = "      マスター更新中     ";
 inline constexpr char kStatusUpdateDone[] = "更新終了";
 inline constexpr char kStatusMasterDone[] = "マスター更新終了";
 
 // ---- Message boxes -----------------------------------------------------------------------------
-// The disk-space warning, four lines joined by lone carriage returns.
-inline constexpr char kDiskLine1[] = "容量不足のため更新できません";
-inline constexpr char kDiskLine2Suffix[] = "MB以上の空き容量が必要です";
-inline constexpr char kDiskLine3Prefix[] = "空き容量：";
-inline constexpr char kDiskLine3Suffix[] = "MB";
-inline constexpr char kDiskLine4[] = "空き容量を増やした後、再度マスター更新を行ってください";
+// Texts of several lines break them with lone carriage returns.
 inline constexpr char kLineBreak[] = "\r";
+// The disk-space warning: the megabytes needed, then the megabytes free.
+inline constexpr char kMsgDiskShort[] =
+    "容量不足のため更新できません\r"
+    "%sMB以上の空き容量が必要です\r"
+    "空き容量：%sMB\r"
+    "空き容量を増やした後、再度マスター更新を行ってください";
 inline constexpr char kMsgNotFound[] = "指定したページまたはファイルが見つかりませんでした．";
 inline constexpr char kMsgServerError[] = "サーバーエラー。少し時間が経ってから再度行ってください。";
 inline constexpr char kMsgNoConnection[] = "インターネットに接続されていません";
 inline constexpr char kMsgMainAppStartFailed[] = "ベルタンQX インストール版が起動できません";
 inline constexpr char kMsgSetupStartFailed[] = "マスター更新用インストーラがありません";
-// A downloaded file could not be copied over the installed one: four lines joined by lone
-// carriage returns; the second is the file's name, kMsgCopyFailedReason and the reason.
-inline constexpr char kMsgCopyFailedLine1[] = "更新ファイルをインストールできませんでした";
-inline constexpr char kMsgCopyFailedReason[] = "：";
-inline constexpr char kMsgCopyFailedLine3[] = "更新前のファイルのまま起動します";
-inline constexpr char kMsgCopyFailedLine4[] =
+// A downloaded file could not be copied over the installed one: the file's name, then the
+// reason.
+inline constexpr char kMsgCopyFailed[] =
+    "更新ファイルをインストールできませんでした\r"
+    "%s：%s\r"
+    "更新前のファイルのまま起動します\r"
     "空き容量と書き込み権限を確認した後、再度マスター更新を行ってください";
 
 // ---- Log texts ---------------------------------------------------------------------------------
-inline constexpr char kLogCreated[] = "作成";
-inline constexpr char kLogNoListFile[] = "更新用ファイルなし";
+// The download folder ("%s") was made.
+inline constexpr char kLogCreated[] = "%s作成";
+// The list is not on the server ("%s" is the download folder).
+inline constexpr char kLogNoListFile[] = "%s更新用ファイルなし";
 inline constexpr char kLogUListDownloaded[] = "UListダウンロード";
 inline constexpr char kLogNoNewUpdate[] = "新しい更新なし";
-inline constexpr char kLogNotFoundPrefix[] = "指定した";
-inline constexpr char kLogNotFoundSuffix[] = "が見つかりませんでした";
-inline constexpr char kLogLastUListTime[] = "最終UList更新日時：";
-inline constexpr char kLogServerUListTime[] = "サーバーUList更新日時：";
-inline constexpr char kLogListAbsent[] = "なし";
+// The probed address ("%s") answered 404.
+inline constexpr char kLogNotFound[] = "指定した%sが見つかりませんでした";
+// The TIME stored by the last run, and the list's time on the server.
+inline constexpr char kLogLastUListTime[] = "最終UList更新日時：%s";
+inline constexpr char kLogServerUListTime[] = "サーバーUList更新日時：%s";
+// The downloaded list ("%s" is its path) is missing.
+inline constexpr char kLogListAbsent[] = "%sなし";
 inline constexpr char kLogListCheckStart[] = "UListチェック開始";
 inline constexpr char kLogListCheckEnd[] = "UListチェック終了";
-inline constexpr char kLogLatestVersion[] = " 最新バージョン=";
-inline constexpr char kLogLocalVersion[] = "ローカルバージョン=";
-inline constexpr char kLogDownloadEnd[] = "ダウンロード終了";
+// One comparison of the list check: the name, the listed version, the installed version.
+inline constexpr char kLogVersions[] = "%s 最新バージョン=%s ローカルバージョン=%s";
+// A download ("%s" is its address) is complete.
+inline constexpr char kLogDownloadEnd[] = "%sダウンロード終了";
 inline constexpr char kLogSetupMissing[] = "Setup.exeないためダウンロード";
 inline constexpr char kLogSetupCurrent[] = "最新版Setup.exe有り";
-inline constexpr char kLogSetupOutdated[] = "Setup.exeが最新でないためダウンロード実施";
-inline constexpr char kLogSetupSize[] = "サイズ=";
-inline constexpr char kLogSetupLocalVersion[] = "ローカルのSetup.exeバージョン=";
-inline constexpr char kLogSetupLatestVersion[] = "最新のSetup.exeバージョン=";
-// A copy into the program folder failed: the target's path, this text, the reason.
-inline constexpr char kLogCopyFailed[] = " をコピーできません：";
-// After a failed second copy of choice 3, the first file was put back ("MST.FDB" first).
-inline constexpr char kLogRestoredPrevious[] = "を更新前に戻しました";
-inline constexpr char kLogRestoreFailed[] = "を更新前に戻せませんでした";
-// At start: an update killed between its two copies was undone (the names follow).
-inline constexpr char kLogInterruptedRestored[] = "中断した更新を元に戻しました：";
-// [PARAM] NVKMST is no https address: nothing is fetched from it (the address follows).
-inline constexpr char kLogNotHttps[] = "httpsでないため接続しません：";
-inline constexpr char kLogStatusPrefix[] = "ステータス=";
+// The local Setup.exe is not current: its size, its version and the listed version.
+inline constexpr char kLogSetupOutdated[] =
+    "Setup.exeが最新でないためダウンロード実施\r"
+    "サイズ=%s ローカルのSetup.exeバージョン=%s 最新のSetup.exeバージョン=%s";
+// A copy into the program folder failed: the target's path, then the reason.
+inline constexpr char kLogCopyFailed[] = "%s をコピーできません：%s";
+// After a failed second copy of choice 3, the first file ("%s") was put back, or not.
+inline constexpr char kLogRestoredPrevious[] = "%sを更新前に戻しました";
+inline constexpr char kLogRestoreFailed[] = "%sを更新前に戻せませんでした";
+// At start: an update killed between its two copies was undone ("%s": the names).
+inline constexpr char kLogInterruptedRestored[] = "中断した更新を元に戻しました：%s";
+// [PARAM] NVKMST ("%s") is no https address: nothing is fetched from it.
+inline constexpr char kLogNotHttps[] = "httpsでないため接続しません：%s";
+// A connection state of the HTTP client ("%s" is one of the kState texts).
+inline constexpr char kLogStatus[] = "ステータス=%s";
 inline constexpr char kLogDisconnected[] = "切断されました";
 
-// Connection states of the HTTP client, logged after kLogStatusPrefix ("%s" is the host name
-// or the address).
+// Connection states of the HTTP client ("%s" is the host name or the address).
 inline constexpr char kStateResolving[] = "ホスト名 %s を解決しています。";
 inline constexpr char kStateConnecting[] = "%s に接続しています。";
 inline constexpr char kStateConnected[] = "接続しました。";
 inline constexpr char kStateDisconnecting[] = "接続解除しています。";
 inline constexpr char kStateDisconnected[] = "接続解除されました。";
 
+// ---- Start-up, before any window -------------------------------------------------------------
+// No display server answers, so no window can be shown: written to standard error, and the
+// program ends with kExitNoDisplay ("%s" is DISPLAY as set, possibly empty).
+inline constexpr char kErrNoDisplay[] =
+    "Tolvan: 画面を表示できません。ディスプレイ「%s」に接続できません。";
+inline constexpr int kExitNoDisplay = 1;
+// The Qt platforms that need a display server; QT_QPA_PLATFORM may name others (offscreen).
+inline constexpr char kQtPlatformX11[] = "xcb";
+inline constexpr char kQtPlatformWayland[] = "wayland";
+
 // ---- Error reports (the top-level error box) ---------------------------------------------------
-// A request answered with a status outside 200-299: the answer's status line, e.g.
-// "HTTP/1.1 404 Not Found"; when the server sent none, this prefix and the status.
-inline constexpr char kErrHttpStatusPrefix[] = "HTTP/1.1 ";
-// A download file that cannot be created or written ("%s" is its path, then the reason).
-inline constexpr char kErrCreateFile[] = "ファイル %s を作成できません。";
-inline constexpr char kErrWriteFile[] = "ファイル %s に書き込めません。";
+// A request answered with a status outside 200-299 reports the answer's status line as the
+// server sent it, e.g. "HTTP/1.1 404 Not Found".
+// A download file that cannot be created or written: its path, then the reason.
+inline constexpr char kErrCreateFile[] = "ファイル %s を作成できません。 %s";
+inline constexpr char kErrWriteFile[] = "ファイル %s に書き込めません。 %s";
+// The reason when the disk is full.
 inline constexpr char kErrDiskFull[] = "ディスクの空き容量が不足しています。";
 // No progress from the server for the configured time.
 inline constexpr char kErrStalled[] = "サーバーからの応答がありません。";

@@ -9,7 +9,7 @@ set_target_properties(tolvan_ui PROPERTIES AUTOMOC ON)
 target_link_libraries(tolvan_ui PUBLIC tolvan_core Qt6::Widgets)
 
 add_executable(Tolvan ${CMAKE_CURRENT_LIST_DIR}/main.cc)
-target_link_libraries(Tolvan PRIVATE tolvan_ui)
+target_link_libraries(Tolvan PRIVATE tolvan_ui ${CMAKE_DL_LIBS})
 
 # GoogleTest cases inside a QApplication on the offscreen platform (qt_test_main.cc).
 set(TOLVAN_QT_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/qt_test_main.cc CACHE INTERNAL "")

@@ -13,13 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "common/activity_log.h"
-#include "common/disk_space.h"
 #include "common/file_helper.h"
 #include "common/pending_file.h"
-#include "common/program_folder.h"
-#include "common/settings.h"
-#include "tolvan/id_http.h"
+#include "common/texts.h"
 #include "tolvan/installed_pair.h"
 #include "tolvan/text_util.h"
 #include "tolvan/texts.h"
@@ -27,6 +23,8 @@
 
 namespace tolvan {
 namespace {
+
+namespace ct = common::texts;
 
 std::string LastModifiedText(int64_t seconds) {
   if (seconds < 0) return texts::kZeroDateTime;
@@ -44,6 +42,20 @@ constexpr int64_t kWriteBehindBytes = 2 * 1024 * 1024;
 
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
+// The dialog's answer as the update to apply: the first choice is the version-up, the second
+// the master database alone.
+UpdateChoice ChoiceOf(CfmAnswer answer) {
+  switch (answer) {
+    case CfmAnswer::kFirstChoice:
+      return UpdateChoice::kInstaller;
+    case CfmAnswer::kSecondChoice:
+      return UpdateChoice::kMasterOnly;
+    case CfmAnswer::kNothing:
+      break;
+  }
+  return UpdateChoice::kNothing;
+}
+
 }  // namespace
 
 // Logs the HTTP client's connection changes to the run log.
@@ -51,7 +63,7 @@ class UpdateFlow::Events final : public HttpEvents {
  public:
   explicit Events(UpdateFlow& flow) : flow_(flow) {}
   void IdHTTP1Status(const std::string& text) override {
-    flow_.Log(texts::kLogStatusPrefix + text);
+    flow_.Log(Format(texts::kLogStatus, text));
   }
   void IdHTTP1Disconnected() override { flow_.Log(texts::kLogDisconnected); }
 
@@ -73,11 +85,11 @@ class UpdateFlow::DownloadFile final : public BodySink {
   void Create() {
     // A program arrives ready to start; the update list and the database are data.
     const std::string name = target_.substr(target_.rfind('/') + 1);
-    const common::FileKind kind = name == texts::kMainAppName || name == texts::kSetupName
+    const common::FileKind kind = name == ct::kMainProgramName || name == texts::kSetupName
                                       ? common::FileKind::kProgram
                                       : common::FileKind::kData;
     if (!file_.Create(target_, kind)) {
-      throw RunError(Format(texts::kErrCreateFile, target_) + " " + std::strerror(file_.error()));
+      throw RunError(Format(texts::kErrCreateFile, target_, std::strerror(file_.error())));
     }
   }
 
@@ -109,7 +121,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
     const auto now = std::chrono::steady_clock::now();
     const bool last = length_ >= 0 && received_ >= length_;
     if (last || !reported_once_ ||
-        now - last_report_ >= std::chrono::milliseconds(flow_.options_.progress_interval_ms)) {
+        now - last_report_ >= std::chrono::milliseconds(flow_.progress_interval_ms_)) {
       if (flow_.Cancelled()) return false;
       Work(now);
     }
@@ -136,8 +148,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
     last_report_ = now;
     const int64_t remaining = length_ >= 0 && length_ > received_ ? length_ - received_ : 0;
     flow_.ui_.SetProgressPosition(Low32(received_));
-    flow_.ui_.SetStatusText(texts::kStatusRemainingPrefix + std::to_string(remaining) +
-                            texts::kStatusRemainingSuffix);
+    flow_.ui_.SetStatusText(Format(texts::kStatusRemaining, std::to_string(remaining)));
   }
 
   bool Fail(int error) {
@@ -146,10 +157,8 @@ class UpdateFlow::DownloadFile final : public BodySink {
   }
   [[noreturn]] void Throw(int error) { throw RunError(Describe(error)); }
   std::string Describe(int error) const {
-    if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
-      return Format(texts::kErrWriteFile, target_) + " " + texts::kErrDiskFull;
-    }
-    return Format(texts::kErrWriteFile, target_) + " " + std::strerror(error);
+    const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
+    return Format(texts::kErrWriteFile, target_, full ? texts::kErrDiskFull : std::strerror(error));
   }
 
   UpdateFlow& flow_;
@@ -164,13 +173,13 @@ class UpdateFlow::DownloadFile final : public BodySink {
   std::string error_;
 };
 
-UpdateFlow::UpdateFlow(UpdateUi& ui, FlowOptions options)
+UpdateFlow::UpdateFlow(UpdateUi& ui, const UpdateContext& context)
     : ui_(ui),
-      options_(std::move(options)),
-      starter_(options_.starter != nullptr ? *options_.starter : shell_starter_),
+      env_(context.env),
+      starter_(context.starter),
+      progress_interval_ms_(context.progress_interval_ms),
       events_(std::make_unique<Events>(*this)),
-      IdHTTP1_(std::make_unique<IdHttp>(
-          *events_, HttpSettings{options_.connect_timeout_ms, options_.stall_timeout_ms})) {}
+      IdHTTP1_(context.http(*events_, context.http_settings)) {}
 
 UpdateFlow::~UpdateFlow() = default;
 
@@ -184,11 +193,11 @@ UpdateUi& UpdateFlow::Ui() const {
 }
 
 void UpdateFlow::Log(const std::string& text) {
-  RunStep([&] { common::WrtLog(log_path_, text); });
+  RunStep([&] { env_.WrtLog(log_path_, text); });
 }
 
 void UpdateFlow::WriteIni(const char* section, const char* key, const std::string& value) {
-  RunStep([&] { common::IFWriteIniStr(section, key, value); });
+  RunStep([&] { env_.IFWriteIniStr(section, key, value); });
 }
 
 void UpdateFlow::Cancel() {
@@ -200,29 +209,30 @@ void UpdateFlow::Cancel() {
 
 bool UpdateFlow::IniSet() {
   try {
-    const std::string log_folder = common::ProgramFolder() + texts::kLogFolder;
+    const std::string& program_folder = env_.ProgramFolder();
+    const std::string log_folder = program_folder + ct::kLogFolderName;
     if (!common::DirectoryExists(log_folder)) common::CreateDir(log_folder);
     log_path_ = log_folder + texts::kLogFileName;
     // What an earlier run left behind when it was killed: temporaries nobody writes any more,
     // and an update stopped between its two copies.
     WindowStep([&] {
-      common::RemoveStaleTemporariesOfProgramFolder(common::ProgramFolder());
-      const std::string backup = common::IFReadIniStr(texts::kSecParam, texts::kKeyBackup, "");
+      common::RemoveStaleTemporariesOfProgramFolder(program_folder);
+      const std::string backup = env_.IFReadIniStr(ct::kSectionParam, ct::kKeyBackup, "");
       if (!backup.empty()) {
         common::RemoveStaleTemporaries(common::FolderOf(backup + "x"));
-        common::RemoveStaleTemporaries(backup + texts::kProgramBackupFolder);
+        common::RemoveStaleTemporaries(backup + ct::kProgramBackupFolder);
       }
       const std::vector<std::string> restored = InstalledPair::RestoreInterruptedUpdate(
-          common::ProgramFolder(), texts::kMasterDbName, texts::kMainAppName);
+          program_folder, texts::kMasterDbName, ct::kMainProgramName);
       if (!restored.empty()) {
         std::string names;
         for (const std::string& name : restored) names += (names.empty() ? "" : " ") + name;
-        common::WrtLog(log_path_, texts::kLogInterruptedRestored + names);
+        env_.WrtLog(log_path_, Format(texts::kLogInterruptedRestored, names));
       }
     });
-    WindowStep([] { common::IFWriteIniStr(texts::kSecExpand, texts::kKeyStaus, texts::kValStart); });
+    WindowStep([&] { env_.IFWriteIniStr(texts::kSecExpand, texts::kKeyStaus, texts::kValStart); });
     url_ = texts::kBuiltInBaseUrl;
-    std::string configured = common::IFReadIniStr(texts::kSecParam, texts::kKeyNvkmst, "");
+    std::string configured = env_.IFReadIniStr(ct::kSectionParam, texts::kKeyNvkmst, "");
     if (!configured.empty()) url_ = std::move(configured);
     return true;
   } catch (const std::exception& e) {
@@ -237,23 +247,19 @@ void UpdateFlow::FormActivate() {
 }
 
 int64_t UpdateFlow::DiskCheck() const {
-  const std::string folder = common::ProgramFolder();
-  if (options_.free_bytes) return options_.free_bytes(folder);
-  return static_cast<int64_t>(common::GetAvailableDiskSpace(folder));
+  const uint64_t bytes = env_.AvailableDiskSpace(env_.ProgramFolder());
+  return bytes > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 
 void UpdateFlow::Button2Click() {
   try {
     const int64_t mb = DiskCheck() / 1024 / 1024;
     const int32_t need =
-        ParseInt32(common::IFReadIniStr(texts::kSecParam, texts::kKeyDisk, texts::kDefDisk))
+        ParseInt32(env_.IFReadIniStr(ct::kSectionParam, texts::kKeyDisk, texts::kDefDisk))
             .value_or(texts::kDefDiskMb);
     if (mb < need) {
       Ui().ShowMessage(MessageKind::kWarning,
-                       std::string(texts::kDiskLine1) + texts::kLineBreak + std::to_string(need) +
-                           texts::kDiskLine2Suffix + texts::kLineBreak + texts::kDiskLine3Prefix +
-                           std::to_string(mb) + texts::kDiskLine3Suffix + texts::kLineBreak +
-                           texts::kDiskLine4);
+                       Format(texts::kMsgDiskShort, std::to_string(need), std::to_string(mb)));
       Ui().ShowButton1();
       return;
     }
@@ -267,7 +273,7 @@ void UpdateFlow::Button2Click() {
 }
 
 void UpdateFlow::DecideAfterRun() {
-  const std::string noupd(Trim(common::IFReadIniStr(texts::kSecParam, texts::kKeyNoupd, "")));
+  const std::string noupd(Trim(env_.IFReadIniStr(ct::kSectionParam, texts::kKeyNoupd, "")));
   if (noupd == texts::kValOne || noupd == texts::kValNine) {
     Button1Action();
     return;
@@ -280,27 +286,27 @@ void UpdateFlow::DecideAfterRun() {
 void UpdateFlow::UpDataHttp() {
   pgm_ = false;
   master_ = false;
-  WriteIni(texts::kSecParam, texts::kKeyNoupd, "");
+  WriteIni(ct::kSectionParam, texts::kKeyNoupd, "");
   WriteIni(texts::kSecUpd, texts::kKeyDownload, texts::kValOne);
 
-  const std::string DownLoadPath = common::ProgramFolder() + texts::kDownloadFolder;
+  const std::string DownLoadPath = env_.ProgramFolder() + ct::kDownloadFolderName;
   if (!common::DirectoryExists(DownLoadPath)) {
     RunStep([&] { common::CreateDir(DownLoadPath); });
-    Log(DownLoadPath + texts::kLogCreated);
+    Log(Format(texts::kLogCreated, DownLoadPath));
   }
 
-  int32_t iR = Tolvan(texts::kUListName);
-  if (iR >= 2) {
-    if (iR == 3) {
-      Ui().SetStatusText(texts::kStatusListMissing);
-      Log(DownLoadPath + texts::kLogNoListFile);
-      Ui().SetStatusVisible(true);
-      Ui().ShowButton1();
-    } else if (iR == 9) {
-      Ui().SetStatusText(texts::kStatusNoConnection);
-      Ui().ShowButton1();
-      WriteIni(texts::kSecParam, texts::kKeyNoupd, texts::kValNine);
-    }
+  const ListProbe probe = Tolvan(texts::kUListName);
+  if (probe == ListProbe::kNotOnServer) {
+    Ui().SetStatusText(texts::kStatusListMissing);
+    Log(Format(texts::kLogNoListFile, DownLoadPath));
+    Ui().SetStatusVisible(true);
+    Ui().ShowButton1();
+    return;
+  }
+  if (probe == ListProbe::kNoAnswer) {
+    Ui().SetStatusText(texts::kStatusNoConnection);
+    Ui().ShowButton1();
+    WriteIni(ct::kSectionParam, texts::kKeyNoupd, texts::kValNine);
     return;
   }
 
@@ -308,35 +314,37 @@ void UpdateFlow::UpDataHttp() {
   const bool bErr = AutoDl(DownLoadPath + texts::kUListName, url_ + texts::kUListName);
   Log(texts::kLogUListDownloaded);
 
-  const ListDecision decision = RunStep([&] { return UListChk(DownLoadPath, log_path_, setup_ver_); });
+  const ListDecision decision =
+      RunStep([&] { return UListChk(env_, DownLoadPath, log_path_, setup_ver_); });
   setup_ver_ = decision.gstSetupVer;
-  iR = decision.result;
+  const int32_t iR = decision.result;
   const int32_t minPKbn = decision.pinPKbn;
   const int32_t minMKbn = decision.pinMKbn;
   if (iR == 0) {
     Ui().SetStatusText(texts::kStatusNoNewUpdate);
     Log(texts::kLogNoNewUpdate);
-    WriteIni(texts::kSecParam, texts::kKeyNoupd, texts::kValOne);
+    WriteIni(ct::kSectionParam, texts::kKeyNoupd, texts::kValOne);
     return;
   }
 
-  int32_t iR2 = 0;
+  UpdateChoice iR2 = UpdateChoice::kNothing;
   if (iR == 1 && minPKbn == 1) {
-    iR2 = Ui().DspSet(minPKbn, minMKbn);
+    iR2 = ChoiceOf(Ui().DspSet(minPKbn, minMKbn));
     ThrowIfCancelled();
-    if (common::IFReadIniStr(texts::kSecUpdate, texts::kKeyNosetup, "") == texts::kValOne &&
-        iR2 == 1) {
-      iR2 = 3;
+    // Without the installer the version-up is made by copying.
+    if (env_.IFReadIniStr(texts::kSecUpdate, texts::kKeyNosetup, "") == texts::kValOne &&
+        iR2 == UpdateChoice::kInstaller) {
+      iR2 = UpdateChoice::kProgramAndMaster;
     }
   } else if (minMKbn == 1) {
-    iR2 = 2;
+    iR2 = UpdateChoice::kMasterOnly;
   }
-  if (bErr || iR <= 0 || iR2 <= 0) return;
+  if (bErr || iR <= 0 || iR2 == UpdateChoice::kNothing) return;
   ApplyUpdate(iR2, DownLoadPath);
 }
 
-int32_t UpdateFlow::Tolvan(const std::string& pstFile) {
-  int32_t result = 0;
+ListProbe UpdateFlow::Tolvan(const std::string& pstFile) {
+  ListProbe result = ListProbe::kNotNewer;
   Ui().SetStatusVisible(true);
   Ui().SetStatusText(texts::kStatusChecking);
   Ui().SetBusyCursor(true);
@@ -345,25 +353,25 @@ int32_t UpdateFlow::Tolvan(const std::string& pstFile) {
   // that is not https is treated as a server that cannot be reached.
   const size_t scheme_length = std::strlen(texts::kHttpsScheme);
   const bool https = ::strncasecmp(url_.c_str(), texts::kHttpsScheme, scheme_length) == 0;
-  if (!https) Log(texts::kLogNotHttps + url_);
+  if (!https) Log(Format(texts::kLogNotHttps, url_));
   const int32_t code = https ? CheckHTTPUrl(stUrl) : texts::kNoAnswerStatus;
   if (code == 404) {
     Ui().ShowMessage(MessageKind::kInformation, texts::kMsgNotFound);
-    Log(texts::kLogNotFoundPrefix + stUrl + texts::kLogNotFoundSuffix);
+    Log(Format(texts::kLogNotFound, stUrl));
     Ui().SetBusyCursor(false);
-    return 3;
+    return ListProbe::kNotOnServer;
   }
   if (code >= 500 && code <= 599) {
     Ui().ShowMessage(MessageKind::kWarning, texts::kMsgServerError);
     Log(texts::kMsgServerError);
     Ui().SetBusyCursor(false);
-    return 9;
+    return ListProbe::kNoAnswer;
   }
   if (code == texts::kNoAnswerStatus) {
     Ui().ShowMessage(MessageKind::kWarning, texts::kMsgNoConnection);
     Log(texts::kMsgNoConnection);
     Ui().SetBusyCursor(false);
-    return 9;
+    return ListProbe::kNoAnswer;
   }
 
   const HttpReply reply = IdHTTP1_->Head(stUrl);
@@ -371,11 +379,11 @@ int32_t UpdateFlow::Tolvan(const std::string& pstFile) {
   if (!reply.ok) throw RunError(reply.error);
   const std::string newTime = LastModifiedText(reply.last_modified);
   IdHTTP1_->Disconnect();
-  const std::string oldTime = common::IFReadIniStr(texts::kSecUpd, texts::kKeyTime, "");
-  if (newTime > oldTime) result = 1;
+  const std::string oldTime = env_.IFReadIniStr(texts::kSecUpd, texts::kKeyTime, "");
+  if (newTime > oldTime) result = ListProbe::kNewer;
   WriteIni(texts::kSecUpd, texts::kKeyTime, newTime);
-  Log(texts::kLogLastUListTime + oldTime);
-  Log(texts::kLogServerUListTime + newTime);
+  Log(Format(texts::kLogLastUListTime, oldTime));
+  Log(Format(texts::kLogServerUListTime, newTime));
   Ui().SetBusyCursor(false);
   return result;
 }
@@ -402,7 +410,7 @@ bool UpdateFlow::AutoDl(const std::string& pstPathFile, const std::string& pstUr
     file.Commit();
   }
   Ui().SetStatusText(texts::kStatusDownloadEnd);
-  Log(pstUrl + texts::kLogDownloadEnd);
+  Log(Format(texts::kLogDownloadEnd, pstUrl));
   IdHTTP1_->Disconnect();
   Ui().SetBusyCursor(false);
   Ui().SetProgressVisible(false);
@@ -411,12 +419,12 @@ bool UpdateFlow::AutoDl(const std::string& pstPathFile, const std::string& pstUr
 }
 
 bool UpdateFlow::StartProgram(const std::string& pstExe, bool in_run) {
-  const std::string path = common::ProgramFolder() + pstExe;
-  const bool main_app = pstExe == texts::kMainAppName;
+  const std::string path = env_.ProgramFolder() + pstExe;
+  const bool main_app = pstExe == ct::kMainProgramName;
   const bool started = [&] {
     std::lock_guard<std::mutex> lock(step_mutex_);
     if (in_run) ThrowIfCancelled();
-    common::IFWriteIniStr(texts::kSecCall, texts::kKeyStatus, texts::kValOne);
+    env_.IFWriteIniStr(texts::kSecCall, texts::kKeyStatus, texts::kValOne);
     // Button1 and the closing window may both ask for the main application; one start is
     // all a run makes.
     if (main_app && main_app_started_.exchange(true)) return true;
@@ -431,13 +439,13 @@ bool UpdateFlow::StartProgram(const std::string& pstExe, bool in_run) {
 bool UpdateFlow::CallExe(const std::string& pstExe) { return StartProgram(pstExe, false); }
 
 void UpdateFlow::Button1Action() {
-  StartProgram(texts::kMainAppName, true);
+  StartProgram(ct::kMainProgramName, true);
   Ui().CloseWindow();
 }
 
 void UpdateFlow::Button1Click() {
   try {
-    StartProgram(texts::kMainAppName, false);
+    StartProgram(ct::kMainProgramName, false);
   } catch (const std::exception& e) {
     ui_.ReportError(e.what());
   }
@@ -446,8 +454,8 @@ void UpdateFlow::Button1Click() {
 
 void UpdateFlow::FormClose() {
   try {
-    if (common::IFReadIniStr(texts::kSecUpd, texts::kKeyDownload, "") == texts::kValOne) {
-      StartProgram(texts::kMainAppName, false);
+    if (env_.IFReadIniStr(texts::kSecUpd, texts::kKeyDownload, "") == texts::kValOne) {
+      StartProgram(ct::kMainProgramName, false);
     }
   } catch (const std::exception& e) {
     ui_.ReportError(e.what());

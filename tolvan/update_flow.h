@@ -3,8 +3,10 @@
 // start), the decision after the run and the start of the main application.
 //
 // UpdateFlow holds the state of TfrmMain that the run needs (URL, mstLogPath, gstSetupVer,
-// bPGM, bMaster) and the HTTP client IdHTTP1; it reaches its windows only through UpdateUi and
-// starts programs only through ProgramStarter.
+// bPGM, bMaster) and the HTTP client IdHTTP1. It reaches its windows only through UpdateUi and
+// everything else (program folder, user.ini, logs, clock, free space, the network, program
+// starts) only through the UpdateContext it is built with; it writes nothing to standard
+// error.
 //
 // Threads (what the window must do):
 //   - construct the flow and call IniSet() when the main window is created (GUI thread);
@@ -29,18 +31,16 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 
-#include "tolvan/program_starter.h"
+#include "tolvan/http_client.h"
+#include "tolvan/update_context.h"
 #include "tolvan/update_ui.h"
 
 namespace tolvan {
-
-class IdHttp;
 
 // An error that ends the update run; what() is the text of the top-level error report.
 class RunError : public std::runtime_error {
@@ -54,27 +54,27 @@ class RunCancelled : public std::runtime_error {
   RunCancelled() : std::runtime_error("cancelled") {}
 };
 
-// What the flow needs from its surroundings beyond the windows. The defaults are the real
-// ones; tests replace them.
-struct FlowOptions {
-  // Starts programs; nullptr means the desktop shell (ShellProgramStarter).
-  ProgramStarter* starter = nullptr;
-  // Bytes available to the user on the file system holding `folder`; empty means
-  // common::GetAvailableDiskSpace.
-  std::function<int64_t(const std::string& folder)> free_bytes;
-  // Longest wait for a connection to the server to be made, in milliseconds.
-  int64_t connect_timeout_ms = 30000;
-  // Longest time a request may go without receiving anything before it fails, in milliseconds.
-  int64_t stall_timeout_ms = 60000;
-  // Shortest interval between two progress reports to the window during a download, in
-  // milliseconds; the first and the last step of a body are always reported.
-  int64_t progress_interval_ms = 50;
+// The list probe's result (Tolvan).
+enum class ListProbe : int32_t {
+  kNotNewer = 0,     // the list on the server is not newer than [UPD] TIME
+  kNewer = 1,        // newer, or [UPD] TIME is empty
+  kNotOnServer = 3,  // the server answered 404
+  kNoAnswer = 9,     // a server error, or no answer at all
+};
+
+// The update the run applies (iR2).
+enum class UpdateChoice : int32_t {
+  kNothing = 0,           // no choice asked, or the user declined
+  kInstaller = 1,         // version-up through the installer Setup.exe
+  kMasterOnly = 2,        // MST.FDB alone, by copying
+  kProgramAndMaster = 3,  // Norvik.exe and MST.FDB by copying, all or nothing, after a backup
 };
 
 class UpdateFlow {
  public:
-  // `ui` (and options.starter when given) must outlive the flow.
-  UpdateFlow(UpdateUi& ui, FlowOptions options = {});
+  // `ui` and the objects `context` refers to must outlive the flow. The flow makes its HTTP
+  // client through context.http at once.
+  UpdateFlow(UpdateUi& ui, const UpdateContext& context);
   ~UpdateFlow();
   UpdateFlow(const UpdateFlow&) = delete;
   UpdateFlow& operator=(const UpdateFlow&) = delete;
@@ -121,10 +121,9 @@ class UpdateFlow {
   // the warning is shown. Throws common::SettingsWriteError when user.ini cannot be written.
   bool CallExe(const std::string& pstExe);
 
-  // The list probe for URL + pstFile: 0 (not newer than [UPD] TIME), 1 (newer, or TIME empty),
-  // 3 (not on the server), 9 (server error or no answer). Worker thread. Throws RunError when
-  // the second HEAD request fails (a redirect or other non-success status).
-  int32_t Tolvan(const std::string& pstFile);
+  // The list probe for URL + pstFile (see ListProbe). Worker thread. Throws RunError when the
+  // second HEAD request fails (a redirect or other non-success status).
+  ListProbe Tolvan(const std::string& pstFile);
 
   // HEAD for AUrl: the HTTP status of the answer, or 999 when none arrived. Never throws except
   // RunCancelled. Leaves the connection open. Worker thread.
@@ -160,7 +159,7 @@ class UpdateFlow {
   bool StartProgram(const std::string& pstExe, bool in_run);
   void Button1Action();
   void DecideAfterRun();
-  void ApplyUpdate(int32_t iR2, const std::string& DownLoadPath);
+  void ApplyUpdate(UpdateChoice iR2, const std::string& DownLoadPath);
   void InstallerRoute(const std::string& DownLoadPath);
   // Copies a downloaded file over the installed one; a failure is logged and shown.
   bool CopyIntoProgramFolder(const std::string& from, const std::string& name);
@@ -188,11 +187,11 @@ class UpdateFlow {
   }
 
   UpdateUi& ui_;
-  FlowOptions options_;
-  ShellProgramStarter shell_starter_;  // used when options_.starter is null
+  common::Env& env_;                   // program folder, user.ini, logs, clock, free space
   ProgramStarter& starter_;
-  std::unique_ptr<Events> events_;    // receives IdHTTP1_'s events
-  std::unique_ptr<IdHttp> IdHTTP1_;    // the one HTTP client of the window
+  const int64_t progress_interval_ms_;  // see UpdateContext
+  std::unique_ptr<Events> events_;     // receives IdHTTP1_'s events
+  std::unique_ptr<HttpClient> IdHTTP1_;  // the one HTTP client of the window
   std::string RealUrl_;                // RealUrl: the URL of the last probe
 
   std::string url_;         // URL: base URL of the update server, ending with "/" as configured

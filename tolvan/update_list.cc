@@ -3,11 +3,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "common/activity_log.h"
 #include "common/file_helper.h"
-#include "common/program_folder.h"
-#include "common/settings.h"
 #include "common/text_encoding.h"
+#include "common/texts.h"
 #include "common/version_info.h"
 #include "tolvan/text_util.h"
 #include "tolvan/texts.h"
@@ -110,24 +108,24 @@ ListDecision CheckList(std::string_view list_bytes,
       if (const std::optional<std::string> installed = installed_version(name)) {
         const int32_t iV = GetVerNo(Trim(*installed));
         const int32_t iV2 = GetVerNo(latest);
-        log(name + texts::kLogLatestVersion + latest + " " + texts::kLogLocalVersion + *installed);
+        log(Format(texts::kLogVersions, name, latest, *installed));
         if (iV2 > iV) {
           decision.result = 1;
           (name == texts::kMasterDbName ? decision.pinMKbn : decision.pinPKbn) = 1;
         }
       }
     }
-    if (name == texts::kMainAppName) decision.gstSetupVer = latest;
+    if (name == common::texts::kMainProgramName) decision.gstSetupVer = latest;
   }
   log(texts::kLogListCheckEnd);
   return decision;
 }
 
-ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log_path,
-                      const std::string& setup_ver) {
+ListDecision UListChk(common::Env& env, const std::string& pstDownloadPath,
+                      const std::string& log_path, const std::string& setup_ver) {
   const std::string list_path = pstDownloadPath + texts::kUListName;
   if (!common::FileExists(list_path)) {
-    common::WrtLog(log_path, list_path + texts::kLogListAbsent);
+    env.WrtLog(log_path, Format(texts::kLogListAbsent, list_path));
     ListDecision decision;
     decision.gstSetupVer = setup_ver;
     return decision;
@@ -137,17 +135,17 @@ ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log
     std::ifstream in(list_path, std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  const std::string program_folder = common::ProgramFolder();
+  const std::string& program_folder = env.ProgramFolder();
   return CheckList(
       bytes,
-      [&program_folder](const std::string& name) -> std::optional<std::string> {
+      [&](const std::string& name) -> std::optional<std::string> {
         if (!common::FileExists(program_folder + name)) return std::nullopt;
         if (name == texts::kMasterDbName) {
-          return common::IFReadIniStr(texts::kSecParam, texts::kKeyDbversion, "");
+          return env.IFReadIniStr(common::texts::kSectionParam, texts::kKeyDbversion, "");
         }
         return common::GetEXEDLLVersionInfo2(program_folder + name);
       },
-      [&log_path](const std::string& line) { common::WrtLog(log_path, line); }, setup_ver);
+      [&](const std::string& line) { env.WrtLog(log_path, line); }, setup_ver);
 }
 
 }  // namespace tolvan

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/env.h"
+
 namespace tolvan {
 
 // Splits one line of the list into its fields: blanks and control characters separate fields
@@ -44,13 +46,13 @@ ListDecision CheckList(std::string_view list_bytes,
                        const std::string& setup_ver);
 
 // Reads pstDownloadPath + "UList" and compares each listed file that exists in the program
-// folder with its installed version ([PARAM] DBVERSION for MST.FDB, the version resource for
+// folder of `env` with its installed version ([PARAM] DBVERSION for MST.FDB, the version resource for
 // the others), logging each comparison to `log_path`. `setup_ver` is the current gstSetupVer,
 // returned unchanged unless the list has a "Norvik.exe" record. Records with a single field and
 // names that would leave the program folder take no part. A missing list gives result 0 and
 // the log line "<path>なし". Throws common::IoError when a log line cannot be written.
-ListDecision UListChk(const std::string& pstDownloadPath, const std::string& log_path,
-                      const std::string& setup_ver);
+ListDecision UListChk(common::Env& env, const std::string& pstDownloadPath,
+                      const std::string& log_path, const std::string& setup_ver);
 
 }  // namespace tolvan
 

@@ -7,9 +7,8 @@
 #include <regex>
 #include <sstream>
 
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/env.h"
 #include "common/text_encoding.h"
 
 namespace tolvan {
@@ -63,15 +62,14 @@ TEST(IsPlainFileNameTest, RejectsNamesLeavingTheFolder) {
   EXPECT_FALSE(IsPlainFileName(".."));
 }
 
-// A program folder (inside a parent folder) with DownLoad/ and Log/.
+// A program folder (inside a parent folder, so that "../" leads somewhere) with DownLoad/ and
+// Log/. The clock does not matter here: the real one stamps the log.
 class UListChkTest : public ::testing::Test {
  protected:
   UListChkTest() {
     std::filesystem::create_directories(program_ + "DownLoad");
     std::filesystem::create_directories(program_ + "Log");
-    common::OverrideProgramFolderForTesting(program_);
   }
-  ~UListChkTest() override { common::OverrideProgramFolderForTesting(""); }
 
   void Install(const std::string& name, const std::string& fixture) {
     std::filesystem::copy_file(std::string(TOLVAN_PE_DIR) + fixture, program_ + name,
@@ -79,7 +77,7 @@ class UListChkTest : public ::testing::Test {
   }
   void WriteList(const std::string& bytes) { root_.Write("pf/DownLoad/UList", bytes); }
   ListDecision Check(const std::string& setup_ver = "") {
-    return UListChk(program_ + "DownLoad/", log_, setup_ver);
+    return UListChk(env_, program_ + "DownLoad/", log_, setup_ver);
   }
   // The log's texts without their time stamps.
   std::vector<std::string> LogTexts() const {
@@ -95,6 +93,7 @@ class UListChkTest : public ::testing::Test {
 
   common::TempFolderForTesting root_;
   const std::string program_ = root_.path() + "pf/";
+  common::SystemEnv env_{program_};
   const std::string log_ = program_ + "Log/Update.log";
 };
 

@@ -37,6 +37,14 @@ enum class MessageKind {
   kError,
 };
 
+// The confirmation dialog's answer (DspSet).
+enum class CfmAnswer : int32_t {
+  kNothing = 0,       // closed without OK, or OK with the second choice when only a program
+                      // update is offered
+  kFirstChoice = 1,   // OK with the first choice: the version-up
+  kSecondChoice = 2,  // OK with the second choice: the master-database update alone
+};
+
 class UpdateUi {
  public:
   virtual ~UpdateUi() = default;
@@ -65,9 +73,9 @@ class UpdateUi {
 
   // The confirmation dialog TfrmCfmDsp: creates it, shows it modally with the offer
   // (pinPKbn: 1 when a program update is offered; pinMKbn: 1 when a master-database update
-  // is offered; any other value counts as not offered) and returns its answer 0, 1 or 2 once
-  // it has closed. Blocks until then; answers 0 when the dialog is closed without OK.
-  virtual int32_t DspSet(int32_t pinPKbn, int32_t pinMKbn) = 0;
+  // is offered; any other value counts as not offered) and returns its answer once it has
+  // closed. Blocks until then; answers kNothing when the dialog is closed without OK.
+  virtual CfmAnswer DspSet(int32_t pinPKbn, int32_t pinMKbn) = 0;
 
   // Closes the main window. The window's close handler then calls UpdateFlow::FormClose() on
   // the GUI thread, and the program ends when the window is gone.

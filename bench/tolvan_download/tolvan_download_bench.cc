@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
+#include "common/env.h"
 #include "common/temp_folder_for_testing.h"
 #include "tests/tolvan_server/test_server.h"
+#include "tolvan/id_http.h"
 #include "tolvan/program_starter.h"
+#include "tolvan/update_context.h"
 #include "tolvan/update_flow.h"
 #include "tolvan/update_ui.h"
 
@@ -51,7 +52,7 @@ class CountingUi : public tolvan::UpdateUi {
   void ShowMessage(tolvan::MessageKind, const std::string& text) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());
   }
-  int32_t DspSet(int32_t, int32_t) override { return 0; }
+  tolvan::CfmAnswer DspSet(int32_t, int32_t) override { return tolvan::CfmAnswer::kNothing; }
   void CloseWindow() override { closed_at = Clock::now(); }
   void ReportError(const std::string& text) override {
     std::fprintf(stderr, "error: %s\n", text.c_str());
@@ -178,16 +179,15 @@ int main(int argc, char** argv) {
     ::setenv("SSL_CERT_DIR", store.c_str(), 1);
   }
   tolvan_test::TestServer server(root.path() + "srv/");
-  common::OverrideProgramFolderForTesting(pf);
-  common::IFWriteIniStr("PARAM", "NVKMST", server.Url("/data/QX/"));
+  common::SystemEnv env(pf);
+  env.IFWriteIniStr("PARAM", "NVKMST", server.Url("/data/QX/"));
   const std::string url = server.Url("/data/QX/Big");
 
   // Rounds alternate AutoDl and curl, each round starting with the other one, so that both meet
   // the same load of the machine; the median of the rounds' ratios is the figure.
   CountingUi ui;
   NoStarts starts;
-  tolvan::FlowOptions options;
-  options.starter = &starts;
+  const tolvan::UpdateContext options{.env = env, .starter = starts, .http = tolvan::MakeIdHttp};
   std::vector<double> ours, theirs, ratios, our_cpu, their_cpu;
   long our_peak_kb = 0;
   long curl_peak_kb = 0;
@@ -256,7 +256,7 @@ int main(int argc, char** argv) {
     list << "MST.FDB,1.0.0.2\r\nNorvik.exe,2.0.0.2\r\n";
   }
   std::ofstream(pf + "MST.FDB") << "db";
-  common::IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
+  env.IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
   std::vector<double> times, before_probe, probe, list, rest;
   for (int i = 0; i < runs; ++i) {
     CountingUi run_ui;
@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
     flow.IniSet();
     const auto start = Clock::now();
     flow.FormActivate();
-    if (common::IFReadIniStr("PARAM", "NOUPD", "") != "1") {
+    if (env.IFReadIniStr("PARAM", "NOUPD", "") != "1") {
       std::fprintf(stderr, "the run did not end with no new update\n");
       return 1;
     }
@@ -281,6 +281,5 @@ int main(int argc, char** argv) {
   std::printf("  medians: gate and markers %.1f ms, list probe %.1f ms, list download %.1f ms, "
               "list check and decision %.1f ms\n",
               Median(before_probe), Median(probe), Median(list), Median(rest));
-  common::OverrideProgramFolderForTesting("");
   return 0;
 }

@@ -86,7 +86,7 @@ TEST_F(FlowTest, CopyChoiceBacksUpThenReplacesProgramAndDatabase) {
   EXPECT_THAT(std::vector<std::string>(statuses.end() - 3, statuses.end()),
               ElementsAre("ダウンロード終了", "マスター更新終了", "更新終了"));
   EXPECT_EQ(ui_.Count("button1"), 2u);
-  EXPECT_EQ(starter_.opened.size(), 1u);
+  EXPECT_EQ(starter_.opened().size(), 1u);
 }
 
 // A copy that fails is logged and shown, and never passes for an update: choice 2 keeps the old
@@ -139,7 +139,7 @@ TEST_F(FlowTest, FailedCopyIsShownLoggedAndLeavesTheOldFiles) {
     EXPECT_THAT(ui_.CallsOf("status:"), Not(Contains("マスター更新終了")));
     EXPECT_THAT(ui_.CallsOf("status:"), Not(Contains("更新終了")));
     EXPECT_THAT(ui_.CallsOf("error:"), IsEmpty());
-    EXPECT_EQ(starter_.opened.size(), 1u);
+    EXPECT_EQ(starter_.opened().size(), 1u);
     EXPECT_EQ(Ini("CALL", "STATUS"), "1");
     // Nothing but the installed files (and choice 3's backup): no temporaries, no kept copies.
     EXPECT_EQ(std::filesystem::exists(pf_ + "BKData"), c.answer == 1);
@@ -193,7 +193,7 @@ TEST_F(FlowTest, NosetupTurnsOnlyAnExactOneIntoTheCopyRoute) {
     ui_.dsp_answer = 1;
     tolvan::UpdateFlow& flow = Run();
     EXPECT_EQ(flow.bPGM(), !c.copy);
-    EXPECT_EQ(starter_.ran_as.size(), c.copy ? 0u : 1u);
+    EXPECT_EQ(starter_.ran_as().size(), c.copy ? 0u : 1u);
     EXPECT_EQ(Installed("Norvik.exe") == Served("Norvik.exe"), c.copy);
   }
 }
@@ -253,13 +253,13 @@ TEST_F(FlowTest, InstallerIsReusedOnlyWhenLargeEnoughAndCurrent) {
     } else {
       EXPECT_TRUE(ReadFile(fetched) == Served("Setup.exe"));
     }
-    EXPECT_THAT(starter_.ran_as, ElementsAre(fetched));
+    EXPECT_THAT(starter_.ran_as(), ElementsAre(fetched));
     if (!c.reused) {
       struct stat st {};
       ASSERT_EQ(::stat(fetched.c_str(), &st), 0);
       EXPECT_NE(st.st_mode & 0100, 0u) << "a downloaded installer must be executable";
     }
-    EXPECT_THAT(starter_.opened, IsEmpty());  // the main application is not started
+    EXPECT_THAT(starter_.opened(), IsEmpty());  // the main application is not started
     EXPECT_EQ(ui_.Count("close"), 1u);
     EXPECT_EQ(Ini("CALL", "STATUS"), "1");
     std::filesystem::remove(fetched);
@@ -269,12 +269,12 @@ TEST_F(FlowTest, InstallerIsReusedOnlyWhenLargeEnoughAndCurrent) {
 TEST_F(FlowTest, FailedInstallerStartWarnsAndStillClosesWithoutTheMainApplication) {
   StartServer();
   Serve("UList", "Norvik.exe,2.0.0.3\r\n");
-  starter_.run_as_ok = false;
+  starter_.set_run_as_ok(false);
   ui_.dsp_answer = 1;
   tolvan::UpdateFlow& flow = Run();
   EXPECT_TRUE(flow.bPGM());
   EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:マスター更新用インストーラがありません"));
-  EXPECT_THAT(starter_.opened, IsEmpty());
+  EXPECT_THAT(starter_.opened(), IsEmpty());
   EXPECT_EQ(ui_.Count("close"), 1u);
 }
 

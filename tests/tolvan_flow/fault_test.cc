@@ -60,11 +60,11 @@ TEST_F(FlowTest, FailedDownloadEndsTheRunAndLeavesEverythingInstalledAsItWas) {
     EXPECT_EQ(ui_.Count("close"), 0u);
     EXPECT_EQ(ui_.Count("button1"), 0u);
     EXPECT_EQ(ui_.CallsOf("busy:").back(), "1");
-    EXPECT_THAT(starter_.opened, IsEmpty());
+    EXPECT_THAT(starter_.opened(), IsEmpty());
     EXPECT_EQ(Ini("UPD", "Download"), "");  // the list download had completed
     EXPECT_EQ(Ini("CALL", "STATUS"), "<absent>");
     UserCloses();
-    EXPECT_THAT(starter_.opened, IsEmpty());
+    EXPECT_THAT(starter_.opened(), IsEmpty());
   }
 }
 
@@ -92,9 +92,9 @@ TEST_F(FlowTest, ListDownloadFailureLeavesDownloadMarkerSoClosingStartsTheMainAp
   EXPECT_THAT(ui_.CallsOf("error:"), ElementsAre("HTTP/1.1 404 Not Found"));
   EXPECT_FALSE(std::filesystem::exists(pf_ + "DownLoad/UList"));
   EXPECT_EQ(Ini("UPD", "Download"), "1");
-  EXPECT_THAT(starter_.opened, IsEmpty());
+  EXPECT_THAT(starter_.opened(), IsEmpty());
   UserCloses();
-  EXPECT_THAT(starter_.opened, ElementsAre(pf_ + "Norvik.exe"));
+  EXPECT_THAT(starter_.opened(), ElementsAre(pf_ + "Norvik.exe"));
 }
 
 TEST_F(FlowTest, UnusableTlsCountsAsNoConnection) {
@@ -109,7 +109,7 @@ TEST_F(FlowTest, UnusableTlsCountsAsNoConnection) {
     EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:インターネットに接続されていません"));
     EXPECT_EQ(Ini("PARAM", "NOUPD"), "9");
     EXPECT_TRUE(Installed("MST.FDB") == master);
-    EXPECT_THAT(starter_.opened, SizeIs(1));
+    EXPECT_THAT(starter_.opened(), SizeIs(1));
     // Nothing was ever asked over such a connection.
     EXPECT_THAT(server.RequestLog(), IsEmpty());
   }
@@ -147,7 +147,7 @@ TEST_F(FlowTest, ServerThatNeverCompletesTheHandshakeEndsTheProbeAtTheConnectTim
   ::close(listener);
   EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:インターネットに接続されていません"));
   EXPECT_EQ(Ini("PARAM", "NOUPD"), "9");
-  EXPECT_THAT(starter_.opened, SizeIs(1));
+  EXPECT_THAT(starter_.opened(), SizeIs(1));
 }
 
 // A full disk during a download: writes beyond a file-size limit fail as they would on a full
@@ -265,7 +265,7 @@ TEST_F(FlowTest, ClosingTheWindowStopsADownloadAndTouchesNothingMore) {
   EXPECT_EQ(ReadFile(pf_ + "user.ini"), ini_at_close);
   EXPECT_TRUE(Installed("MST.FDB") == master);
   EXPECT_THAT(FilesIn("DownLoad"), ElementsAre("UList"));
-  EXPECT_THAT(starter_.opened, IsEmpty());  // the list download had completed
+  EXPECT_THAT(starter_.opened(), IsEmpty());  // the list download had completed
 }
 
 TEST_F(FlowTest, ClosingTheWindowWhileTheDialogIsOpenAppliesNothing) {
@@ -277,8 +277,8 @@ TEST_F(FlowTest, ClosingTheWindowWhileTheDialogIsOpenAppliesNothing) {
   Run();
   EXPECT_THAT(ui_.Calls().back(), StartsWith("dspset:"));  // nothing after the dialog
   EXPECT_TRUE(Installed("MST.FDB") == master);
-  EXPECT_THAT(starter_.opened, IsEmpty());
-  EXPECT_THAT(starter_.ran_as, IsEmpty());
+  EXPECT_THAT(starter_.opened(), IsEmpty());
+  EXPECT_THAT(starter_.ran_as(), IsEmpty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The update run against the real HTTPS test server, in a temporary program folder, with a
-// scripted window (FakeUi) and a starter that records starts instead of making them.
+// The update run in a temporary program folder (common::TestEnv), with a scripted window
+// (FakeUi) and a starter that records starts instead of making them. FlowTest runs it against
+// the real HTTPS test server; tests/tolvan_flow/fake_http.h has a scripted client instead.
 #ifndef TESTS_TOLVAN_FLOW_FLOW_FIXTURE_H_
 #define TESTS_TOLVAN_FLOW_FLOW_FIXTURE_H_
 
@@ -16,12 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
 #include "common/text_encoding.h"
 #include "tests/tolvan_server/test_server.h"
-#include "tolvan/program_starter.h"
+#include "tolvan/id_http.h"
+#include "tolvan/recording_starter_for_testing.h"
+#include "tolvan/update_context.h"
 #include "tolvan/update_flow.h"
 #include "tolvan/update_ui.h"
 
@@ -29,8 +31,9 @@ namespace tolvan_test {
 
 // Records every call of the run, in order, as text: "status:<text>", "status-visible:1",
 // "progress-visible:1", "progress-max:<n>", "progress:<n>", "busy:1", "button1",
-// "message:<i|w|e>:<text>", "dspset:<p>,<m>", "close", "error:<text>". Answers DspSet from a
-// script. Closing the window does what the real window does: Cancel(), then FormClose().
+// "message:<i|w|e>:<text>", "dspset:<p>,<m>", "close", "error:<text>". Answers DspSet with
+// dsp_answer, the dialog's number (0, 1 or 2). Closing the window does what the real window
+// does: Cancel(), then FormClose().
 class FakeUi : public tolvan::UpdateUi {
  public:
   void SetStatusText(const std::string& text) override { Add("status:" + text); }
@@ -48,10 +51,10 @@ class FakeUi : public tolvan::UpdateUi {
                                                               : "e";
     Add(std::string("message:") + k + ":" + text);
   }
-  int32_t DspSet(int32_t pinPKbn, int32_t pinMKbn) override {
+  tolvan::CfmAnswer DspSet(int32_t pinPKbn, int32_t pinMKbn) override {
     Add("dspset:" + std::to_string(pinPKbn) + "," + std::to_string(pinMKbn));
     if (while_asking) while_asking();
-    return dsp_answer;
+    return static_cast<tolvan::CfmAnswer>(dsp_answer);
   }
   void CloseWindow() override {
     Add("close");
@@ -109,41 +112,13 @@ class FakeUi : public tolvan::UpdateUi {
   std::vector<std::string> calls_;
 };
 
-class FakeStarter : public tolvan::ProgramStarter {
- public:
-  bool Open(const std::string& path) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    opened.push_back(path);
-    return open_ok;
-  }
-  bool RunAs(const std::string& path) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ran_as.push_back(path);
-    return run_as_ok;
-  }
-  void Reset() {
-    opened.clear();
-    ran_as.clear();
-    open_ok = run_as_ok = true;
-  }
-  std::vector<std::string> opened;
-  std::vector<std::string> ran_as;
-  bool open_ok = true;
-  bool run_as_ok = true;
-
- private:
-  std::mutex mutex_;
-};
-
-// A program folder "pf/" holding Norvik.exe (version 2.0.0.2), MST.FDB (master database
-// version 1.0.0.2) and user.ini, and a server folder whose "data/QX/" is the update server.
+// A program folder holding Norvik.exe (version 2.0.0.2), MST.FDB (master database version
+// 1.0.0.2) and user.ini, and a server folder whose "data/QX/" is the update server.
 class FlowTest : public ::testing::Test {
  protected:
   FlowTest() {
     TrustTestCa();
-    std::filesystem::create_directories(pf_);
     std::filesystem::create_directories(served_);
-    common::OverrideProgramFolderForTesting(pf_);
     InstallPe("Norvik.exe", "v2.0.0.2.exe");
     Install("MST.FDB", "installed master database\n");
     SetIni("PARAM", "DBVERSION", "1.0.0.2");
@@ -151,10 +126,7 @@ class FlowTest : public ::testing::Test {
     Serve("MST.FDB", std::string(300000, 'M'));
     ServePe("Setup.exe", "v2.0.0.3.exe");
   }
-  ~FlowTest() override {
-    flow_.reset();
-    common::OverrideProgramFolderForTesting("");
-  }
+  ~FlowTest() override { flow_.reset(); }
 
   static std::string Pe(const std::string& fixture) {
     return ReadFile(std::string(TOLVAN_PE_DIR) + fixture);
@@ -175,11 +147,11 @@ class FlowTest : public ::testing::Test {
   void ServePe(const std::string& name, const std::string& fixture) { Serve(name, Pe(fixture)); }
   std::string Served(const std::string& name) const { return ReadFile(served_ + name); }
 
-  static void SetIni(const char* section, const char* key, const std::string& value) {
-    common::IFWriteIniStr(section, key, value);
+  void SetIni(const char* section, const char* key, const std::string& value) {
+    env_.IFWriteIniStr(section, key, value);
   }
-  static std::string Ini(const char* section, const char* key) {
-    return common::IFReadIniStr(section, key, "<absent>");
+  std::string Ini(const char* section, const char* key) {
+    return env_.IFReadIniStr(section, key, "<absent>");
   }
 
   // Starts the server and points [PARAM] NVKMST at it.
@@ -193,17 +165,24 @@ class FlowTest : public ::testing::Test {
   void NewWindow() {
     flow_.reset();
     ui_.Reset();
-    starter_.Reset();
+    starter_.Clear();
+  }
+
+  // The context of the next flow: this program folder, the real HTTPS client, the starter.
+  virtual tolvan::UpdateContext Context() {
+    env_.set_available_disk_space(static_cast<uint64_t>(free_bytes_));
+    return tolvan::UpdateContext{
+        .env = env_,
+        .starter = starter_,
+        .http = tolvan::MakeIdHttp,
+        .http_settings = {.connect_timeout_ms = connect_timeout_ms_,
+                          .stall_timeout_ms = stall_timeout_ms_},
+        .progress_interval_ms = 0,
+    };
   }
 
   tolvan::UpdateFlow& MakeFlow() {
-    tolvan::FlowOptions options;
-    options.starter = &starter_;
-    options.free_bytes = [this](const std::string&) { return free_bytes_; };
-    options.connect_timeout_ms = connect_timeout_ms_;
-    options.stall_timeout_ms = stall_timeout_ms_;
-    options.progress_interval_ms = 0;
-    flow_ = std::make_unique<tolvan::UpdateFlow>(ui_, options);
+    flow_ = std::make_unique<tolvan::UpdateFlow>(ui_, Context());
     ui_.flow = flow_.get();
     return *flow_;
   }
@@ -253,12 +232,13 @@ class FlowTest : public ::testing::Test {
     return names;
   }
 
-  common::TempFolderForTesting root_;
-  const std::string pf_ = root_.path() + "pf/";
+  common::TestEnv env_;
+  const std::string pf_ = env_.ProgramFolder();
+  common::TempFolderForTesting root_;  // the server's folder and other files outside pf_
   const std::string served_ = root_.path() + "srv/data/QX/";
   std::unique_ptr<TestServer> server_;
   FakeUi ui_;
-  FakeStarter starter_;
+  tolvan::RecordingStarter starter_;
   int64_t free_bytes_ = int64_t{10} * 1024 * 1024 * 1024;
   int64_t stall_timeout_ms_ = 700;
   int64_t connect_timeout_ms_ = 3000;

@@ -53,7 +53,7 @@ TEST_F(FlowTest, ProbeComparesTheListTimeWithTheRememberedOne) {
                     "}}");
     tolvan::UpdateFlow& flow = MakeFlow();
     flow.IniSet();
-    EXPECT_EQ(flow.Tolvan("UList"), c.result);
+    EXPECT_EQ(static_cast<int32_t>(flow.Tolvan("UList")), c.result);
     EXPECT_EQ(Ini("UPD", "TIME"), c.stored);
     EXPECT_THAT(RunLogTexts(),
                 ElementsAre(std::string("最終UList更新日時：") + (c.remembered ? c.remembered : ""),
@@ -93,7 +93,7 @@ TEST_F(FlowTest, ProbeReportsMissingListServerErrorsAndNoAnswer) {
     if (c.rules != nullptr) server.SetRules(c.rules);
     tolvan::UpdateFlow& flow = MakeFlow();
     flow.IniSet();
-    EXPECT_EQ(flow.Tolvan("UList"), c.result);
+    EXPECT_EQ(static_cast<int32_t>(flow.Tolvan("UList")), c.result);
     EXPECT_EQ(Ini("UPD", "TIME"), "202001010000");  // untouched
     EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre(c.message));
     std::string log = c.log;

@@ -86,11 +86,11 @@ TEST_F(FlowTest, EachEndingSetsItsMarkersAndStartsTheMainApplicationOnce) {
     EXPECT_EQ(Ini("UPD", "Download"), row.download);
     EXPECT_EQ(Ini("EXPAND", "STAUS"), "START");
     EXPECT_EQ(Ini("CALL", "STATUS"), "1");
-    EXPECT_EQ(starter_.opened.size(), row.main_starts);
-    for (const std::string& started : starter_.opened) EXPECT_EQ(started, pf_ + "Norvik.exe");
-    ASSERT_EQ(starter_.ran_as.size(), row.installer_starts);
+    EXPECT_EQ(starter_.opened().size(), row.main_starts);
+    for (const std::string& started : starter_.opened()) EXPECT_EQ(started, pf_ + "Norvik.exe");
+    ASSERT_EQ(starter_.ran_as().size(), row.installer_starts);
     if (row.installer_starts > 0) {
-      EXPECT_EQ(starter_.ran_as[0], pf_ + "DownLoad/Setup.exe");
+      EXPECT_EQ(starter_.ran_as()[0], pf_ + "DownLoad/Setup.exe");
     }
     EXPECT_EQ(ui_.Count("close"), 1u);
     EXPECT_EQ(Installed("MST.FDB") == Served("MST.FDB"), row.master_replaced);
@@ -219,7 +219,7 @@ TEST_F(FlowTest, AddressThatIsNotHttpsFetchesNothing) {
     EXPECT_THAT(RunLogTexts(), Contains("httpsでないため接続しません：" + url));
     EXPECT_THAT(ui_.CallsOf("message:"), ElementsAre("w:インターネットに接続されていません"));
     EXPECT_EQ(Ini("PARAM", "NOUPD"), "9");
-    EXPECT_EQ(starter_.opened.size(), 1u);
+    EXPECT_EQ(starter_.opened().size(), 1u);
     EXPECT_THAT(FilesIn("DownLoad"), IsEmpty());
     EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "a connection was made";
   }
@@ -275,9 +275,9 @@ TEST_F(FlowTest, DiskGatePassesAtExactlyTheNeededMegabytes) {
                             "button1"));
     EXPECT_EQ(ReadFile(pf_ + "user.ini"), ini_before);  // nothing written
     EXPECT_FALSE(std::filesystem::exists(pf_ + "Log/Update.log"));
-    EXPECT_THAT(starter_.opened, IsEmpty());  // the window waits for Button1
+    EXPECT_THAT(starter_.opened(), IsEmpty());  // the window waits for Button1
     flow.Button1Click();
-    EXPECT_EQ(starter_.opened.size(), 1u);
+    EXPECT_EQ(starter_.opened().size(), 1u);
     EXPECT_EQ(ui_.Count("close"), 1u);
   }
 }
@@ -311,7 +311,7 @@ TEST_F(FlowTest, ClosedWindowStartsTheMainApplicationOnlyWhileDownloadReadsOne) 
     tolvan::UpdateFlow& flow = MakeFlow();
     flow.IniSet();
     UserCloses();
-    EXPECT_EQ(starter_.opened.size(), c.starts);
+    EXPECT_EQ(starter_.opened().size(), c.starts);
     if (c.starts > 0) {
       EXPECT_EQ(Ini("CALL", "STATUS"), "1");
     }
@@ -319,7 +319,7 @@ TEST_F(FlowTest, ClosedWindowStartsTheMainApplicationOnlyWhileDownloadReadsOne) 
 }
 
 TEST_F(FlowTest, FailedStartOfTheMainApplicationWarns) {
-  starter_.open_ok = false;
+  starter_.set_open_ok(false);
   tolvan::UpdateFlow& flow = MakeFlow();
   flow.IniSet();
   flow.Button1Click();

@@ -29,12 +29,14 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
+#include "tests/tolvan_flow/scripted_http.h"
 #include "tests/tolvan_server/test_server.h"
 #include "tolvan/cfm_dsp.h"
-#include "tolvan/program_starter.h"
+#include "tolvan/id_http.h"
+#include "tolvan/recording_starter_for_testing.h"
+#include "tolvan/update_context.h"
 
 namespace tolvan_test {
 namespace {
@@ -51,34 +53,6 @@ T* Child(QObject& window, const char* name) {
 }
 
 std::string Text(const QString& text) { return text.toStdString(); }
-
-class RecordingStarter : public tolvan::ProgramStarter {
- public:
-  bool Open(const std::string& path) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    opened_.push_back(path);
-    return true;
-  }
-  bool RunAs(const std::string& path) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ran_as_.push_back(path);
-    return true;
-  }
-  std::vector<std::string> opened() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return opened_;
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    opened_.clear();
-    ran_as_.clear();
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> opened_;
-  std::vector<std::string> ran_as_;
-};
 
 // Answers the modal windows that come up, one action per window, in order. Polls from a timer,
 // because a modal window runs its own event loop until it is answered.
@@ -141,19 +115,14 @@ class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() {
     TrustTestCa();
-    std::filesystem::create_directories(pf_);
     std::filesystem::create_directories(served_);
-    common::OverrideProgramFolderForTesting(pf_);
     Write(pf_ + "Norvik.exe", Pe("v2.0.0.2.exe"));
     Write(pf_ + "MST.FDB", "installed master database\n");
-    common::IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
+    env_.IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
     Write(served_ + "Norvik.exe", Pe("v2.0.0.3.exe"));
     Write(served_ + "MST.FDB", std::string(300000, 'M'));
   }
-  ~MainWindowTest() override {
-    window_.reset();
-    common::OverrideProgramFolderForTesting("");
-  }
+  ~MainWindowTest() override { window_.reset(); }
 
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -171,16 +140,19 @@ class MainWindowTest : public ::testing::Test {
     server_ = std::make_unique<TestServer>(root_.path() + "srv/");
     server_->SetRules(rules);
     Write(served_ + "UList", list);
-    common::IFWriteIniStr("PARAM", "NVKMST", server_->Url("/data/QX/"));
+    env_.IFWriteIniStr("PARAM", "NVKMST", server_->Url("/data/QX/"));
   }
 
-  TfrmMain& MakeWindow() {
-    tolvan::FlowOptions options;
-    options.starter = &starter_;
-    options.free_bytes = [this](const std::string&) { return free_bytes_; };
-    options.connect_timeout_ms = 3000;
-    options.stall_timeout_ms = stall_timeout_ms_;
-    window_ = std::make_unique<TfrmMain>(options, [this](const std::string& address) {
+  // The window with the real HTTPS client, or with `http` (a scripted one: no server at all).
+  TfrmMain& MakeWindow(tolvan::HttpClientFactory http = tolvan::MakeIdHttp) {
+    env_.set_available_disk_space(static_cast<uint64_t>(free_bytes_));
+    const tolvan::UpdateContext context{
+        .env = env_,
+        .starter = starter_,
+        .http = std::move(http),
+        .http_settings = {.connect_timeout_ms = 3000, .stall_timeout_ms = stall_timeout_ms_},
+    };
+    window_ = std::make_unique<TfrmMain>(context, [this](const std::string& address) {
       sites_opened_.push_back(address);
     });
     return *window_;
@@ -192,11 +164,12 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window_->FormClosed(); }, timeout_ms));
   }
 
-  common::TempFolderForTesting root_;
-  const std::string pf_ = root_.path() + "pf/";
+  common::TestEnv env_;
+  const std::string pf_ = env_.ProgramFolder();
+  common::TempFolderForTesting root_;  // the server's folder
   const std::string served_ = root_.path() + "srv/data/QX/";
   std::unique_ptr<TestServer> server_;
-  RecordingStarter starter_;
+  tolvan::RecordingStarter starter_;
   int64_t free_bytes_ = int64_t{10} * 1024 * 1024 * 1024;
   int64_t stall_timeout_ms_ = 5000;
   std::vector<std::string> sites_opened_;
@@ -247,7 +220,7 @@ TEST_F(MainWindowTest, ControlsAtStart) {
   EXPECT_EQ(w.font().pixelSize(), 11);
 
   // Creation has set up the run (IniSet) but not started it.
-  EXPECT_EQ(common::IFReadIniStr("EXPAND", "STAUS", ""), "START");
+  EXPECT_EQ(env_.IFReadIniStr("EXPAND", "STAUS", ""), "START");
   EXPECT_TRUE(std::filesystem::is_directory(pf_ + "Log"));
   EXPECT_FALSE(std::filesystem::exists(pf_ + "DownLoad"));
 }
@@ -331,7 +304,7 @@ TEST_F(MainWindowTest, NoNewUpdateRunShowsItsStatusStartsTheMainApplicationAndCl
   EXPECT_EQ(Text(Child<QLabel>(w, "Label2")->text()), "新しい更新はありません");
   EXPECT_EQ(closed.count(), 1);
   EXPECT_EQ(starter_.opened(), std::vector<std::string>{pf_ + "Norvik.exe"});
-  EXPECT_EQ(common::IFReadIniStr("PARAM", "NOUPD", ""), "1");
+  EXPECT_EQ(env_.IFReadIniStr("PARAM", "NOUPD", ""), "1");
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -356,6 +329,25 @@ TEST_F(MainWindowTest, TooLittleRoomWarnsAndWaitsForButton1) {
   QTest::mouseClick(button1, Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.FormClosed(); }, 5000));
   EXPECT_EQ(starter_.opened(), std::vector<std::string>{pf_ + "Norvik.exe"});
+}
+
+// The window and its run with a scripted server (no network at all): a server error at the
+// probe is shown in a warning box, the status line says there is no connection, and the run
+// ends as without a connection: the main application starts and the window closes.
+TEST_F(MainWindowTest, ServerErrorAtTheProbeIsShownThenTheMainApplicationStarts) {
+  HttpScript script;
+  script.Set("HEAD", "UList", HttpScript::Answer{.status = 503});
+  env_.IFWriteIniStr("PARAM", "NVKMST", kScriptedBase);
+  TfrmMain& w = MakeWindow(script.Factory());
+  answerer_.Then(ExpectMessage(QMessageBox::Warning, "警告",
+                               "サーバーエラー。少し時間が経ってから再度行ってください。"));
+  ShowAndWaitForClose();
+  EXPECT_EQ(answerer_.answered(), 1u);
+  EXPECT_EQ(Text(Child<QLabel>(w, "Label2")->text()), "インターネットに接続されていません");
+  EXPECT_EQ(script.Requests(), std::vector<std::string>{"HEAD UList"});
+  EXPECT_EQ(env_.IFReadIniStr("PARAM", "NOUPD", ""), "9");
+  EXPECT_EQ(starter_.opened(), std::vector<std::string>{pf_ + "Norvik.exe"});
+  window_.reset();  // before the script it uses
 }
 
 TEST_F(MainWindowTest, ChoiceInTheDialogDecidesWhatIsApplied) {
@@ -466,7 +458,7 @@ TEST_F(MainWindowTest, ClosingDuringARunEndsItCleanly) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     // Nothing was applied, and nothing of the run's ending happened.
     EXPECT_EQ(Read(pf_ + "MST.FDB"), installed);
-    EXPECT_EQ(common::IFReadIniStr("UPD", "Download", ""), row.download);
+    EXPECT_EQ(env_.IFReadIniStr("UPD", "Download", ""), row.download);
     EXPECT_EQ(starter_.opened().size(), row.main_starts);
     // The run has really stopped: the window can go at once.
     EXPECT_TRUE(w.RunFinished());

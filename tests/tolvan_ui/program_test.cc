@@ -34,8 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/program_folder_override_for_testing.h"
-#include "common/settings.h"
+#include "common/env.h"
 #include "common/temp_folder_for_testing.h"
 #include "common/text_encoding.h"
 #include "tests/tolvan_server/test_server.h"
@@ -110,21 +109,19 @@ class ProgramTest : public ::testing::Test {
     fs::create_directories(bin_);
     fs::create_directories(rec_);
     ::chmod(rec_.c_str(), 0777);  // the program may run as another user
-    common::OverrideProgramFolderForTesting(pf_);
     fs::copy_file(TOLVAN_PROGRAM, pf_ + "Tolvan");
     Write(pf_ + "Norvik.exe", Pe("v2.0.0.2.exe"));
     ::chmod((pf_ + "Norvik.exe").c_str(), 0755);
     Write(pf_ + "MST.FDB", "installed master database\n");
-    common::IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
+    env_.IFWriteIniStr("PARAM", "DBVERSION", "1.0.0.2");
     Write(served_ + "Norvik.exe", Pe("v2.0.0.3.exe"));
     Write(served_ + "MST.FDB", std::string(300000, 'M'));
     // A fake wine that records its arguments and the prefix it was given.
     Write(bin_ + "wine", "#!/bin/sh\necho \"$*|$WINEPREFIX\" >> \"" + rec_ + "wine.out\"\n");
     ::chmod((bin_ + "wine").c_str(), 0755);
     server_ = std::make_unique<TestServer>(root_.path() + "srv/");
-    common::IFWriteIniStr("PARAM", "NVKMST", server_->Url("/data/QX/"));
+    env_.IFWriteIniStr("PARAM", "NVKMST", server_->Url("/data/QX/"));
   }
-  ~ProgramTest() override { common::OverrideProgramFolderForTesting(""); }
 
   // Starts the installed program; `choice` answers the confirmation dialog. `folder` is the
   // program folder (pf_ unless given); `as_nobody` runs it as the unprivileged user "nobody".
@@ -208,6 +205,7 @@ class ProgramTest : public ::testing::Test {
 
   common::TempFolderForTesting root_;
   const std::string pf_ = root_.path() + "pf/";
+  common::SystemEnv env_{pf_};  // user.ini of the program folder
   const std::string served_ = root_.path() + "srv/data/QX/";
   const std::string bin_ = root_.path() + "bin/";
   const std::string rec_ = root_.path() + "rec/";  // what the stand-in user and wine record
@@ -218,14 +216,14 @@ class ProgramTest : public ::testing::Test {
 // and is started once afterwards, by wine for a Windows program and directly for a native one.
 TEST_F(ProgramTest, CopyChoiceLeavesAProgramThatStartsOnce) {
   Write(served_ + "UList", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n");
-  common::IFWriteIniStr("UPDATE", "NOSETUP", "1");
+  env_.IFWriteIniStr("UPDATE", "NOSETUP", "1");
   RunToTheEnd();
   EXPECT_THAT(UserSaw(), ElementsAre("dialog:RadioButton1"));
   EXPECT_TRUE(Read(pf_ + "Norvik.exe") == Read(served_ + "Norvik.exe"));
   EXPECT_TRUE(Read(pf_ + "MST.FDB") == Read(served_ + "MST.FDB"));
   EXPECT_EQ(Mode(pf_ + "Norvik.exe"), 0755);
   EXPECT_THAT(WineCalls(1), ElementsAre(pf_ + "Norvik.exe|" + root_.path() + "prefix"));
-  EXPECT_EQ(common::IFReadIniStr("CALL", "STATUS", ""), "1");
+  EXPECT_EQ(env_.IFReadIniStr("CALL", "STATUS", ""), "1");
   EXPECT_EQ(Names(pf_), (std::set<std::string>{"BKData", "DownLoad", "Log", "MST.FDB",
                                                "Norvik.exe", "Tolvan", "user.ini"}));
 
@@ -336,7 +334,7 @@ TEST_F(ProgramTest, StartRemovesLeftoversOfEarlierRuns) {
   Write(served_ + "UList", "MST.FDB,1.0.0.2\r\n");  // nothing new
   const std::string saves = root_.path() + "saves/";
   fs::create_directories(saves + "PGM");
-  common::IFWriteIniStr("PARAM", "BACKUP", saves);
+  env_.IFWriteIniStr("PARAM", "BACKUP", saves);
   for (const char* sub : {"DownLoad", "BKData/PGM"}) fs::create_directories(pf_ + sub);
   const std::vector<std::string> leftovers = {
       pf_ + ".MST.FDB.tmp-41-0",     pf_ + ".user.ini.tmp-42-7-123456",
@@ -401,8 +399,8 @@ TEST_F(ProgramTest, KillAtAnyStepLeavesNothingTheNextRunKeeps) {
   const std::string old_master = Read(pf_ + "MST.FDB");
   // Large enough that its backup lasts long enough to be caught, also under the sanitizers.
   Write(pf_ + "NV.FDB", std::string(96 << 20, 'D'));
-  common::IFWriteIniStr("Data", "DataBaseName", pf_ + "NV.FDB");
-  common::IFWriteIniStr("UPDATE", "NOSETUP", "1");
+  env_.IFWriteIniStr("Data", "DataBaseName", pf_ + "NV.FDB");
+  env_.IFWriteIniStr("UPDATE", "NOSETUP", "1");
   const std::string small_ini = Read(pf_ + "user.ini");
   // A large user.ini makes each of its writes last long enough to be caught.
   std::string large_ini = small_ini + "[FILLER]\r\n";
@@ -490,8 +488,8 @@ TEST_F(ProgramTest, FullDiskDuringTheCopyKeepsTheOldPair) {
   fs::create_directories(small);
   fs::create_directories(out);
   Write(served_ + "UList", "MST.FDB,1.0.0.3\r\nNorvik.exe,2.0.0.3\r\n");
-  common::IFWriteIniStr("UPDATE", "NOSETUP", "1");
-  common::IFWriteIniStr("PARAM", "DISK", "1");  // the small disk passes the gate before the run
+  env_.IFWriteIniStr("UPDATE", "NOSETUP", "1");
+  env_.IFWriteIniStr("PARAM", "DISK", "1");  // the small disk passes the gate before the run
   const std::string old_master = Read(pf_ + "MST.FDB");
   const std::string old_program = Read(pf_ + "Norvik.exe");
 
@@ -541,6 +539,31 @@ TEST_F(ProgramTest, FullDiskDuringTheCopyKeepsTheOldPair) {
               ElementsAre("BKData", "DownLoad", "Log", "MST.FDB", "Norvik.exe", "Tolvan", "user.ini",
                           "DownLoad/MST.FDB", "DownLoad/Norvik.exe", "DownLoad/UList"));
   EXPECT_THAT(WineCalls(1), ElementsAre(small + "Norvik.exe|" + root_.path() + "prefix"));
+}
+
+// A display that names no X server (and no Wayland compositor to fall back on): Qt would end
+// the process with an abort; the program says why on standard error and ends with exit code 1
+// before touching the program folder.
+TEST_F(ProgramTest, DisplayWithoutServerEndsWithAMessageInsteadOfAnAbort) {
+  if (fs::exists("/tmp/.X11-unix/X97")) GTEST_SKIP() << "an X server listens on :97";
+  const std::string err = rec_ + "stderr.out";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("DISPLAY", ":97", 1);
+    const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDERR_FILENO);
+    const std::string program = pf_ + "Tolvan";
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Read(err), "Tolvan: 画面を表示できません。ディスプレイ「:97」に接続できません。\n");
+  EXPECT_FALSE(fs::exists(pf_ + "Log"));
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 // Which display servers can really be reached, decided before Qt is loaded: Qt aborts the
 // process when the display it is told to use cannot be opened, so a DISPLAY naming no server
 // or a WAYLAND_DISPLAY whose compositor is gone must be found out here and the run go on
-// without windows.
-#ifndef KAVEL_DISPLAY_PROBE_H_
-#define KAVEL_DISPLAY_PROBE_H_
+// without windows (Kavel) or end with a clear message (Tolvan). No Qt here.
+#ifndef COMMON_DISPLAY_PROBE_H_
+#define COMMON_DISPLAY_PROBE_H_
 
 #include <string>
 
-namespace kavel {
+namespace common {
 
 struct Displays {
   bool wayland = false;  // the compositor at WAYLAND_DISPLAY answers a round trip
@@ -24,6 +24,6 @@ Displays ProbeDisplays();
 // Empty when it names nothing.
 std::string WaylandSocketPath(const char* wayland_display, const char* runtime_dir);
 
-}  // namespace kavel
+}  // namespace common
 
-#endif  // KAVEL_DISPLAY_PROBE_H_
+#endif  // COMMON_DISPLAY_PROBE_H_

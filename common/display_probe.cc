@@ -1,4 +1,4 @@
-#include "kavel/display_probe.h"
+#include "common/display_probe.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -15,10 +15,14 @@
 #include <cstring>
 #include <string>
 
-#include "kavel/texts.h"
+#include "common/texts.h"
 
-namespace kavel {
+namespace common {
 namespace {
+
+using texts::kDisplayConnectTimeoutMs;
+using texts::kWaylandProbeMaxBytes;
+using texts::kX11TcpBasePort;
 
 // Connects `fd` (non-blocking) to `address`, waiting at most kDisplayConnectTimeoutMs.
 bool ConnectWithin(int fd, const sockaddr* address, socklen_t length) {
@@ -162,4 +166,4 @@ Displays ProbeDisplays() {
   return found;
 }
 
-}  // namespace kavel
+}  // namespace common
