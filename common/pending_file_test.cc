@@ -107,10 +107,10 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   TempFolderForTesting folder;
   const std::string dir = folder.path();
   folder.Write("user.ini", "old");
-  UseNamedTemporariesForTesting(true);
+  const PendingFileOptions hidden{FileKind::kData, TemporaryName::kAlwaysHidden};
   {
     PendingFile file;
-    ASSERT_TRUE(file.Create(dir + "user.ini", FileKind::kData));
+    ASSERT_TRUE(file.Create(dir + "user.ini", hidden));
     WriteBytes(file.fd(), "new");
     std::set<std::string> names = FileNamesIn(dir);
     ASSERT_EQ(names.size(), 2u);
@@ -124,7 +124,7 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   EXPECT_EQ(folder.Read("user.ini"), "new");
   {
     PendingFile dropped;
-    ASSERT_TRUE(dropped.Create(dir + "user.ini", FileKind::kData));
+    ASSERT_TRUE(dropped.Create(dir + "user.ini", hidden));
   }
   EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
 
@@ -132,11 +132,10 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     PendingFile file;
-    if (!file.Create(dir + "user.ini", FileKind::kData)) ::_exit(1);
+    if (!file.Create(dir + "user.ini", hidden)) ::_exit(1);
     ::raise(SIGKILL);
   }
   ::waitpid(child, nullptr, 0);
-  UseNamedTemporariesForTesting(false);
   std::set<std::string> names = FileNamesIn(dir);
   ASSERT_EQ(names.size(), 2u);
   const std::string leftover = *names.begin();
