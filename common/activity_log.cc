@@ -31,7 +31,8 @@ std::string FormatLogLine(const LocalDateTime& when, std::string_view text) {
 void WrtLogAt(const std::string& pstFile, std::string_view pstLog, const LocalDateTime& when) {
   const std::string bytes = Utf8ToCp932(FormatLogLine(when, pstLog));
   // O_APPEND makes the whole line one append, so lines of several processes never interleave.
-  UniqueFd fd(::open(pstFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+  UniqueFd fd(
+      ::open(pstFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
   if (!fd.valid()) ThrowIoError(pstFile, errno);
   size_t done = 0;
   int write_error = 0;

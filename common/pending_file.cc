@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +49,12 @@ double ProcessStartTime() {
     // After the name, the state is field 3; the start time is field 22.
     for (int i = 3; i <= 22 && fields >> field; ++i) {
       if (i == 22) {
-        char* end = nullptr;
-        const double ticks = std::strtod(field.c_str(), &end);
-        if (end == field.c_str()) break;
-        const double since_boot = ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        unsigned long long ticks = 0;
+        if (std::from_chars(field.data(), field.data() + field.size(), ticks).ec != std::errc()) {
+          break;
+        }
+        const double since_boot =
+            static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
         return Seconds(real) - (Seconds(boot) - since_boot);
       }
     }
@@ -120,8 +123,9 @@ bool PendingFile::Create(const std::string& target, const PendingFileOptions& op
   if (!hidden) {
     fd_.Reset(::openat(folder_fd_.get(), ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode));
   }
-  if (hidden ||
-      (!fd_.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT))) {
+  const bool unnamed_unsupported = !hidden && !fd_.valid() &&
+      (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT);
+  if (hidden || unnamed_unsupported) {
     // No unnamed files here: a hidden name, locked at once. A sweep that finds it before the
     // lock is taken leaves it alone, because it is not older than the sweeping process.
     named_ = TemporaryNameBeside(target);

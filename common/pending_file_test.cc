@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/closed_folder_for_testing.h"
 #include "common/program_folder.h"
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
@@ -146,6 +147,52 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   EXPECT_EQ(RemoveStaleTemporaries(dir), 1);
   EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
   EXPECT_EQ(folder.Read("user.ini"), "new");
+}
+
+// A folder that takes no new file: by default nothing can be written there; a writer that asks
+// for it overwrites an existing target in place (same file, whole new content, nothing left
+// beside it), and still cannot make a new one.
+TEST(PendingFileTest, ClosedFolderFailsOrOverwritesInPlaceAsAsked) {
+  TempFolderForTesting folder;
+  const std::string dir = folder.path() + "closed/";
+  std::filesystem::create_directory(dir);
+  {
+    std::ofstream(dir + "RepChk.pdf") << "old contents, longer than the new ones";
+  }
+  struct stat old_st {};
+  ASSERT_EQ(::stat((dir + "RepChk.pdf").c_str(), &old_st), 0);
+  const auto result = InClosedFolder(dir, [&] {
+    std::string problems;
+    auto write = [&](const std::string& name, ClosedFolder closed, const std::string& bytes) {
+      PendingFile file;
+      PendingFileOptions options;
+      options.closed_folder = closed;
+      if (!file.Create(dir + name, options)) return std::string("create failed");
+      if (!file.in_place()) return std::string("not in place");
+      if (!file.Write(bytes) || !file.Commit()) return std::string("commit failed");
+      return std::string();
+    };
+    if (write("RepChk.pdf", ClosedFolder::kFail, "x") != "create failed") {
+      problems += "wrote without being asked to; ";
+    }
+    const std::string big(3 * 256 * 1024 + 17, 'n');  // several copy chunks
+    for (const std::string& bytes : {std::string("new"), big}) {
+      if (!write("RepChk.pdf", ClosedFolder::kOverwriteInPlace, bytes).empty()) {
+        problems += "in-place write failed; ";
+      }
+      if (folder.Read("closed/RepChk.pdf") != bytes) problems += "content differs; ";
+    }
+    if (write("New.pdf", ClosedFolder::kOverwriteInPlace, "x") != "create failed") {
+      problems += "made a new file; ";
+    }
+    return problems;
+  });
+  if (!result) GTEST_SKIP() << "neither permission bits nor private mounts can close a folder here";
+  EXPECT_EQ(*result, "");
+  struct stat new_st {};
+  ASSERT_EQ(::stat((dir + "RepChk.pdf").c_str(), &new_st), 0);
+  EXPECT_EQ(new_st.st_ino, old_st.st_ino);
+  EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"RepChk.pdf"});
 }
 
 // What a sweep removes: leftovers of the fixed pattern (also of earlier versions) that are
