@@ -35,8 +35,14 @@ constexpr uint8_t kDataPage = 0x01;
 constexpr uint32_t kMaxRowsPerPage = 256;
 constexpr uint64_t kLargestTextReserve = uint64_t{1} << 31;
 
+// Names match without regard to ASCII case. The reader never sets a locale, so strncasecmp
+// folds ASCII letters only.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
 // Orders texts byte by byte with ASCII letters folded to lower case; a text comes before every
-// longer text it starts. The reader never sets a locale, so strncasecmp folds ASCII letters only.
+// longer text it starts.
 int CompareIgnoringAsciiCase(std::string_view a, std::string_view b) {
   const int order = ::strncasecmp(a.data(), b.data(), std::min(a.size(), b.size()));
   if (order != 0) return order;
@@ -259,14 +265,41 @@ bool CatalogIsWhole(const MdbDatabase& database) {
   return has_catalog_table;
 }
 
+// The table of that name (ignoring ASCII case) in the catalog, or null.
+MdbCatalogEntry* FindTable(MdbHandle* mdb, std::string_view name) {
+  for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
+    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (candidate->object_type == MDB_TABLE && EqualIgnoringAsciiCase(candidate->object_name, name)) {
+      return candidate;
+    }
+  }
+  return nullptr;
+}
+
+// How many data pages the table's usage map lists (at most the file's page count).
+uint64_t CountDataPages(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table) {
+  uint64_t data_pages = 0;
+  for (gint32 page = 0; data_pages < database.page_count;) {
+    page = mdb_map_find_next(mdb, table.usage_map, static_cast<unsigned int>(table.map_sz), static_cast<guint32>(page));
+    if (page <= 0) break;
+    ++data_pages;
+  }
+  return data_pages;
+}
+
 // One table read whole and sorted: every value's text one after another, the cells that point
 // into it, and the delivery order.
 class TableRows {
  public:
+  // Why a table could not be delivered; each has the provider's message.
+  enum class Failure { kNone, kDamaged, kTableMissing, kNoSortColumn };
+
   explicit TableRows(std::string table) : table_(std::move(table)) {}
 
-  // Reads and sorts the rows, or sets the provider's message.
-  bool Read(const MdbDatabase& database, std::string* error);
+  // Reads and sorts the rows. Returns kNone when they are ready to write.
+  Failure Read(const MdbDatabase& database);
+  // The provider's message for `failure` (not kNone).
+  std::string Message(Failure failure, const MdbDatabase& database) const;
   // The stream's field and value records and its end, in delivery order.
   void Write(RowStreamOutput& output) const;
 
@@ -275,19 +308,32 @@ class TableRows {
     uint32_t offset = 0;  // into text_
     uint32_t length = 0;
   };
+  // A stored row's sort key: whether num is NULL, and its number (numeric columns; a text
+  // column sorts by the cell's text).
+  struct Key {
+    bool null = false;
+    double number = 0;
+  };
+
+  // The phases of Read, in order, on the table's definition.
+  Failure ReadColumns(MdbTableDef& table);
+  void ReserveRoom(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table);
+  Failure ReadStoredRows(const MdbDatabase& database, MdbHandle* mdb, MdbTableDef& table);
+  void SortRows();
 
   int FieldIndex(std::string_view name) const {
     for (size_t i = 0; i < field_names_.size(); ++i) {
-      if (field_names_[i].size() == name.size() &&
-          ::strncasecmp(field_names_[i].data(), name.data(), name.size()) == 0) {
-        return static_cast<int>(i);
-      }
+      if (EqualIgnoringAsciiCase(field_names_[i], name)) return static_cast<int>(i);
     }
     return -1;
   }
 
   std::string table_;
   std::vector<std::string> field_names_;  // column names in table order
+  std::vector<const MdbColumn*> columns_; // their definitions, while reading
+  int sort_field_ = -1;                   // the num column
+  bool numeric_sort_ = false;             // num sorts by number, not by text
+  std::vector<Key> keys_;                 // per stored row, while reading
   std::string text_;                      // every value's text, one after another
   std::vector<Cell> cells_;               // row-major, in the order the rows were stored
   std::vector<uint32_t> order_;           // stored row index of each delivered row
@@ -342,112 +388,115 @@ void TableRows::Write(RowStreamOutput& output) const {
   WriteEnd(output, order_.size());
 }
 
-bool TableRows::Read(const MdbDatabase& database, std::string* error) {
-  const MdbDatabase* db = &database;
-  auto damaged = [&]() {
-    *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
-    return false;
-  };
+TableRows::Failure TableRows::Read(const MdbDatabase& database) {
   MdbHandlePtr handle = OpenMdbHandle(database);
-  if (!handle) return damaged();
+  if (!handle) return Failure::kDamaged;
   MdbHandle* mdb = handle.get();
-
-  MdbCatalogEntry* entry = nullptr;
-  for (guint i = 0; mdb->catalog != nullptr && i < mdb->catalog->len; ++i) {
-    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (candidate->object_type == MDB_TABLE && ::strcasecmp(candidate->object_name, table_.c_str()) == 0) {
-      entry = candidate;
-      break;
-    }
-  }
-  if (entry == nullptr) {
-    *error = std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
-    return false;
-  }
-  if (entry->table_pg == 0 || entry->table_pg >= db->page_count) return damaged();
+  MdbCatalogEntry* entry = FindTable(mdb, table_);
+  if (entry == nullptr) return Failure::kTableMissing;
+  if (entry->table_pg == 0 || entry->table_pg >= database.page_count) return Failure::kDamaged;
   std::unique_ptr<MdbTableDef, TableDefDeleter> table(mdb_read_table(entry));
-  if (!table || mdb_read_columns(table.get()) == nullptr || table->num_cols == 0 ||
-      table->columns->len != table->num_cols) {
-    return damaged();
+  if (!table) return Failure::kDamaged;
+  if (const Failure failure = ReadColumns(*table); failure != Failure::kNone) return failure;
+  ReserveRoom(database, mdb, *table);
+  if (const Failure failure = ReadStoredRows(database, mdb, *table); failure != Failure::kNone) {
+    return failure;
   }
-  const size_t columns = table->num_cols;
-  std::vector<const MdbColumn*> column_defs;
-  for (size_t i = 0; i < columns; ++i) {
-    const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
-    column_defs.push_back(column);
+  SortRows();
+  return Failure::kNone;
+}
+
+std::string TableRows::Message(Failure failure, const MdbDatabase& database) const {
+  switch (failure) {
+    case Failure::kTableMissing:
+      return std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
+    case Failure::kNoSortColumn:
+      return kMessageMissingParameter;
+    case Failure::kNone:
+    case Failure::kDamaged:
+      break;
+  }
+  return std::string(kMessageDamagedPrefix) + database.path + kMessageDamagedSuffix;
+}
+
+TableRows::Failure TableRows::ReadColumns(MdbTableDef& table) {
+  if (mdb_read_columns(&table) == nullptr || table.num_cols == 0 ||
+      table.columns->len != table.num_cols) {
+    return Failure::kDamaged;
+  }
+  for (size_t i = 0; i < table.num_cols; ++i) {
+    const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table.columns, i));
+    columns_.push_back(column);
     field_names_.emplace_back(column->name);
   }
-  const int sort_field = FieldIndex(kSortColumn);
-  if (sort_field < 0) {
-    *error = kMessageMissingParameter;
-    return false;
-  }
-  const bool numeric_sort = IsNumericType(column_defs[static_cast<size_t>(sort_field)]->col_type);
+  sort_field_ = FieldIndex(kSortColumn);
+  if (sort_field_ < 0) return Failure::kNoSortColumn;
+  numeric_sort_ = IsNumericType(columns_[static_cast<size_t>(sort_field_)]->col_type);
+  return Failure::kNone;
+}
 
-  // Sort keys: whether num is NULL, and its number (numeric columns) or text.
-  struct Key {
-    bool null = false;
-    double number = 0;
-  };
-  std::vector<Key> keys;
-  TableReader reader(*db, mdb);
+// Room for the rows at once. The texts: the table's data pages bound its stored bytes, and UTF-8
+// takes at most half as much again as UTF-16. Untouched room costs no memory.
+void TableRows::ReserveRoom(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table) {
+  const uint64_t row_limit = database.page_count * kMaxRowsPerPage;
+  const size_t rows = static_cast<size_t>(std::min<uint64_t>(table.num_rows, row_limit));
+  cells_.reserve(rows * columns_.size());
+  const uint64_t data_pages = CountDataPages(database, mdb, table);
+  text_.reserve(static_cast<size_t>(std::min<uint64_t>(data_pages * database.page_size * 3 / 2, kLargestTextReserve)));
+  keys_.reserve(rows);
+}
+
+TableRows::Failure TableRows::ReadStoredRows(const MdbDatabase& database, MdbHandle* mdb, MdbTableDef& table) {
+  const size_t columns = columns_.size();
+  const uint64_t row_limit = database.page_count * kMaxRowsPerPage;
+  const bool bool_sort = columns_[static_cast<size_t>(sort_field_)]->col_type == MDB_BOOL;
+  TableReader reader(database, mdb);
   std::vector<MdbField> fields(columns);
   std::string text;
-  const uint64_t row_limit = db->page_count * kMaxRowsPerPage;
-  cells_.reserve(static_cast<size_t>(std::min<uint64_t>(table->num_rows, row_limit)) * columns);
-  // Room for the texts at once: the table's data pages bound its stored bytes, and UTF-8 takes at
-  // most half as much again as UTF-16. Untouched room costs no memory.
-  uint64_t data_pages = 0;
-  for (gint32 page = 0; data_pages < db->page_count;) {
-    page = mdb_map_find_next(mdb, table->usage_map, static_cast<unsigned int>(table->map_sz), static_cast<guint32>(page));
-    if (page <= 0) break;
-    ++data_pages;
-  }
-  text_.reserve(static_cast<size_t>(std::min<uint64_t>(data_pages * db->page_size * 3 / 2, kLargestTextReserve)));
-  keys.reserve(std::min<uint64_t>(table->num_rows, row_limit));
-  mdb_rewind_table(table.get());
-  while (mdb_fetch_row(table.get())) {
-    if (keys.size() >= row_limit || table->cur_row == 0) return damaged();
+  mdb_rewind_table(&table);
+  while (mdb_fetch_row(&table)) {
+    if (keys_.size() >= row_limit || table.cur_row == 0) return Failure::kDamaged;
     int start = 0;
     size_t size = 0;
-    if (mdb_find_row(mdb, static_cast<int>(table->cur_row - 1), &start, &size) != 0) return damaged();
+    if (mdb_find_row(mdb, static_cast<int>(table.cur_row - 1), &start, &size) != 0) return Failure::kDamaged;
     start &= static_cast<int>(kRowOffsetMask);
-    if (size == 0 || static_cast<size_t>(start) + size > db->page_size) return damaged();
-    if (mdb_crack_row(table.get(), start, size, fields.data()) != static_cast<int>(columns)) return damaged();
+    if (size == 0 || static_cast<size_t>(start) + size > database.page_size) return Failure::kDamaged;
+    if (mdb_crack_row(&table, start, size, fields.data()) != static_cast<int>(columns)) return Failure::kDamaged;
     const size_t row_start = cells_.size();
     cells_.resize(row_start + columns);
     Key key;
     for (const MdbField& field : fields) {
-      if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return damaged();
+      if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return Failure::kDamaged;
       double number = 0;
-      if (!reader.Convert(*column_defs[static_cast<size_t>(field.colnum)], field, &text, &number)) return damaged();
-      if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return damaged();
+      if (!reader.Convert(*columns_[static_cast<size_t>(field.colnum)], field, &text, &number)) return Failure::kDamaged;
+      if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return Failure::kDamaged;
       cells_[row_start + static_cast<size_t>(field.colnum)] =
           Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
       text_ += text;
-      if (field.colnum == sort_field) {
-        const bool is_bool = column_defs[static_cast<size_t>(sort_field)]->col_type == MDB_BOOL;
-        key = Key{field.is_null != 0 && !is_bool, number};
-      }
+      if (field.colnum == sort_field_) key = Key{field.is_null != 0 && !bool_sort, number};
     }
-    keys.push_back(key);
+    keys_.push_back(key);
   }
   // Rows that libmdb skipped because it could not read them show as a shortfall.
-  if (keys.size() < table->num_rows) return damaged();
+  if (keys_.size() < table.num_rows) return Failure::kDamaged;
+  return Failure::kNone;
+}
 
-  order_.resize(keys.size());
+void TableRows::SortRows() {
+  order_.resize(keys_.size());
   for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
-  const size_t stride = columns;
+  const size_t stride = columns_.size();
+  const size_t sort_field = static_cast<size_t>(sort_field_);
   std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
-    if (keys[a].null != keys[b].null) return keys[a].null;
-    if (keys[a].null) return false;
-    if (numeric_sort) return keys[a].number < keys[b].number;
-    const Cell& ca = cells_[a * stride + static_cast<size_t>(sort_field)];
-    const Cell& cb = cells_[b * stride + static_cast<size_t>(sort_field)];
+    if (keys_[a].null != keys_[b].null) return keys_[a].null;
+    if (keys_[a].null) return false;
+    if (numeric_sort_) return keys_[a].number < keys_[b].number;
+    const Cell& ca = cells_[a * stride + sort_field];
+    const Cell& cb = cells_[b * stride + sort_field];
     return CompareIgnoringAsciiCase(std::string_view(text_).substr(ca.offset, ca.length),
                                     std::string_view(text_).substr(cb.offset, cb.length)) < 0;
   });
-  return true;
+  keys_ = {};
 }
 
 }  // namespace
@@ -466,11 +515,10 @@ bool RunMdbReader(const std::vector<std::string>& args, RowStreamOutput& output)
     return true;
   }
   TableRows table(args[2]);
-  std::string error;
-  if (table.Read(database, &error)) {
+  if (const TableRows::Failure failure = table.Read(database); failure == TableRows::Failure::kNone) {
     table.Write(output);
   } else {
-    WriteRecord(output, kRecordError, error);
+    WriteRecord(output, kRecordError, table.Message(failure, database));
   }
   return true;
 }

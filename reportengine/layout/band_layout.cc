@@ -172,10 +172,17 @@ void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
                            const EvalContext& context, LayoutCache& cache,
                            std::vector<PageItem>& items) {
-  const std::vector<ReportObject>& objects = band_->objects;
-  bool any_growth = false;
+  const Growth growth = SizeObjects(datasets, context, cache);
+  if (growth == Growth::kSome) MoveBelowGrown();
+  const Extent drawn = Draw(x, y, items);
+  if (band_->stretched && drawn.any_visible) return drawn.lowest;
+  return band_->height;
+}
 
-  // 1. Size every object: text, auto width, growth.
+CompiledBand::Growth CompiledBand::SizeObjects(const DatasetTable& datasets,
+                                               const EvalContext& context, LayoutCache& cache) {
+  const std::vector<ReportObject>& objects = band_->objects;
+  Growth growth = Growth::kNone;
   for (size_t i = 0; i < objects.size(); ++i) {
     Placed& p = placed_[i];
     p = Placed{};
@@ -186,51 +193,8 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       p.width = t->rect.width;
       p.height = t->rect.height;
       if (!t->visible) continue;
-      const FontSpec* font = &t->font;
-      if (font->name.empty()) {
-        default_font_.size_pt = font->size_pt;
-        font = &default_font_;
-      }
-      const FontSpec& spec = *font;
-      Text& compiled = texts_[i];
-      const std::string_view text = Evaluate(compiled, datasets, context);
-      const bool wraps = t->word_wrap && !t->auto_width;
-      const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
-      if (compiled.metrics == nullptr || compiled.metrics_size != spec.size_pt ||
-          compiled.metrics_face != spec.name) {
-        compiled.metrics = &cache.Metrics(spec);
-        compiled.metrics_size = spec.size_pt;
-        compiled.metrics_face = spec.name;
-      }
-      p.metrics = compiled.metrics;
-      SetText(*t, spec, text, room, cache, compiled.memo, p);
-      // A text that cannot grow and needs more lines than its box shows would lose what is cut
-      // off: it is narrowed to fit if it can be.
-      if (wraps && !t->grow_height && p.line_count() > 1) {
-        const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
-        if (p.line_count() > shown) {
-          p.block = &cache.Fitted(spec, text, room, t->word_break, shown);
-          p.single = nullptr;
-        }
-      }
-      if (t->auto_width) {
-        float widest = 0;
-        for (size_t k = 0; k < p.line_count(); ++k) {
-          if (p.lines()[k]) widest = std::max(widest, p.lines()[k]->width);
-        }
-        const float width = widest + 2 * kInsetX;
-        if (t->align == HAlign::kCenter) p.left += (p.width - width) / 2;
-        p.width = width;
-      }
-      if (t->grow_height) {
-        // An empty text still takes one line.
-        const int lines = std::max<int>(1, static_cast<int>(p.line_count()));
-        const float needed = p.metrics->TextHeight(lines) + 2 * kInsetY;
-        if (needed > p.height + kDesignRoundingMm) {
-          p.growth = needed - p.height;
-          p.height = needed;
-          any_growth = true;
-        }
+      if (SizeText(*t, texts_[i], datasets, context, cache, p) == Growth::kSome) {
+        growth = Growth::kSome;
       }
     } else if (const auto* l = std::get_if<LineObject>(&object)) {
       p.left = std::min(l->left, l->left + l->width);
@@ -244,85 +208,160 @@ float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
       p.height = r->rect.height;
     }
   }
+  return growth;
+}
 
-  // 2. Move objects below grown ones. An object lying below several grown or moved objects
-  // moves by the largest of their pushes, so a chain of growing cells stacks up.
-  if (any_growth) {
-    std::vector<size_t> order(objects.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return placed_[a].top < placed_[b].top; });
-    for (size_t oi = 0; oi < order.size(); ++oi) {
-      Placed& below = placed_[order[oi]];
-      for (size_t ai = 0; ai < oi; ++ai) {
-        const Placed& above = placed_[order[ai]];
-        const float push = above.shift + above.growth;
-        if (push <= 0) continue;
-        const float above_design_bottom = above.top + above.height - above.growth;
-        if (below.top + kPositionToleranceMm < above_design_bottom) continue;
-        if (!OverlapsHorizontally(above.left, above.left + above.width, below.left,
-                                  below.left + below.width)) {
-          continue;
-        }
-        below.shift = std::max(below.shift, push);
-      }
+const FontSpec& CompiledBand::FontOf(const TextObject& object) {
+  if (!object.font.name.empty()) return object.font;
+  default_font_.size_pt = object.font.size_pt;
+  return default_font_;
+}
+
+const FontMetrics& CompiledBand::MetricsFor(const FontSpec& spec, LayoutCache& cache,
+                                            Text& compiled) {
+  if (compiled.metrics == nullptr || compiled.metrics_size != spec.size_pt ||
+      compiled.metrics_face != spec.name) {
+    compiled.metrics = &cache.Metrics(spec);
+    compiled.metrics_size = spec.size_pt;
+    compiled.metrics_face = spec.name;
+  }
+  return *compiled.metrics;
+}
+
+CompiledBand::Growth CompiledBand::SizeText(const TextObject& object, Text& compiled,
+                                            const DatasetTable& datasets,
+                                            const EvalContext& context, LayoutCache& cache,
+                                            Placed& p) {
+  const FontSpec& spec = FontOf(object);
+  const std::string_view text = Evaluate(compiled, datasets, context);
+  const bool wraps = object.word_wrap && !object.auto_width;
+  const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
+  p.metrics = &MetricsFor(spec, cache, compiled);
+  SetText(object, spec, text, room, cache, compiled.memo, p);
+  // A text that cannot grow and needs more lines than its box shows would lose what is cut
+  // off: it is narrowed to fit if it can be.
+  if (wraps && !object.grow_height && p.line_count() > 1) {
+    const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
+    if (p.line_count() > shown) {
+      p.block = &cache.Fitted(spec, text, room, object.word_break, shown);
+      p.single = nullptr;
     }
   }
+  if (object.auto_width) FitWidthToLines(object.align, p);
+  return object.grow_height ? GrowToLines(p) : Growth::kNone;
+}
 
-  // 3. Draw, in the order the objects are listed.
-  float lowest = 0;
-  bool any_visible = false;
+void CompiledBand::FitWidthToLines(HAlign align, Placed& p) {
+  float widest = 0;
+  for (size_t k = 0; k < p.line_count(); ++k) {
+    if (p.lines()[k]) widest = std::max(widest, p.lines()[k]->width);
+  }
+  const float width = widest + 2 * kInsetX;
+  if (align == HAlign::kCenter) p.left += (p.width - width) / 2;
+  p.width = width;
+}
+
+CompiledBand::Growth CompiledBand::GrowToLines(Placed& p) {
+  // An empty text still takes one line.
+  const int lines = std::max<int>(1, static_cast<int>(p.line_count()));
+  const float needed = p.metrics->TextHeight(lines) + 2 * kInsetY;
+  if (needed <= p.height + kDesignRoundingMm) return Growth::kNone;
+  p.growth = needed - p.height;
+  p.height = needed;
+  return Growth::kSome;
+}
+
+// An object lying below several grown or moved objects moves by the largest of their pushes, so
+// a chain of growing cells stacks up.
+void CompiledBand::MoveBelowGrown() {
+  std::vector<size_t> order(placed_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return placed_[a].top < placed_[b].top; });
+  for (size_t oi = 0; oi < order.size(); ++oi) {
+    Placed& below = placed_[order[oi]];
+    for (size_t ai = 0; ai < oi; ++ai) {
+      const Placed& above = placed_[order[ai]];
+      const float push = above.shift + above.growth;
+      if (push <= 0) continue;
+      const float above_design_bottom = above.top + above.height - above.growth;
+      if (below.top + kPositionToleranceMm < above_design_bottom) continue;
+      if (!OverlapsHorizontally(above.left, above.left + above.width, below.left,
+                                below.left + below.width)) {
+        continue;
+      }
+      below.shift = std::max(below.shift, push);
+    }
+  }
+}
+
+CompiledBand::Extent CompiledBand::Draw(float x, float y, std::vector<PageItem>& items) const {
+  const std::vector<ReportObject>& objects = band_->objects;
+  Extent extent;
   for (size_t i = 0; i < objects.size(); ++i) {
     const Placed& p = placed_[i];
     const ReportObject& object = objects[i];
     if (const auto* t = std::get_if<TextObject>(&object)) {
       if (!t->visible) continue;
-      const RectMm box{x + p.left, y + p.top + p.shift, p.width, p.height};
-      const float clip_bottom = box.top + box.height;
-      const float inner_width = p.width - 2 * kInsetX;
-      float line_top = box.top + kInsetY;
-      const std::shared_ptr<const ShapedLine>* lines = p.lines();
-      for (size_t k = 0; k < p.line_count(); ++k) {
-        const std::shared_ptr<const ShapedLine>& line = lines[k];
-        if (line_top >= clip_bottom) break;
-        if (line && !line->glyphs.empty()) {
-          TextItem item;
-          item.x = box.left + kInsetX;
-          if (t->align == HAlign::kCenter) item.x += (inner_width - line->width) / 2;
-          item.y = line_top + p.metrics->ascent_mm;
-          item.line = line;
-          item.color = t->color;
-          item.clip = box;
-          items.emplace_back(std::move(item));
-        }
-        line_top += p.metrics->line_height_mm;
-      }
+      DrawText(*t, p, x, y, items);
     } else if (const auto* l = std::get_if<LineObject>(&object)) {
       if (!l->visible) continue;
-      LineItem item;
-      item.x1 = x + l->left;
-      item.y1 = y + l->top + p.shift;
-      item.x2 = item.x1 + l->width;
-      item.y2 = item.y1 + l->height;
-      item.width = PxToMm(l->stroke_px);
-      item.color = l->color;
-      item.style = l->style;
-      items.emplace_back(item);
+      DrawLine(*l, p, x, y, items);
     } else if (const auto* r = std::get_if<RectObject>(&object)) {
       if (!r->visible) continue;
-      RectItem item;
-      item.rect = {x + p.left, y + p.top + p.shift, p.width, p.height};
-      item.fill = r->fill;
-      item.outline = r->outline;
-      item.outline_width = PxToMm(r->stroke_px);
-      items.emplace_back(item);
+      DrawRect(*r, p, x, y, items);
     }
-    any_visible = true;
-    lowest = std::max(lowest, p.top + p.shift + p.height);
+    extent.any_visible = true;
+    extent.lowest = std::max(extent.lowest, p.top + p.shift + p.height);
   }
+  return extent;
+}
 
-  if (band_->stretched && any_visible) return lowest;
-  return band_->height;
+void CompiledBand::DrawText(const TextObject& object, const Placed& p, float x, float y,
+                            std::vector<PageItem>& items) {
+  const RectMm box{x + p.left, y + p.top + p.shift, p.width, p.height};
+  const float clip_bottom = box.top + box.height;
+  const float inner_width = p.width - 2 * kInsetX;
+  float line_top = box.top + kInsetY;
+  const std::shared_ptr<const ShapedLine>* lines = p.lines();
+  for (size_t k = 0; k < p.line_count(); ++k) {
+    const std::shared_ptr<const ShapedLine>& line = lines[k];
+    if (line_top >= clip_bottom) break;
+    if (line && !line->glyphs.empty()) {
+      TextItem item;
+      item.x = box.left + kInsetX;
+      if (object.align == HAlign::kCenter) item.x += (inner_width - line->width) / 2;
+      item.y = line_top + p.metrics->ascent_mm;
+      item.line = line;
+      item.color = object.color;
+      item.clip = box;
+      items.emplace_back(std::move(item));
+    }
+    line_top += p.metrics->line_height_mm;
+  }
+}
+
+void CompiledBand::DrawLine(const LineObject& object, const Placed& p, float x, float y,
+                            std::vector<PageItem>& items) {
+  LineItem item;
+  item.x1 = x + object.left;
+  item.y1 = y + object.top + p.shift;
+  item.x2 = item.x1 + object.width;
+  item.y2 = item.y1 + object.height;
+  item.width = PxToMm(object.stroke_px);
+  item.color = object.color;
+  item.style = object.style;
+  items.emplace_back(item);
+}
+
+void CompiledBand::DrawRect(const RectObject& object, const Placed& p, float x, float y,
+                            std::vector<PageItem>& items) {
+  RectItem item;
+  item.rect = {x + p.left, y + p.top + p.shift, p.width, p.height};
+  item.fill = object.fill;
+  item.outline = object.outline;
+  item.outline_width = PxToMm(object.stroke_px);
+  items.emplace_back(item);
 }
 
 }  // namespace re

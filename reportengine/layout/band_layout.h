@@ -126,6 +126,40 @@ class CompiledBand {
     size_t line_count() const { return block ? block->lines.size() : (single ? 1 : 0); }
   };
 
+  // Whether a sizing step made an object taller than designed (objects below it then move).
+  enum class Growth { kNone, kSome };
+  // How far down the drawn objects reach, and whether any was drawn at all.
+  struct Extent {
+    bool any_visible = false;
+    float lowest = 0;  // lowest bottom edge, band mm, after growth and moving
+  };
+
+  // The layout's phases, in order: size every object (text, auto width, growth), move objects
+  // below grown ones, draw in the order the objects are listed.
+  Growth SizeObjects(const DatasetTable& datasets, const EvalContext& context,
+                     LayoutCache& cache);
+  void MoveBelowGrown();
+  Extent Draw(float x, float y, std::vector<PageItem>& items) const;
+
+  // Sizing a visible text object whose design box is already in `p`.
+  Growth SizeText(const TextObject& object, Text& compiled, const DatasetTable& datasets,
+                  const EvalContext& context, LayoutCache& cache, Placed& p);
+  // The object's font; a face left empty is the default face at the object's size.
+  const FontSpec& FontOf(const TextObject& object);
+  // The metrics of `spec`, looked up in `cache` only when the font changed since the last row.
+  static const FontMetrics& MetricsFor(const FontSpec& spec, LayoutCache& cache, Text& compiled);
+  // Auto width: the box becomes as wide as its widest line (centred texts keep their centre).
+  static void FitWidthToLines(HAlign align, Placed& p);
+  // Grow height: the box becomes as high as its lines need, never lower than designed.
+  static Growth GrowToLines(Placed& p);
+
+  static void DrawText(const TextObject& object, const Placed& p, float x, float y,
+                       std::vector<PageItem>& items);
+  static void DrawLine(const LineObject& object, const Placed& p, float x, float y,
+                       std::vector<PageItem>& items);
+  static void DrawRect(const RectObject& object, const Placed& p, float x, float y,
+                       std::vector<PageItem>& items);
+
   // Breaks and shapes a text object's text into p (lines, metrics).
   void SetText(const TextObject& object, const FontSpec& spec, std::string_view text, float room,
                LayoutCache& cache, std::vector<Memo>& memo, Placed& p);

@@ -221,55 +221,144 @@ std::string SerializePreparedReport(const PreparedReport& report) {
   return w.Take();
 }
 
-std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::string* error) {
-  auto fail = [&](const char* why) -> std::optional<PreparedReport> {
-    if (error) *error = why;
-    return std::nullopt;
-  };
-  Reader r(bytes);
+namespace {
+
+// Why bytes are not a readable prepared report, in the words the preview shows.
+enum class ParseFailure { kNone, kNotPrepared, kVersion, kDamaged, kTrailingData };
+
+const char* FailureText(ParseFailure failure) {
+  switch (failure) {
+    case ParseFailure::kNone:
+      break;
+    case ParseFailure::kNotPrepared:
+      return "not a prepared report file";
+    case ParseFailure::kVersion:
+      return "unsupported prepared report version";
+    case ParseFailure::kDamaged:
+      return "the prepared report file is damaged";
+    case ParseFailure::kTrailingData:
+      return "the prepared report file has unexpected data at its end";
+  }
+  return "";
+}
+
+// The magic and the format version.
+ParseFailure ReadHeader(Reader& r) {
   if (r.Raw(kMagicSize) != std::string_view(kPreparedReportMagic, kMagicSize)) {
-    return fail("not a prepared report file");
+    return ParseFailure::kNotPrepared;
   }
   const uint32_t version = r.U32();
-  if (!r.ok()) return fail("not a prepared report file");
-  if (version != kPreparedReportVersion) return fail("unsupported prepared report version");
+  if (!r.ok()) return ParseFailure::kNotPrepared;
+  if (version != kPreparedReportVersion) return ParseFailure::kVersion;
+  return ParseFailure::kNone;
+}
 
-  PreparedReport report;
-  const uint32_t font_count = r.Count(12);
-  report.fonts.resize(font_count);
-  for (FontFace& f : report.fonts) {
+std::vector<FontFace> ReadFonts(Reader& r) {
+  std::vector<FontFace> fonts(r.Count(12));
+  for (FontFace& f : fonts) {
     f.name = r.Str();
     f.file = r.Str();
     f.index = r.I32();
   }
+  return fonts;
+}
 
+// One shaped line, or null (and `r` failed) when it is damaged: its font must be one of the
+// `font_count` listed, its scale a narrowing, its glyphs' clusters inside its text (renderers map
+// glyphs back to the text through them, to find and copy).
+std::shared_ptr<const ShapedLine> ReadLine(Reader& r, size_t font_count) {
+  auto line = std::make_shared<ShapedLine>();
+  line->font = r.I32();
+  line->size_pt = r.F32();
+  line->text = r.Str();
+  line->glyphs.resize(r.Count(16));
+  for (Glyph& g : line->glyphs) {
+    g.id = r.U32();
+    g.cluster = r.U32();
+    g.x = r.F32();
+    g.y = r.F32();
+  }
+  line->width = r.F32();
+  line->scale = r.F32();
+  if (!(line->scale > 0 && line->scale <= 1)) r.Fail();
+  if (line->font < 0 || static_cast<size_t>(line->font) >= font_count) r.Fail();
+  for (const Glyph& g : line->glyphs) {
+    if (g.cluster > line->text.size()) r.Fail();
+  }
+  if (!r.ok()) return nullptr;
+  return line;
+}
+
+std::vector<std::shared_ptr<const ShapedLine>> ReadLines(Reader& r, size_t font_count) {
   std::vector<std::shared_ptr<const ShapedLine>> lines(r.Count(20));
   for (auto& slot : lines) {
-    auto line = std::make_shared<ShapedLine>();
-    line->font = r.I32();
-    line->size_pt = r.F32();
-    line->text = r.Str();
-    line->glyphs.resize(r.Count(16));
-    for (Glyph& g : line->glyphs) {
-      g.id = r.U32();
-      g.cluster = r.U32();
-      g.x = r.F32();
-      g.y = r.F32();
-    }
-    line->width = r.F32();
-    line->scale = r.F32();
-    if (!(line->scale > 0 && line->scale <= 1)) r.Fail();
-    if (line->font < 0 || static_cast<uint32_t>(line->font) >= font_count) r.Fail();
-    // Renderers map glyphs back to the text (find, copy) through their clusters.
-    for (const Glyph& g : line->glyphs) {
-      if (g.cluster > line->text.size()) r.Fail();
-    }
+    slot = ReadLine(r, font_count);
     if (!r.ok()) break;
-    slot = std::move(line);
   }
+  return lines;
+}
 
-  report.pages.resize(r.Count(12));
-  for (PreparedPage& page : report.pages) {
+TextItem ReadTextItem(Reader& r, const std::vector<std::shared_ptr<const ShapedLine>>& lines) {
+  TextItem t;
+  const uint32_t index = r.U32();
+  if (index != kNoLine) {
+    if (index >= lines.size()) r.Fail();
+    else t.line = lines[index];
+  }
+  t.x = r.F32();
+  t.y = r.F32();
+  t.color = r.Col();
+  t.clip = r.Rect();
+  return t;
+}
+
+LineItem ReadLineItem(Reader& r) {
+  LineItem l;
+  l.x1 = r.F32();
+  l.y1 = r.F32();
+  l.x2 = r.F32();
+  l.y2 = r.F32();
+  l.width = r.F32();
+  l.color = r.Col();
+  const uint8_t style = r.U8();
+  if (style > static_cast<uint8_t>(LineStyle::kDot)) r.Fail();
+  l.style = static_cast<LineStyle>(style);
+  return l;
+}
+
+RectItem ReadRectItem(Reader& r) {
+  RectItem x;
+  x.rect = r.Rect();
+  const bool has_fill = r.U8() != 0;
+  const Color fill = r.Col();
+  const bool has_outline = r.U8() != 0;
+  const Color outline = r.Col();
+  x.outline_width = r.F32();
+  if (has_fill) x.fill = fill;
+  if (has_outline) x.outline = outline;
+  else x.outline.reset();
+  return x;
+}
+
+// One item by its tag; an unknown tag fails `r`.
+PageItem ReadItem(Reader& r, const std::vector<std::shared_ptr<const ShapedLine>>& lines) {
+  switch (r.U8()) {
+    case kTagText:
+      return ReadTextItem(r, lines);
+    case kTagLine:
+      return ReadLineItem(r);
+    case kTagRect:
+      return ReadRectItem(r);
+    default:
+      r.Fail();
+      return PageItem{};
+  }
+}
+
+std::vector<PreparedPage> ReadPages(Reader& r,
+                                    const std::vector<std::shared_ptr<const ShapedLine>>& lines) {
+  std::vector<PreparedPage> pages(r.Count(12));
+  for (PreparedPage& page : pages) {
     if (!r.ok()) break;
     page.width = r.F32();
     page.height = r.F32();
@@ -279,57 +368,30 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
     }
     page.items.resize(r.Count(1));
     for (PageItem& item : page.items) {
-      switch (r.U8()) {
-        case kTagText: {
-          TextItem t;
-          const uint32_t index = r.U32();
-          if (index != kNoLine) {
-            if (index >= lines.size()) r.Fail();
-            else t.line = lines[index];
-          }
-          t.x = r.F32();
-          t.y = r.F32();
-          t.color = r.Col();
-          t.clip = r.Rect();
-          item = std::move(t);
-          break;
-        }
-        case kTagLine: {
-          LineItem l;
-          l.x1 = r.F32();
-          l.y1 = r.F32();
-          l.x2 = r.F32();
-          l.y2 = r.F32();
-          l.width = r.F32();
-          l.color = r.Col();
-          const uint8_t style = r.U8();
-          if (style > static_cast<uint8_t>(LineStyle::kDot)) r.Fail();
-          l.style = static_cast<LineStyle>(style);
-          item = l;
-          break;
-        }
-        case kTagRect: {
-          RectItem x;
-          x.rect = r.Rect();
-          const bool has_fill = r.U8() != 0;
-          const Color fill = r.Col();
-          const bool has_outline = r.U8() != 0;
-          const Color outline = r.Col();
-          x.outline_width = r.F32();
-          if (has_fill) x.fill = fill;
-          if (has_outline) x.outline = outline;
-          else x.outline.reset();
-          item = x;
-          break;
-        }
-        default:
-          r.Fail();
-      }
+      item = ReadItem(r, lines);
       if (!r.ok()) break;
     }
   }
-  if (!r.ok()) return fail("the prepared report file is damaged");
-  if (!r.AtEnd()) return fail("the prepared report file has unexpected data at its end");
+  return pages;
+}
+
+}  // namespace
+
+std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::string* error) {
+  Reader r(bytes);
+  PreparedReport report;
+  ParseFailure failure = ReadHeader(r);
+  if (failure == ParseFailure::kNone) {
+    report.fonts = ReadFonts(r);
+    const auto lines = ReadLines(r, report.fonts.size());
+    report.pages = ReadPages(r, lines);
+    if (!r.ok()) failure = ParseFailure::kDamaged;
+    else if (!r.AtEnd()) failure = ParseFailure::kTrailingData;
+  }
+  if (failure != ParseFailure::kNone) {
+    if (error) *error = FailureText(failure);
+    return std::nullopt;
+  }
   return report;
 }
 

@@ -59,6 +59,11 @@ class FreeTypeFace {
 
 }  // namespace
 
+void HbRelease::operator()(hb_blob_t* blob) const { hb_blob_destroy(blob); }
+void HbRelease::operator()(hb_face_t* face) const { hb_face_destroy(face); }
+void HbRelease::operator()(hb_font_t* font) const { hb_font_destroy(font); }
+void HbRelease::operator()(hb_subset_input_t* input) const { hb_subset_input_destroy(input); }
+
 struct Font::Metrics {
   std::string postscript_name;
   int flags = kFlagSymbolic;
@@ -67,36 +72,42 @@ struct Font::Metrics {
   double ascent = 0, descent = 0, cap_height = 0, stem_v = 80;
 };
 
-Font::~Font() {
-  if (hb_font_ != nullptr) hb_font_destroy(hb_font_);
-  if (hb_face_ != nullptr) hb_face_destroy(hb_face_);
-  if (blob_ != nullptr) hb_blob_destroy(blob_);
-}
+// The numbers of the objects one font writes.
+struct Font::ObjectNumbers {
+  int type0 = 0;       // the pages' resources refer to it
+  int cid_font = 0;
+  int descriptor = 0;
+  int to_unicode = 0;
+  int font_file = 0;   // 0: the program is not embedded
+};
+
+Font::~Font() = default;
 
 bool Font::Load(const FontFace& face, std::string* error) {
   face_ = face;
-  blob_ = hb_blob_create_from_file_or_fail(face.file.c_str());
+  blob_.reset(hb_blob_create_from_file_or_fail(face.file.c_str()));
   if (blob_ == nullptr) {
     *error = kErrFontFile + face.file;
     return false;
   }
-  hb_face_ = hb_face_create(blob_, static_cast<unsigned>(face.index));
-  const unsigned count = hb_face_get_glyph_count(hb_face_);
+  hb_face_.reset(hb_face_create(blob_.get(), static_cast<unsigned>(face.index)));
+  const unsigned count = hb_face_get_glyph_count(hb_face_.get());
   if (count == 0) {
     *error = kErrFontFile + face.file;
     return false;
   }
-  units_per_em_ = hb_face_get_upem(hb_face_);
-  hb_font_ = hb_font_create(hb_face_);
-  hb_font_set_scale(hb_font_, static_cast<int>(units_per_em_), static_cast<int>(units_per_em_));
+  units_per_em_ = hb_face_get_upem(hb_face_.get());
+  hb_font_.reset(hb_font_create(hb_face_.get()));
+  hb_font_set_scale(hb_font_.get(), static_cast<int>(units_per_em_),
+                    static_cast<int>(units_per_em_));
   widths_.resize(count);
   for (unsigned g = 0; g < count; ++g) {
-    const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_, g);
+    const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_.get(), g);
     widths_[g] = static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
   }
   ink_.resize(count);
   ink_known_.assign(count, 0);
-  state_.assign(count, 0);
+  use_.assign(count, GlyphUse::kUnused);
   return true;
 }
 
@@ -106,7 +117,7 @@ const InkBox& Font::Ink(uint32_t glyph) {
   if (ink_known_[glyph] == 0) {
     hb_glyph_extents_t extents{};
     InkBox& box = ink_[glyph];
-    if (hb_font_get_glyph_extents(hb_font_, glyph, &extents) && extents.width != 0 &&
+    if (hb_font_get_glyph_extents(hb_font_.get(), glyph, &extents) && extents.width != 0 &&
         extents.height != 0) {
       const double scale = 1000.0 / units_per_em_;
       box.x_min = static_cast<float>(extents.x_bearing * scale);
@@ -124,9 +135,9 @@ void Font::Note(const ShapedLine& line) {
   const std::vector<Glyph>& glyphs = line.glyphs;
   for (size_t i = 0; i < glyphs.size(); ++i) {
     const uint32_t id = glyphs[i].id;
-    if (id >= state_.size() || state_[id] == 2) continue;
-    if (state_[id] == 0) {
-      state_[id] = 1;
+    if (id >= use_.size() || use_[id] == GlyphUse::kUsedWithText) continue;
+    if (use_[id] == GlyphUse::kUnused) {
+      use_[id] = GlyphUse::kUsed;
       ++used_count_;
     }
     // Only the first glyph of a cluster carries its text; marks and pieces that follow it in
@@ -139,55 +150,53 @@ void Font::Note(const ShapedLine& line) {
       if (other.cluster > cluster && other.cluster < end) end = other.cluster;
     }
     text_[id] = line.text.substr(cluster, end - cluster);
-    state_[id] = 2;
+    use_[id] = GlyphUse::kUsedWithText;
   }
 }
 
-bool Font::ReadMetrics(Metrics* metrics, std::string* error) const {
+std::optional<Font::Metrics> Font::ReadMetrics() const {
   FreeTypeFace ft(face_.file, face_.index);
   const FT_Face face = ft.get();
-  if (face == nullptr) {
-    *error = kErrFontFile + face_.file;
-    return false;
-  }
+  if (face == nullptr) return std::nullopt;
+  Metrics metrics;
   const double scale = 1000.0 / face->units_per_EM;
   if (const char* name = FT_Get_Postscript_Name(face); name != nullptr) {
-    metrics->postscript_name = name;
+    metrics.postscript_name = name;
   }
-  metrics->bbox[0] = face->bbox.xMin * scale;
-  metrics->bbox[1] = face->bbox.yMin * scale;
-  metrics->bbox[2] = face->bbox.xMax * scale;
-  metrics->bbox[3] = face->bbox.yMax * scale;
-  metrics->ascent = face->ascender * scale;
-  metrics->descent = face->descender * scale;
-  metrics->cap_height = metrics->ascent;
-  if (FT_IS_FIXED_WIDTH(face)) metrics->flags |= kFlagFixedPitch;
+  metrics.bbox[0] = face->bbox.xMin * scale;
+  metrics.bbox[1] = face->bbox.yMin * scale;
+  metrics.bbox[2] = face->bbox.xMax * scale;
+  metrics.bbox[3] = face->bbox.yMax * scale;
+  metrics.ascent = face->ascender * scale;
+  metrics.descent = face->descender * scale;
+  metrics.cap_height = metrics.ascent;
+  if (FT_IS_FIXED_WIDTH(face)) metrics.flags |= kFlagFixedPitch;
   if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
       os2 != nullptr && os2->version != 0xFFFF) {
-    if (os2->version >= 2 && os2->sCapHeight > 0) metrics->cap_height = os2->sCapHeight * scale;
+    if (os2->version >= 2 && os2->sCapHeight > 0) metrics.cap_height = os2->sCapHeight * scale;
     // Family classes 1 to 7 are the serif styles.
     const int family_class = os2->sFamilyClass >> 8;
-    if (family_class >= 1 && family_class <= 7) metrics->flags |= kFlagSerif;
+    if (family_class >= 1 && family_class <= 7) metrics.flags |= kFlagSerif;
     // TrueType carries no stem width; the usual estimate from the weight class.
     const double weight = os2->usWeightClass / 65.0;
-    metrics->stem_v = std::round(50 + weight * weight);
+    metrics.stem_v = std::round(50 + weight * weight);
   }
   if (const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
       post != nullptr) {
-    metrics->italic_angle = post->italicAngle / 65536.0;
+    metrics.italic_angle = post->italicAngle / 65536.0;
   }
-  if (metrics->postscript_name.empty()) {
-    metrics->postscript_name = face->family_name != nullptr ? face->family_name : "Font";
+  if (metrics.postscript_name.empty()) {
+    metrics.postscript_name = face->family_name != nullptr ? face->family_name : "Font";
   }
-  return true;
+  return metrics;
 }
 
 std::string Font::SubsetTag() const {
   uint64_t hash = 0xCBF29CE484222325ull;
   hash = Fnv1a(hash, face_.file.data(), face_.file.size());
   hash = Fnv1a(hash, &face_.index, sizeof face_.index);
-  for (uint32_t g = 0; g < state_.size(); ++g) {
-    if (state_[g] != 0) hash = Fnv1a(hash, &g, sizeof g);
+  for (uint32_t g = 0; g < use_.size(); ++g) {
+    if (use_[g] != GlyphUse::kUnused) hash = Fnv1a(hash, &g, sizeof g);
   }
   std::string tag(6, 'A');
   for (char& c : tag) {
@@ -212,8 +221,8 @@ std::string Font::WidthArray(float default_width) const {
     out.append("]");
     run.clear();
   };
-  for (uint32_t g = 0; g < state_.size(); ++g) {
-    if (state_[g] == 0 || widths_[g] == default_width) {
+  for (uint32_t g = 0; g < use_.size(); ++g) {
+    if (use_[g] == GlyphUse::kUnused || widths_[g] == default_width) {
       flush();
       continue;
     }
@@ -227,8 +236,8 @@ std::string Font::WidthArray(float default_width) const {
 
 std::string Font::ToUnicodeCMap() const {
   std::vector<uint32_t> glyphs;
-  for (uint32_t g = 0; g < state_.size(); ++g) {
-    if (state_[g] == 2) glyphs.push_back(g);
+  for (uint32_t g = 0; g < use_.size(); ++g) {
+    if (use_[g] == GlyphUse::kUsedWithText) glyphs.push_back(g);
   }
   std::string out =
       "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
@@ -255,61 +264,46 @@ std::string Font::ToUnicodeCMap() const {
   return out;
 }
 
-bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compress,
-                        std::string* error) {
-  Metrics metrics;
-  if (!ReadMetrics(&metrics, error)) return false;
-
-  std::string program;
-  if (embed) {
-    // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
-    // embedded as a program no reader can draw.
-    if (hb_blob_t* glyf = hb_face_reference_table(hb_face_, HB_TAG('g', 'l', 'y', 'f'));
-        hb_blob_get_length(glyf) == 0) {
-      hb_blob_destroy(glyf);
-      *error = kErrFontSubset + face_.file + kErrNotTrueType;
-      return false;
-    } else {
-      hb_blob_destroy(glyf);
-    }
-    hb_subset_input_t* input = hb_subset_input_create_or_fail();
-    if (input == nullptr) {
-      *error = kErrFontSubset + face_.file;
-      return false;
-    }
-    hb_set_t* glyph_set = hb_subset_input_glyph_set(input);
-    hb_set_add(glyph_set, 0);  // .notdef must stay glyph 0
-    for (uint32_t g = 0; g < state_.size(); ++g) {
-      if (state_[g] != 0) hb_set_add(glyph_set, g);
-    }
-    hb_set_t* dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
-    for (const hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
-    // Hinting instructions only matter to rasterisers at screen sizes; dropping them nearly
-    // halves the embedded bytes of the IPA faces.
-    hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
-    hb_face_t* subset = hb_subset_or_fail(hb_face_, input);
-    hb_subset_input_destroy(input);
-    if (subset == nullptr) {
-      *error = kErrFontSubset + face_.file;
-      return false;
-    }
-    hb_blob_t* blob = hb_face_reference_blob(subset);
-    unsigned length = 0;
-    const char* data = hb_blob_get_data(blob, &length);
-    program.assign(data, length);
-    hb_blob_destroy(blob);
-    hb_face_destroy(subset);
-    if (program.empty()) {
-      *error = kErrFontSubset + face_.file;
-      return false;
-    }
+Font::Program Font::SubsetProgram() const {
+  Program program;
+  // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
+  // embedded as a program no reader can draw.
+  const HbBlob glyf(hb_face_reference_table(hb_face_.get(), HB_TAG('g', 'l', 'y', 'f')));
+  if (hb_blob_get_length(glyf.get()) == 0) {
+    program.status = Program::Status::kNotTrueType;
+    return program;
   }
+  const HbSubsetInput input(hb_subset_input_create_or_fail());
+  if (input == nullptr) return program;
+  hb_set_t* glyph_set = hb_subset_input_glyph_set(input.get());
+  hb_set_add(glyph_set, 0);  // .notdef must stay glyph 0
+  for (uint32_t g = 0; g < use_.size(); ++g) {
+    if (use_[g] != GlyphUse::kUnused) hb_set_add(glyph_set, g);
+  }
+  hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
+  for (const hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
+  // Hinting instructions only matter to rasterisers at screen sizes; dropping them nearly
+  // halves the embedded bytes of the IPA faces.
+  hb_subset_input_set_flags(input.get(),
+                            HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
+  const HbFace subset(hb_subset_or_fail(hb_face_.get(), input.get()));
+  if (subset == nullptr) return program;
+  const HbBlob blob(hb_face_reference_blob(subset.get()));
+  unsigned length = 0;
+  const char* data = hb_blob_get_data(blob.get(), &length);
+  program.bytes.assign(data, length);
+  if (!program.bytes.empty()) program.status = Program::Status::kMade;
+  return program;
+}
 
-  // The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
-  // integer; readers ignore a fractional one).
+// The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
+// integer; readers ignore a fractional one).
+float Font::DefaultWidth() const {
   std::map<float, size_t> width_counts;
-  for (uint32_t g = 0; g < state_.size(); ++g) {
-    if (state_[g] != 0 && widths_[g] == std::round(widths_[g])) ++width_counts[widths_[g]];
+  for (uint32_t g = 0; g < use_.size(); ++g) {
+    if (use_[g] != GlyphUse::kUnused && widths_[g] == std::round(widths_[g])) {
+      ++width_counts[widths_[g]];
+    }
   }
   float default_width = 1000;
   size_t best = 0;
@@ -319,35 +313,46 @@ bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compre
       default_width = width;
     }
   }
+  return default_width;
+}
 
-  std::string base_font;
-  AppendName(&base_font, embed ? SubsetTag() + "+" + metrics.postscript_name
-                               : metrics.postscript_name);
+Font::ObjectNumbers Font::ReserveObjects(ObjectWriter* writer, int type0, bool embed) const {
+  ObjectNumbers numbers;
+  numbers.type0 = type0;
+  numbers.cid_font = writer->Reserve();
+  numbers.descriptor = writer->Reserve();
+  numbers.to_unicode = writer->Reserve();
+  numbers.font_file = embed ? writer->Reserve() : 0;
+  return numbers;
+}
 
-  const int cid_font = writer->Reserve();
-  const int descriptor = writer->Reserve();
-  const int to_unicode = writer->Reserve();
-  const int font_file = embed ? writer->Reserve() : 0;
-
+std::string Font::Type0Dict(const std::string& base_font, const ObjectNumbers& numbers) const {
   std::string body = "<</Type/Font/Subtype/Type0/BaseFont" + base_font +
                      "/Encoding/Identity-H/DescendantFonts[";
-  AppendInt(&body, cid_font);
+  AppendInt(&body, numbers.cid_font);
   body.append(" 0 R]/ToUnicode ");
-  AppendInt(&body, to_unicode);
+  AppendInt(&body, numbers.to_unicode);
   body.append(" 0 R>>");
-  writer->WriteObject(type0, body);
+  return body;
+}
 
-  body = "<</Type/Font/Subtype/CIDFontType2/BaseFont" + base_font +
-         "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor ";
-  AppendInt(&body, descriptor);
+std::string Font::CidFontDict(const std::string& base_font, const ObjectNumbers& numbers,
+                              float default_width) const {
+  std::string body =
+      "<</Type/Font/Subtype/CIDFontType2/BaseFont" + base_font +
+      "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>/FontDescriptor ";
+  AppendInt(&body, numbers.descriptor);
   body.append(" 0 R/DW ");
   AppendInt(&body, std::lround(default_width));
   body.append("/W");
   body.append(WidthArray(default_width));
   body.append("/CIDToGIDMap/Identity>>");
-  writer->WriteObject(cid_font, body);
+  return body;
+}
 
-  body = "<</Type/FontDescriptor/FontName" + base_font + "/Flags ";
+std::string Font::DescriptorDict(const std::string& base_font, const Metrics& metrics,
+                                 const ObjectNumbers& numbers) const {
+  std::string body = "<</Type/FontDescriptor/FontName" + base_font + "/Flags ";
   AppendInt(&body, metrics.flags);
   body.append("/FontBBox[");
   for (int i = 0; i < 4; ++i) {
@@ -364,19 +369,52 @@ bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compre
   AppendInt(&body, std::lround(metrics.cap_height));
   body.append("/StemV ");
   AppendInt(&body, std::lround(metrics.stem_v));
-  if (embed) {
+  if (numbers.font_file != 0) {
     body.append("/FontFile2 ");
-    AppendInt(&body, font_file);
+    AppendInt(&body, numbers.font_file);
     body.append(" 0 R");
   }
   body.append(">>");
-  writer->WriteObject(descriptor, body);
+  return body;
+}
 
-  writer->WriteStream(to_unicode, "", ToUnicodeCMap(), compress);
+bool Font::WriteObjects(ObjectWriter* writer, int type0, bool embed, bool compress,
+                        std::string* error) {
+  const std::optional<Metrics> metrics = ReadMetrics();
+  if (!metrics) {
+    *error = kErrFontFile + face_.file;
+    return false;
+  }
+
+  Program program;
+  if (embed) {
+    program = SubsetProgram();
+    switch (program.status) {
+      case Program::Status::kMade:
+        break;
+      case Program::Status::kNotTrueType:
+        *error = kErrFontSubset + face_.file + kErrNotTrueType;
+        return false;
+      case Program::Status::kFailed:
+        *error = kErrFontSubset + face_.file;
+        return false;
+    }
+  }
+
+  const float default_width = DefaultWidth();
+  std::string base_font;
+  AppendName(&base_font, embed ? SubsetTag() + "+" + metrics->postscript_name
+                               : metrics->postscript_name);
+
+  const ObjectNumbers numbers = ReserveObjects(writer, type0, embed);
+  writer->WriteObject(numbers.type0, Type0Dict(base_font, numbers));
+  writer->WriteObject(numbers.cid_font, CidFontDict(base_font, numbers, default_width));
+  writer->WriteObject(numbers.descriptor, DescriptorDict(base_font, *metrics, numbers));
+  writer->WriteStream(numbers.to_unicode, "", ToUnicodeCMap(), compress);
   if (embed) {
     std::string entries = "/Length1 ";
-    AppendInt(&entries, static_cast<long long>(program.size()));
-    writer->WriteStream(font_file, entries, program, compress);
+    AppendInt(&entries, static_cast<long long>(program.bytes.size()));
+    writer->WriteStream(numbers.font_file, entries, program.bytes, compress);
   }
   return true;
 }

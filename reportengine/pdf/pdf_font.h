@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,7 @@
 struct hb_blob_t;
 struct hb_face_t;
 struct hb_font_t;
+struct hb_subset_input_t;
 
 namespace re::pdf {
 
@@ -27,6 +29,18 @@ struct InkBox {
   float x_min = 0, x_max = 0, y_min = 0, y_max = 0;
   bool empty = true;  // a space or other glyph without outline
 };
+
+// Releases a HarfBuzz object; the type for std::unique_ptr owning one.
+struct HbRelease {
+  void operator()(hb_blob_t* blob) const;
+  void operator()(hb_face_t* face) const;
+  void operator()(hb_font_t* font) const;
+  void operator()(hb_subset_input_t* input) const;
+};
+using HbBlob = std::unique_ptr<hb_blob_t, HbRelease>;
+using HbFace = std::unique_ptr<hb_face_t, HbRelease>;
+using HbFont = std::unique_ptr<hb_font_t, HbRelease>;
+using HbSubsetInput = std::unique_ptr<hb_subset_input_t, HbRelease>;
 
 class Font {
  public:
@@ -59,20 +73,43 @@ class Font {
 
  private:
   struct Metrics;
-  bool ReadMetrics(Metrics* metrics, std::string* error) const;
+  struct ObjectNumbers;
+  // What became of a glyph id on the pages so far.
+  enum class GlyphUse : uint8_t {
+    kUnused,
+    kUsed,          // drawn, its text not known (a later piece of a cluster)
+    kUsedWithText,  // drawn, and text_ holds what it shows
+  };
+  // The embedded font program, or why there is none.
+  struct Program {
+    enum class Status { kMade, kNotTrueType, kFailed };
+    Status status = Status::kFailed;
+    std::string bytes;  // kMade: the subset's TrueType file
+  };
+
+  // The phases of WriteObjects, in order.
+  std::optional<Metrics> ReadMetrics() const;  // nullopt: the face file cannot be opened
+  Program SubsetProgram() const;
+  float DefaultWidth() const;
   std::string SubsetTag() const;
+  ObjectNumbers ReserveObjects(ObjectWriter* writer, int type0, bool embed) const;
+  std::string Type0Dict(const std::string& base_font, const ObjectNumbers& numbers) const;
+  std::string CidFontDict(const std::string& base_font, const ObjectNumbers& numbers,
+                          float default_width) const;
+  std::string DescriptorDict(const std::string& base_font, const Metrics& metrics,
+                             const ObjectNumbers& numbers) const;
   std::string WidthArray(float default_width) const;
   std::string ToUnicodeCMap() const;
 
   FontFace face_;                        // where the face comes from
-  hb_blob_t* blob_ = nullptr;            // the whole font file, mapped
-  hb_face_t* hb_face_ = nullptr;         // the face inside it
-  hb_font_t* hb_font_ = nullptr;         // at a scale of one font unit
+  HbBlob blob_;                          // the whole font file, mapped
+  HbFace hb_face_;                       // the face inside it
+  HbFont hb_font_;                       // at a scale of one font unit
   unsigned units_per_em_ = 1000;
   std::vector<float> widths_;            // /W width per glyph id
   std::vector<InkBox> ink_;              // ink box per glyph id, filled on first use
   std::vector<uint8_t> ink_known_;       // 1 where ink_ holds the glyph's box
-  std::vector<uint8_t> state_;           // per glyph id: 0 unused, 1 used, 2 used with text
+  std::vector<GlyphUse> use_;            // per glyph id
   std::unordered_map<uint32_t, std::string> text_;  // UTF-8 text a used glyph shows
   size_t used_count_ = 0;
 };
