@@ -17,7 +17,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/program_folder.h"
 #include "common/texts.h"
 
 namespace common {
@@ -287,9 +286,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
   return removed;
 }
 
-void RemoveStaleTemporariesOfProgramFolder() {
+void RemoveStaleTemporariesOfProgramFolder(const std::string& folder) {
   try {
-    const std::string folder = ProgramFolder();
     for (const char* sub : {"", texts::kDownloadFolderName, texts::kDefaultBackupFolder,
                             texts::kDefaultProgramBackupFolder}) {
       RemoveStaleTemporaries(folder + sub);

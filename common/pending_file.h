@@ -120,11 +120,11 @@ bool IsTemporaryName(const std::string& name);
 // removed. Never throws.
 int RemoveStaleTemporaries(const std::string& folder);
 
-// RemoveStaleTemporaries for every folder of the program folder that files are replaced in:
-// the program folder itself, "DownLoad/", "BKData/" and "BKData/PGM/". Also removes a
-// "user.ini.lock" left by earlier versions when nobody holds it. Both programs call this once
-// at start. Never throws.
-void RemoveStaleTemporariesOfProgramFolder();
+// RemoveStaleTemporaries for every folder of the program folder `folder` (ending with "/") that
+// files are replaced in: the program folder itself, "DownLoad/", "BKData/" and "BKData/PGM/".
+// Also removes a "user.ini.lock" left by earlier versions when nobody holds it. Both programs
+// call this once at start. Never throws.
+void RemoveStaleTemporariesOfProgramFolder(const std::string& folder);
 
 // fsync of a folder, so that renames in it are on disk. Returns false when it fails.
 bool SyncFolder(const std::string& folder);

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "common/closed_folder_for_testing.h"
-#include "common/program_folder.h"
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
 
@@ -258,7 +257,6 @@ TEST(PendingFileTest, SweepRemovesOnlyStaleTemporaries) {
 TEST(PendingFileTest, ProgramFolderSweepCoversItsFolders) {
   TempFolderForTesting folder;
   const std::string dir = folder.path();
-  OverrideProgramFolderForTesting(dir);
   for (const char* sub : {"DownLoad", "BKData", "BKData/PGM", "Log"}) {
     std::filesystem::create_directories(dir + sub);
   }
@@ -271,8 +269,7 @@ TEST(PendingFileTest, ProgramFolderSweepCoversItsFolders) {
   }
   folder.Write("Log/.Update.log.tmp-1-4", "not ours to touch");
   MakeOld(dir + "Log/.Update.log.tmp-1-4");
-  RemoveStaleTemporariesOfProgramFolder();
-  OverrideProgramFolderForTesting("");
+  RemoveStaleTemporariesOfProgramFolder(dir);
   for (const std::string& name : leftovers) EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
   EXPECT_TRUE(std::filesystem::exists(dir + "Log/.Update.log.tmp-1-4"));
 }

@@ -7,14 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <system_error>
 
 namespace common {
 namespace {
-
-std::mutex override_mutex;
-std::string override_folder;  // set by tests only; empty means "use the start path's folder"
 
 std::string WithTrailingSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder.push_back('/');
@@ -115,22 +111,11 @@ std::string ProgramFolderFrom(const std::string& exec_path, const std::string& a
   return FolderOf(self);
 }
 
-std::string ProgramFolder() {
-  {
-    std::lock_guard<std::mutex> lock(override_mutex);
-    if (!override_folder.empty()) return override_folder;
-  }
-  return StartFolder();
-}
+std::string ProgramFolder() { return StartFolder(); }
 
 std::string ProgramFileFolder() {
   const std::string self = SelfPath();
   return self.empty() ? std::string("./") : FolderOf(self);
-}
-
-void OverrideProgramFolderForTesting(const std::string& folder) {
-  std::lock_guard<std::mutex> lock(override_mutex);
-  override_folder = folder.empty() ? std::string() : WithTrailingSlash(folder);
 }
 
 }  // namespace common

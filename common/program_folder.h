@@ -10,8 +10,7 @@
 
 namespace common {
 
-// Returns the program folder unless a test has overridden it: the folder of the path given to
-// exec (which the shell or the caller has already looked up in PATH), else of argv[0] (a bare
+// Returns the program folder: the folder of the path given to exec (which the shell or the caller has already looked up in PATH), else of argv[0] (a bare
 // name looked up in PATH), as long as that path names the running program; else the folder of
 // the running program file. Absolute (relative start paths are taken against the working folder
 // at start), links in the folder part kept as they are, always ending with "/".
@@ -20,10 +19,6 @@ std::string ProgramFolder();
 // The folder of the running program file itself (/proc/self/exe, links resolved), with a
 // trailing "/": where the files installed with the program lie.
 std::string ProgramFileFolder();
-
-// Makes ProgramFolder() return `folder` (a trailing "/" is added when missing) until cleared
-// with an empty text. For unit tests only; the programs never call it.
-void OverrideProgramFolderForTesting(const std::string& folder);
 
 // The folder ProgramFolder() would derive from a start path: `exec_path` (the path given to
 // exec, may be empty), `argv0`, the working folder at start `cwd`, the search list `path_env`

@@ -15,13 +15,14 @@
 #include "common/pending_file.h"
 #include "common/ini_text.h"
 #include "common/program_folder.h"
+#include "common/text_format.h"
 #include "common/texts.h"
 
 namespace common {
 namespace {
 
 using texts::kSettingsFileName;
-using texts::kSettingsWriteErrorSuffix;
+using texts::kSettingsWriteError;
 constexpr auto kLockWaitLimit = std::chrono::seconds(10);
 
 enum class ReadResult { kOk, kMissing, kFailed };
@@ -188,7 +189,7 @@ void WriteIniStrIn(const std::string& folder, std::string_view pMKey, std::strin
   } catch (const std::exception&) {
     ok = false;
   }
-  if (!ok) throw SettingsWriteError(path + kSettingsWriteErrorSuffix);
+  if (!ok) throw SettingsWriteError(FillIn(kSettingsWriteError, {path}));
 }
 
 std::string IFReadIniStr(std::string_view pMKey, std::string_view pSKey, std::string_view pDef) {

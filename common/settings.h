@@ -11,7 +11,7 @@
 namespace common {
 
 // Raised by IFWriteIniStr when user.ini cannot be written. what() is
-// "<path> に書き込めません".
+// "<path> に書き込めません" (texts::kSettingsWriteError).
 class SettingsWriteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -11,8 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "common/activity_log.h"
-#include "common/program_folder.h"
+#include "common/env.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
 #include "common/text_encoding.h"
 
 namespace common {
@@ -22,12 +23,10 @@ std::string Utf16File(std::string_view text) { return "\xFF\xFE" + Utf8ToUtf16Le
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override { OverrideProgramFolderForTesting(folder_.path()); }
-  void TearDown() override { OverrideProgramFolderForTesting(""); }
-
   std::string IniPath() const { return folder_.path() + "user.ini"; }
 
-  TempFolderForTesting folder_;
+  TestEnv env_;                                         // user.ini in a fresh program folder
+  const TempFolderForTesting& folder_ = env_.folder();  // that folder
 };
 
 struct ReadCase {
@@ -65,13 +64,13 @@ TEST_F(SettingsTest, ReadsLikeThePrivateProfileFunctions) {
   for (const auto& c : cases) {
     std::filesystem::remove(IniPath());
     if (c.file != nullptr) folder_.Write("user.ini", c.file);
-    EXPECT_EQ(IFReadIniStr(c.section, c.key, c.def), c.expected) << c.name;
+    EXPECT_EQ(env_.IFReadIniStr(c.section, c.key, c.def), c.expected) << c.name;
   }
 }
 
 TEST_F(SettingsTest, ReadsUtf16File) {
   folder_.Write("user.ini", Utf16File("[Data]\r\nDataBaseName = \"D:\\データ\\NV.FDB\"\r\n"));
-  EXPECT_EQ(IFReadIniStr("DATA", "databasename", ""), "D:\\データ\\NV.FDB");
+  EXPECT_EQ(env_.IFReadIniStr("DATA", "databasename", ""), "D:\\データ\\NV.FDB");
 }
 
 struct WriteCase {
@@ -103,7 +102,7 @@ TEST_F(SettingsTest, WritesOneValueAndKeepsEveryOtherLine) {
   for (const auto& c : cases) {
     std::filesystem::remove(IniPath());
     if (c.before != nullptr) folder_.Write("user.ini", c.before);
-    IFWriteIniStr(c.section, c.key, c.value);
+    env_.IFWriteIniStr(c.section, c.key, c.value);
     EXPECT_EQ(folder_.Read("user.ini"), c.after) << c.name;
   }
 }
@@ -120,18 +119,18 @@ TEST_F(SettingsTest, PlatformDetailsOfNamesCommentsAndWideCharacters) {
     const char* after;
   } rows[] = {
       {"read names trimmed", "[PARAM]\r\nDISK=200\r\n",
-       [] { return IFReadIniStr(" PARAM ", "\tDISK ", "150"); }, "200", "[PARAM]\r\nDISK=200\r\n"},
+       [this] { return env_.IFReadIniStr(" PARAM ", "\tDISK ", "150"); }, "200", "[PARAM]\r\nDISK=200\r\n"},
       {"write names trimmed", "[PARAM]\r\nNOUPD=1\r\n",
-       [] { IFWriteIniStr(" PARAM ", " NOUPD ", "9"); return std::string(); }, "",
+       [this] { env_.IFWriteIniStr(" PARAM ", " NOUPD ", "9"); return std::string(); }, "",
        "[PARAM]\r\nNOUPD=9\r\n"},
       {"new section and key written trimmed", "",
-       [] { IFWriteIniStr(" CALL ", " STATUS ", "1"); return std::string(); }, "",
+       [this] { env_.IFWriteIniStr(" CALL ", " STATUS ", "1"); return std::string(); }, "",
        "[CALL]\r\nSTATUS=1\r\n"},
-      {"; line read as a key", "[P]\r\n;c=x\r\n", [] { return IFReadIniStr("P", ";c", "d"); },
+      {"; line read as a key", "[P]\r\n;c=x\r\n", [this] { return env_.IFReadIniStr("P", ";c", "d"); },
        "x", "[P]\r\n;c=x\r\n"},
       {"; line written as a key", "[P]\r\n;c=x\r\n",
-       [] { IFWriteIniStr("P", ";c", "y"); return std::string(); }, "", "[P]\r\n;c=y\r\n"},
-      {"emoji written as two ?", "", [] { IFWriteIniStr("P", "K", "a😀b"); return std::string(); },
+       [this] { env_.IFWriteIniStr("P", ";c", "y"); return std::string(); }, "", "[P]\r\n;c=y\r\n"},
+      {"emoji written as two ?", "", [this] { env_.IFWriteIniStr("P", "K", "a😀b"); return std::string(); },
        "", "[P]\r\nK=a??b\r\n"},
       {"emoji in a log line as two ?", nullptr,
        [this] {
@@ -151,15 +150,15 @@ TEST_F(SettingsTest, PlatformDetailsOfNamesCommentsAndWideCharacters) {
 
 TEST_F(SettingsTest, Utf16FileStaysUtf16) {
   folder_.Write("user.ini", Utf16File("[PARAM]\r\nNAME=日本\r\n"));
-  IFWriteIniStr("PARAM", "NOUPD", "1");
+  env_.IFWriteIniStr("PARAM", "NOUPD", "1");
   EXPECT_EQ(folder_.Read("user.ini"), Utf16File("[PARAM]\r\nNAME=日本\r\nNOUPD=1\r\n"));
 }
 
 TEST_F(SettingsTest, WrittenValueIsReadBack) {
-  IFWriteIniStr("EXPAND", "STAUS", "START");
-  IFWriteIniStr("PARAM", "NOUPD", "");
-  EXPECT_EQ(IFReadIniStr("EXPAND", "STAUS", ""), "START");
-  EXPECT_EQ(IFReadIniStr("PARAM", "NOUPD", "x"), "");
+  env_.IFWriteIniStr("EXPAND", "STAUS", "START");
+  env_.IFWriteIniStr("PARAM", "NOUPD", "");
+  EXPECT_EQ(env_.IFReadIniStr("EXPAND", "STAUS", ""), "START");
+  EXPECT_EQ(env_.IFReadIniStr("PARAM", "NOUPD", "x"), "");
   // Only user.ini remains: no temporary file, and no lock file beside it.
   EXPECT_EQ(FileNamesIn(folder_.path()), (std::set<std::string>{"user.ini"}));
 }
@@ -178,7 +177,7 @@ TEST_F(SettingsTest, ReadOnlyFilesAndFolders) {
                        Case{"read-only folder, no file", false, 0, 0555, false},
                        Case{"read-only folder, writable file", true, 0644, 0555, true}}) {
     TempFolderForTesting folder;
-    OverrideProgramFolderForTesting(folder.path());
+    SystemEnv env(folder.path());
     if (c.file_exists) {
       folder.Write("user.ini", "[A]\r\nK=1\r\n");
       ASSERT_EQ(::chmod((folder.path() + "user.ini").c_str(), c.file_mode), 0);
@@ -186,7 +185,7 @@ TEST_F(SettingsTest, ReadOnlyFilesAndFolders) {
     ASSERT_EQ(::chmod(folder.path().c_str(), c.folder_mode), 0);
     bool thrown = false;
     try {
-      IFWriteIniStr("A", "K", "2");
+      env.IFWriteIniStr("A", "K", "2");
     } catch (const SettingsWriteError& e) {
       thrown = true;
       EXPECT_EQ(std::string(e.what()), folder.path() + "user.ini に書き込めません") << c.name;
@@ -204,8 +203,8 @@ TEST_F(SettingsTest, ReadOnlyFilesAndFolders) {
 
 TEST_F(SettingsTest, FifoInPlaceOfTheFileNeitherBlocksNorIsOverwritten) {
   ASSERT_EQ(::mkfifo(IniPath().c_str(), 0644), 0);
-  EXPECT_EQ(IFReadIniStr("PARAM", "DISK", "150"), "150");
-  EXPECT_THROW(IFWriteIniStr("PARAM", "DISK", "1"), SettingsWriteError);
+  EXPECT_EQ(env_.IFReadIniStr("PARAM", "DISK", "150"), "150");
+  EXPECT_THROW(env_.IFWriteIniStr("PARAM", "DISK", "1"), SettingsWriteError);
   EXPECT_TRUE(std::filesystem::is_fifo(IniPath()));
 }
 
@@ -222,7 +221,7 @@ TEST_F(SettingsTest, ConcurrentWritersLoseNothingAndReadersSeeWholeFiles) {
       int status = 0;
       try {
         for (int i = 0; i < kWrites; ++i) {
-          IFWriteIniStr("KEYS", "W" + std::to_string(w) + "_" + std::to_string(i), std::to_string(i));
+          env_.IFWriteIniStr("KEYS", "W" + std::to_string(w) + "_" + std::to_string(i), std::to_string(i));
         }
       } catch (...) {
         status = 1;
@@ -233,7 +232,7 @@ TEST_F(SettingsTest, ConcurrentWritersLoseNothingAndReadersSeeWholeFiles) {
   int torn_reads = 0;
   int running = 2;
   while (running > 0) {
-    if (IFReadIniStr("Z", "ANCHOR", "") != "1") ++torn_reads;
+    if (env_.IFReadIniStr("Z", "ANCHOR", "") != "1") ++torn_reads;
     int status = 0;
     const pid_t done = ::waitpid(-1, &status, WNOHANG);
     if (done > 0) {
@@ -245,7 +244,7 @@ TEST_F(SettingsTest, ConcurrentWritersLoseNothingAndReadersSeeWholeFiles) {
   int lost = 0;
   for (int w = 0; w < 2; ++w) {
     for (int i = 0; i < kWrites; ++i) {
-      if (IFReadIniStr("KEYS", "W" + std::to_string(w) + "_" + std::to_string(i), "") != std::to_string(i)) ++lost;
+      if (env_.IFReadIniStr("KEYS", "W" + std::to_string(w) + "_" + std::to_string(i), "") != std::to_string(i)) ++lost;
     }
   }
   EXPECT_EQ(lost, 0);

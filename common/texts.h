@@ -23,8 +23,8 @@ inline constexpr char kKeyDataBaseName[] = "DataBaseName";
 inline constexpr char kSectionParam[] = "PARAM";
 inline constexpr char kKeyBackup[] = "BACKUP";
 
-// "<path> に書き込めません": user.ini could not be written.
-inline constexpr char kSettingsWriteErrorSuffix[] = " に書き込めません";
+// user.ini could not be written ("%s" is its path).
+inline constexpr char kSettingsWriteError[] = "%s に書き込めません";
 
 // Why a file copy failed, in words for the log and the user.
 inline constexpr char kReasonDiskFull[] = "ディスクの空き容量が不足しています";

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/env.h"
 #include "common/pending_file.h"
 #include "common/program_folder.h"
+#include "common/text_format.h"
 #include "kavel/console_ui.h"
 #include "kavel/display_probe.h"
 #include "kavel/run_flow.h"
@@ -20,9 +22,9 @@
 
 namespace {
 
-void RunWithoutDisplay(const std::vector<std::string>& arguments) {
-  kavel::ConsoleUi ui(std::cerr);
-  kavel::RunFlow flow(ui);
+void RunWithoutDisplay(const std::vector<std::string>& arguments, common::Env& env,
+                       kavel::ConsoleUi& console) {
+  kavel::RunFlow flow(env, console);
   flow.FormCreate(arguments);
   flow.FormShow();
 }
@@ -31,7 +33,7 @@ void RunWithoutDisplay(const std::vector<std::string>& arguments) {
 // false when the module cannot be loaded (with dlerror's text in *error) or finds no Qt platform
 // for the displays that answered (*error empty). The module is never unloaded, since Qt leaves
 // exit handlers in it.
-bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& arguments,
+bool RunWithWindowModule(int argc, char** argv, const kavel::WindowRunContext& context,
                          const kavel::Displays& displays, std::string* error) {
   const std::string path = common::ProgramFileFolder() + kavel::kWindowModuleFile;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -44,7 +46,7 @@ bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& 
     *error = ::dlerror();
     return false;
   }
-  return entry(argc, argv, &arguments, displays.wayland, displays.x11);
+  return entry(argc, argv, &context, displays.wayland, displays.x11);
 }
 
 }  // namespace
@@ -52,21 +54,23 @@ bool RunWithWindowModule(int argc, char** argv, const std::vector<std::string>& 
 int main(int argc, char** argv) {
   // Taken before Qt sees the command line: it would remove arguments it takes for its own.
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  common::RemoveStaleTemporariesOfProgramFolder();
+  // The one place where the run meets the real world; everything below reaches it through these.
+  common::SystemEnv env(common::ProgramFolder());
+  kavel::ConsoleUi console(std::cerr);
+  common::RemoveStaleTemporariesOfProgramFolder(env.ProgramFolder());
   try {
     const kavel::Displays displays = kavel::ProbeDisplays();
     if (displays.any()) {
       std::string error;
-      if (RunWithWindowModule(argc, argv, arguments, displays, &error)) return 0;
-      if (!error.empty()) {
-        std::cerr << kavel::kStderrPrefix << kavel::kNoWindowModule << error << '\n';
-      }
+      const kavel::WindowRunContext context{&arguments, &env, &console};
+      if (RunWithWindowModule(argc, argv, context, displays, &error)) return 0;
+      if (!error.empty()) console.ShowNote(common::FillIn(kavel::kNoWindowModule, {error}));
     }
-    RunWithoutDisplay(arguments);
+    RunWithoutDisplay(arguments, env, console);
   } catch (const std::exception& e) {
-    std::cerr << kavel::kStderrPrefix << e.what() << '\n';
+    console.ShowNote(e.what());
   } catch (...) {
-    std::cerr << kavel::kStderrPrefix << kavel::kUnknownError << '\n';
+    console.ShowNote(kavel::kUnknownError);
   }
   return 0;
 }

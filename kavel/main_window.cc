@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include "common/text_format.h"
 #include "kavel/qt_run_ui.h"
 #include "kavel/run_flow.h"
 #include "kavel/texts.h"
@@ -16,10 +17,11 @@
 
 namespace kavel {
 
-TfrmMain::TfrmMain(const std::vector<std::string>& arguments)
+TfrmMain::TfrmMain(const std::vector<std::string>& arguments, common::Env& env,
+                   ConsoleUi& console)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui_(std::make_unique<QtRunUi>(this)),
-      flow_(std::make_unique<RunFlow>(*ui_)) {
+      ui_(std::make_unique<QtRunUi>(this, console)),
+      flow_(std::make_unique<RunFlow>(env, *ui_)) {
   setWindowTitle(QString::fromUtf8(kMainCaption));
   setFixedSize(kMainClientWidth, kMainClientHeight);
   setFont(QFont(QString::fromUtf8(kMainFontFamily), kMainFontPoints));
@@ -35,7 +37,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& arguments)
     try {
       flow_->Button1Click();
     } catch (const std::exception& e) {
-      ui_->ShowFatal(std::string(kRunStopped) + e.what());
+      ui_->ShowFatal(common::FillIn(kRunStopped, {e.what()}));
     }
   });
   flow_->FormCreate(arguments);
@@ -48,9 +50,9 @@ void TfrmMain::FormShow() {
   close();
 }
 
-void RunWithWindow(int argc, char** argv, const std::vector<std::string>& arguments) {
+void RunWithWindow(int argc, char** argv, const WindowRunContext& context) {
   QApplication app(argc, argv);
-  TfrmMain window(arguments);
+  TfrmMain window(*context.arguments, *context.env, *context.console);
   window.FormShow();
 }
 

@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "common/env.h"
+
 class QPushButton;
 
 namespace kavel {
 
+class ConsoleUi;
 class QtRunUi;
 class RunFlow;
 
@@ -22,8 +25,9 @@ class TfrmMain : public QWidget {
   Q_OBJECT
 
  public:
-  // FormCreate: stores the arguments.
-  explicit TfrmMain(const std::vector<std::string>& arguments);
+  // FormCreate: stores the arguments. The run reaches the outside world through `env` and writes
+  // what it shows no box for to `console`; both must outlive the window.
+  TfrmMain(const std::vector<std::string>& arguments, common::Env& env, ConsoleUi& console);
   ~TfrmMain() override;
 
   // The whole run (log, database, title, Button1), then the window closes.

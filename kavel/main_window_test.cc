@@ -9,13 +9,20 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <sstream>
+
+#include "common/test_env.h"
+#include "kavel/console_ui.h"
 #include "kavel/qt_run_ui.h"
 
 namespace kavel {
 namespace {
 
 TEST(TfrmMain, IsTheDesignedHiddenWindowWithButton1) {
-  TfrmMain window({"caption", "", "99"});
+  common::TestEnv env;
+  std::ostringstream err;
+  ConsoleUi console(err);
+  TfrmMain window({"caption", "", "99"}, env, console);
   EXPECT_EQ(window.windowTitle(), "PDF");
   EXPECT_EQ(window.size(), QSize(404, 326));
   EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
@@ -31,7 +38,9 @@ TEST(TfrmMain, IsTheDesignedHiddenWindowWithButton1) {
 // returns once it is closed.
 TEST(QtRunUi, ErrorBoxIsAModalCriticalMessageBox) {
   QWidget owner;
-  QtRunUi ui(&owner);
+  std::ostringstream err;
+  ConsoleUi console(err);
+  QtRunUi ui(&owner, console);
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   bool modal = false;
@@ -50,6 +59,29 @@ TEST(QtRunUi, ErrorBoxIsAModalCriticalMessageBox) {
   EXPECT_EQ(icon, QMessageBox::Critical);
   EXPECT_TRUE(modal);
   EXPECT_NE(ui.ExportProgress(), nullptr);
+  EXPECT_EQ(err.str(), "");  // the box is all the user sees
+}
+
+// A run that has to stop says so in a box and leaves the same line on standard error, which
+// only the program's console writes; a note needs no box.
+TEST(QtRunUi, FatalShowsABoxAndNotesGoToTheConsoleOnly) {
+  QWidget owner;
+  std::ostringstream err;
+  ConsoleUi console(err);
+  QtRunUi ui(&owner, console);
+  QString title, text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    box->accept();
+  });
+  ui.ShowFatal("処理を中止しました: Pdf.log");
+  EXPECT_EQ(title, "Kavel");
+  EXPECT_EQ(text, "処理を中止しました: Pdf.log");
+  ui.ShowNote("PDFを作成できませんでした: x");  // returns at once: no box to close
+  EXPECT_EQ(err.str(), "Kavel: 処理を中止しました: Pdf.log\nKavel: PDFを作成できませんでした: x\n");
 }
 
 }  // namespace

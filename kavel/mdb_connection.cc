@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "common/activity_log.h"
 #include "common/program_folder.h"
+#include "common/text_format.h"
 #include "kavel/mdb_database.h"
 #include "kavel/mdb_isolated_call.h"
 #include "kavel/mdb_reader.h"
@@ -15,8 +15,9 @@ namespace kavel {
 
 std::string MdbReaderPath() { return common::ProgramFileFolder() + kMdbReaderProgram; }
 
-MdbConnection::MdbConnection()
-    : query1_(std::make_unique<MdbTableSource>(*this, kTableRepChk)),
+MdbConnection::MdbConnection(common::Env& env)
+    : env_(env),
+      query1_(std::make_unique<MdbTableSource>(*this, kTableRepChk)),
       query3_(std::make_unique<MdbTableSource>(*this, kTableRep)),
       query4_(std::make_unique<MdbTableSource>(*this, kTableRepChkList)) {}
 
@@ -30,11 +31,11 @@ void MdbConnection::Close() {
 }
 
 bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
-  const std::string folder = common::ProgramFolder();
+  const std::string& folder = env_.ProgramFolder();
   std::string path = folder + kDefaultDatabaseName;
   // The line names the default database even when another file is opened: the main
   // application reads it that way.
-  common::WrtLog(folder + kLogFileName, std::string(kLogDatabaseSource) + path);
+  env_.WrtLog(folder + kLogFileName, common::FillIn(kLogDatabaseSource, {path}));
   Close();
   if (!pstDataSource.empty()) {
     // A Windows caller under Wine names the file as Windows sees it.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "common/env.h"
 #include "kavel/mdb_table_source.h"
 
 namespace kavel {
@@ -25,8 +26,9 @@ std::string MdbReaderPath();
 class MdbConnection {
  public:
   // Creates the closed connection and its row sources ADOQuery1 (RepChk), ADOQuery3 (Rep) and
-  // ADOQuery4 (RepChkList), all closed.
-  MdbConnection();
+  // ADOQuery4 (RepChkList), all closed. The default database and Pdf.log lie in the program
+  // folder of `env`, which must outlive the connection.
+  explicit MdbConnection(common::Env& env);
   ~MdbConnection();
   MdbConnection(const MdbConnection&) = delete;
   MdbConnection& operator=(const MdbConnection&) = delete;
@@ -50,6 +52,7 @@ class MdbConnection {
   MdbDatabase* database() const { return database_.get(); }
 
  private:
+  common::Env& env_;                       // program folder and Pdf.log
   std::unique_ptr<MdbDatabase> database_;  // null while closed
   std::unique_ptr<MdbTableSource> query1_, query3_, query4_;
 };

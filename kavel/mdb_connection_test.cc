@@ -12,8 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "common/activity_log.h"
-#include "common/program_folder.h"
+#include "common/env.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
 #include "tools/sample_database.h"
 
 namespace kavel {
@@ -21,9 +22,6 @@ namespace {
 
 class MdbConnectionTest : public ::testing::Test {
  protected:
-  MdbConnectionTest() { common::OverrideProgramFolderForTesting(folder_.path()); }
-  ~MdbConnectionTest() override { common::OverrideProgramFolderForTesting(""); }
-
   // The sample database's bytes, made once per test.
   std::string SampleImage() {
     jet::DatabaseWriter writer;
@@ -33,8 +31,9 @@ class MdbConnectionTest : public ::testing::Test {
     return image;
   }
 
-  common::TempFolderForTesting folder_;
-  MdbConnection connection_;
+  common::TestEnv env_;  // the program folder, with a clock that stands still
+  const common::TempFolderForTesting& folder_ = env_.folder();
+  MdbConnection connection_{env_};
 };
 
 TEST_F(MdbConnectionTest, BadFilesFailQuietly) {
@@ -122,11 +121,8 @@ TEST_F(MdbConnectionTest, LogLineNamesTheDefaultDatabase) {
   EXPECT_TRUE(connection_.OpenMDB(""));
   EXPECT_TRUE(connection_.OpenMDB(other));
   EXPECT_FALSE(connection_.OpenMDB(other + "x"));
-  const std::string log = folder_.Read("Pdf.log");
-  const std::string line = " DBsource:" + folder_.path() + "Data.Rpt\r\n";
-  size_t count = 0;
-  for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
-  EXPECT_EQ(count, 3u) << log;
+  const std::string line = "2024/05/01 9:30:05 DBsource:" + folder_.path() + "Data.Rpt\r\n";
+  EXPECT_EQ(folder_.Read("Pdf.log"), line + line + line);
 
   std::string error;
   EXPECT_FALSE(connection_.IsOpen());
@@ -156,8 +152,9 @@ TEST_F(MdbConnectionTest, NeverLocksTheDatabase) {
 }
 
 TEST_F(MdbConnectionTest, UnwritableLogThrows) {
-  common::OverrideProgramFolderForTesting(folder_.path() + "no such folder/");
-  EXPECT_THROW(connection_.OpenMDB(""), common::IoError);
+  common::SystemEnv missing(folder_.path() + "no such folder/");
+  MdbConnection connection(missing);
+  EXPECT_THROW(connection.OpenMDB(""), common::IoError);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "common/little_endian.h"
 #include "common/text_encoding.h"
+#include "common/text_format.h"
 #include "kavel/mdb_database.h"
 #include "kavel/mdb_texts.h"
 #include "kavel/mdb_value_text.h"
@@ -409,14 +410,14 @@ TableRows::Failure TableRows::Read(const MdbDatabase& database) {
 std::string TableRows::Message(Failure failure, const MdbDatabase& database) const {
   switch (failure) {
     case Failure::kTableMissing:
-      return std::string(kMessageTableMissingPrefix) + table_ + kMessageTableMissingSuffix;
+      return common::FillIn(kMessageTableMissing, {table_});
     case Failure::kNoSortColumn:
       return kMessageMissingParameter;
     case Failure::kNone:
     case Failure::kDamaged:
       break;
   }
-  return std::string(kMessageDamagedPrefix) + database.path + kMessageDamagedSuffix;
+  return common::FillIn(kMessageDamaged, {database.path});
 }
 
 TableRows::Failure TableRows::ReadColumns(MdbTableDef& table) {

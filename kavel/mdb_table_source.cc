@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "common/little_endian.h"
-#include "common/program_folder.h"
+#include "common/text_format.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/mdb_database.h"
 #include "kavel/mdb_isolated_call.h"
@@ -66,7 +66,7 @@ bool MdbTableSource::Open(std::string* error) {
     return true;
   }
   // A reader that crashed, stalled or wrote nonsense read a damaged file.
-  if (result == StreamResult::kBroken) *error = std::string(kMessageDamagedPrefix) + db->path + kMessageDamagedSuffix;
+  if (result == StreamResult::kBroken) *error = common::FillIn(kMessageDamaged, {db->path});
   Close();
   return false;
 }

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/program_folder.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
 #include "kavel/mdb_connection.h"
 #include "tools/jet_writer.h"
 
@@ -21,17 +21,15 @@ using jet::Value;
 // Writes one database into a fresh program folder and opens it.
 class MdbTableSourceTest : public ::testing::Test {
  protected:
-  MdbTableSourceTest() { common::OverrideProgramFolderForTesting(folder_.path()); }
-  ~MdbTableSourceTest() override { common::OverrideProgramFolderForTesting(""); }
-
   void OpenDatabase() {
     ASSERT_TRUE(writer_.WriteFile(folder_.path() + "Data.Rpt").ok);
     ASSERT_TRUE(connection_.OpenMDB(""));
   }
 
-  common::TempFolderForTesting folder_;
+  common::TestEnv env_;  // the program folder that holds Data.Rpt
+  const common::TempFolderForTesting& folder_ = env_.folder();
   jet::DatabaseWriter writer_;
-  MdbConnection connection_;
+  MdbConnection connection_{env_};
 };
 
 TEST_F(MdbTableSourceTest, EveryColumnTypeReadsBackAsDisplayText) {

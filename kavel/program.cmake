@@ -62,3 +62,6 @@ endif()
 project_test(kavel_run_flow_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/run_flow_test.cc
   LIBS kavel_core jetwriter)
+project_test(kavel_console_ui_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/console_ui_test.cc
+  LIBS kavel_core)

@@ -3,10 +3,10 @@
 #include <QMessageBox>
 #include <QString>
 
-#include <iostream>
 #include <memory>
 #include <utility>
 
+#include "kavel/console_ui.h"
 #include "kavel/texts.h"
 #include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/qt/export_progress_dialog.h"
@@ -15,7 +15,7 @@
 
 namespace kavel {
 
-QtRunUi::QtRunUi(QWidget* parent) : parent_(parent) {}
+QtRunUi::QtRunUi(QWidget* parent, ConsoleUi& console) : parent_(parent), console_(console) {}
 
 QtRunUi::~QtRunUi() = default;
 
@@ -42,8 +42,11 @@ void QtRunUi::Preview(re::Report& report) {
   report.set_previewer(nullptr);
 }
 
+// A note needs no box: the line on standard error is all a run without windows shows either.
+void QtRunUi::ShowNote(const std::string& text) { console_.ShowNote(text); }
+
 void QtRunUi::ShowFatal(const std::string& text) {
-  std::cerr << kStderrPrefix << text << '\n' << std::flush;
+  console_.ShowFatal(text);
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kFatalBoxCaption),
                   QString::fromStdString(text), QMessageBox::Ok, parent_);
   box.exec();

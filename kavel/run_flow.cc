@@ -2,13 +2,11 @@
 
 #include <array>
 #include <exception>
-#include <iostream>
 #include <string_view>
 #include <utility>
 
-#include "common/activity_log.h"
-#include "common/program_folder.h"
-#include "common/settings.h"
+#include "common/text_format.h"
+#include "common/texts.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/templates/templates.h"
 #include "kavel/texts.h"
@@ -35,8 +33,6 @@ constexpr KindAction kDispatch[] = {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-std::string LogPath() { return common::ProgramFolder() + kLogFileName; }
-
 }  // namespace
 
 const KindAction* FindKindAction(const std::string& kind) {
@@ -56,8 +52,9 @@ std::string TrimBlanks(const std::string& text) {
 // The main window's non-visual components: the connection with its three row sources, the seven
 // templates bound to them, and the PDF exporter. They live as long as the flow.
 struct RunFlow::Components {
-  Components()
-      : Report1(templates::Report1()),
+  explicit Components(common::Env& env)
+      : database(env),
+        Report1(templates::Report1()),
         Report2(templates::Report2()),
         Report3(templates::Report3()),
         Report4(templates::Report4()),
@@ -76,6 +73,7 @@ struct RunFlow::Components {
     Report6.AddDataset(DBDataset4);
     Report3.set_row_rule(templates::ChartNumberRule);
     Report7.set_row_rule(templates::ChartNumberRule);
+    for (re::Report* report : All()) report->set_clock([&env] { return env.Now(); });
   }
 
   std::array<re::Report*, 7> All() {
@@ -88,11 +86,14 @@ struct RunFlow::Components {
   re::PdfExporter PDFExport1;
 };
 
-RunFlow::RunFlow(RunUi& ui) : ui_(ui), components_(std::make_unique<Components>()) {
+RunFlow::RunFlow(common::Env& env, RunUi& ui)
+    : env_(env), ui_(ui), components_(std::make_unique<Components>(env)) {
   for (re::Report* report : components_->All()) report->set_error_reporter(&ui_);
 }
 
 RunFlow::~RunFlow() = default;
+
+std::string RunFlow::LogPath() const { return env_.ProgramFolder() + kLogFileName; }
 
 void RunFlow::FormCreate(const std::vector<std::string>& arguments) {
   std::array<std::string*, kArgumentCount> fields{&parameters_.gstNgt, &parameters_.gstFile,
@@ -112,7 +113,7 @@ re::Report* RunFlow::FindReport(const std::string& name) {
 void RunFlow::FormShow() {
   try {
     // 1. The caption goes to the log first, whatever happens next.
-    common::WrtLog(LogPath(), std::string(kLogCaption) + parameters_.gstNgt);
+    env_.WrtLog(LogPath(), common::FillIn(kLogCaption, {parameters_.gstNgt}));
 
     // 2. Without a database there is nothing to print.
     if (!components_->database.OpenMDB(parameters_.gstFile)) return;
@@ -138,7 +139,7 @@ void RunFlow::FormShow() {
   } catch (const std::exception& e) {
     // Pdf.log or user.ini could not be written: the run cannot report its outcome, so it says
     // so and stops rather than leave the main application guessing.
-    ui_.ShowFatal(std::string(kRunStopped) + e.what());
+    ui_.ShowFatal(common::FillIn(kRunStopped, {e.what()}));
   }
   // 6. The caller closes the window.
 }
@@ -160,9 +161,9 @@ void RunFlow::Button1Click() {
 
 void RunFlow::Export(re::Report& report, const KindAction& action) {
   // 1. The output path.
-  const std::string path = common::ProgramFolder() + action.file;
+  const std::string path = env_.ProgramFolder() + action.file;
   // 2. The "pdf名:" line, before the export starts.
-  if (action.log_pdf_name) common::WrtLog(LogPath(), std::string(kLogPdfName) + path);
+  if (action.log_pdf_name) env_.WrtLog(LogPath(), common::FillIn(kLogPdfName, {path}));
   // 3. Prepare and export. A preparation that reported errors would give a list with missing
   //    rows or empty cells, and a failed export leaves the old file: in both cases the flag must
   //    not tell the main application that a fresh list is there. Errors have been shown in the
@@ -174,11 +175,11 @@ void RunFlow::Export(re::Report& report, const KindAction& action) {
     written = report.Export(components_->PDFExport1, ui_.ExportProgress());
   } catch (const std::exception& e) {
     // 4. Nothing escapes the engine for the errors it knows; anything else ends the dispatch.
-    std::cerr << kStderrPrefix << kUnexpectedExportError << e.what() << '\n';
+    ui_.ShowNote(common::FillIn(kUnexpectedExportError, {e.what()}));
     return;
   }
   // 5. The flag, only for a file that was really written.
-  if (written) common::IFWriteIniStr(kFlagSection, action.flag, kFlagValue);
+  if (written) env_.IFWriteIniStr(common::texts::kSectionParam, action.flag, kFlagValue);
 }
 
 }  // namespace kavel

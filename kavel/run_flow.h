@@ -3,8 +3,9 @@
 // handler prepares the report of the requested kind and either exports it as a PDF file into
 // the program folder and sets the kind's flag in user.ini, or shows the preview.
 //
-// The run talks to the user only through RunUi, so the same flow serves the Qt window, a run
-// without a display, and the tests.
+// The run talks to the user only through RunUi, and reaches the program folder, user.ini,
+// Pdf.log and the clock only through the common::Env it is given, so the same flow serves the
+// Qt window, a run without a display, and the tests (which hand in a common::TestEnv).
 #ifndef KAVEL_RUN_FLOW_H_
 #define KAVEL_RUN_FLOW_H_
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/env.h"
 #include "kavel/run_ui.h"
 
 namespace re {
@@ -47,8 +49,8 @@ std::string TrimBlanks(const std::string& text);
 
 class RunFlow {
  public:
-  // `ui` must outlive the flow.
-  explicit RunFlow(RunUi& ui);
+  // `env` and `ui` must outlive the flow. The templates print the date and time of `env`.
+  RunFlow(common::Env& env, RunUi& ui);
   ~RunFlow();
   RunFlow(const RunFlow&) = delete;
   RunFlow& operator=(const RunFlow&) = delete;
@@ -78,7 +80,9 @@ class RunFlow {
   struct Components;
 
   void Export(re::Report& report, const KindAction& action);
+  std::string LogPath() const;
 
+  common::Env& env_;                        // program folder, user.ini, Pdf.log, clock
   RunUi& ui_;                               // windows, or their stand-ins
   RunParameters parameters_;                // set by FormCreate
   std::unique_ptr<Components> components_;  // database, row sources, templates, exporter

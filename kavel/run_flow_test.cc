@@ -1,5 +1,7 @@
-// The run flow with a recording stand-in for the windows: what reaches the preview, the error
-// box, the progress display and the fatal message, and which template gets the caption.
+// The run flow with a recording stand-in for the windows (what reaches the preview, the error
+// box, the progress display and the fatal message, and which template gets the caption) in a
+// test context: a temporary program folder and a clock that stands still, so that Pdf.log can be
+// compared line by line.
 #include "kavel/run_flow.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "common/program_folder.h"
 #include "common/temp_folder_for_testing.h"
+#include "common/test_env.h"
+#include "common/text_encoding.h"
 #include "reportengine/layout/report.h"
 #include "tools/jet_writer.h"
 
@@ -26,22 +29,20 @@ class FakeUi : public RunUi, public re::ExportProgress {
     const re::TextObject* title = report.FindObject("Memo1");
     previews.push_back(report.name() + "|" + (title ? title->text : ""));
   }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
   void ShowFatal(const std::string& text) override { fatal.push_back(text); }
 
   void Started(int page_count) override { pages_announced = page_count; }
   void PageWritten(int page_number) override { last_page_written = page_number; }
   void Finished() override { ++finished; }
 
-  std::vector<std::string> errors, previews, fatal;
+  std::vector<std::string> errors, previews, notes, fatal;
   int pages_announced = 0, last_page_written = 0, finished = 0;
 };
 
 // A program folder with a Data.Rpt holding the three tables (each one row), or only RepChk.
 class RunFlowTest : public ::testing::Test {
  protected:
-  void SetUp() override { common::OverrideProgramFolderForTesting(folder_.path()); }
-  void TearDown() override { common::OverrideProgramFolderForTesting(""); }
-
   void WriteDatabase(bool all_tables = true) {
     jet::DatabaseWriter writer;
     auto table = [&](const std::string& name, int fields, const char* prefix) {
@@ -64,7 +65,7 @@ class RunFlowTest : public ::testing::Test {
   }
 
   void Run(const std::vector<std::string>& args) {
-    RunFlow flow(ui_);
+    RunFlow flow(env_, ui_);
     flow.FormCreate(args);
     flow.FormShow();
     Report3_title_ = flow.FindReport("Report3")->FindObject("Memo1")->text;
@@ -75,14 +76,19 @@ class RunFlowTest : public ::testing::Test {
     return std::filesystem::exists(folder_.path() + name);
   }
 
-  common::TempFolderForTesting folder_;
+  // Pdf.log's lines, UTF-8, with their line ends.
+  std::string Log() const { return common::Cp932ToUtf8(folder_.Read("Pdf.log")); }
+
+  common::TestEnv env_;  // the program folder, user.ini, Pdf.log and a clock that stands still
+  const common::TempFolderForTesting& folder_ = env_.folder();
   FakeUi ui_;
   std::string Report3_title_, Report7_title_;
 };
 
 TEST(RunParameters, MissingArgumentsAreEmptyAndExtraOnesIgnored) {
+  common::TestEnv env;
   FakeUi ui;
-  RunFlow flow(ui);
+  RunFlow flow(env, ui);
   flow.FormCreate({"caption", "db"});
   EXPECT_EQ(flow.parameters().gstNgt, "caption");
   EXPECT_EQ(flow.parameters().gstFile, "db");
@@ -141,6 +147,29 @@ TEST_F(RunFlowTest, VariantPutsTheCaptionIntoReport7Only) {
   EXPECT_EQ(Report7_title_, "平成２７年１０月社保");
 }
 
+// Exports reach the outside world only through the run's context: Pdf.log, user.ini and the
+// PDF files in its program folder, the log's time stamps and the date the list prints from its
+// clock.
+TEST_F(RunFlowTest, ExportsLogFlagAndWriteInTheContextsFolderAtItsTime) {
+  WriteDatabase();
+  const std::string folder = folder_.path();
+  Run({"見出し", "", "1"});
+  EXPECT_EQ(env_.clock_reads(), 3);  // two log lines, one preparation
+  env_.set_now({2025, 1, 2, 3, 4, 5, 0});
+  Run({"別", "", "5"});
+  EXPECT_EQ(env_.clock_reads(), 7);  // three log lines, one preparation
+  EXPECT_EQ(Log(), "2024/05/01 9:30:05 年月:見出し\r\n"
+                   "2024/05/01 9:30:05 DBsource:" + folder + "Data.Rpt\r\n"
+                   "2025/01/02 3:04:05 年月:別\r\n"
+                   "2025/01/02 3:04:05 DBsource:" + folder + "Data.Rpt\r\n"
+                   "2025/01/02 3:04:05 pdf名:" + folder + "Rep.pdf\r\n");
+  EXPECT_EQ(folder_.Read("user.ini"), "[PARAM]\r\nPDF=1\r\nPDF3=1\r\n");
+  EXPECT_TRUE(Exists("RepChk.pdf"));
+  EXPECT_TRUE(Exists("Rep.pdf"));
+  EXPECT_TRUE(ui_.notes.empty());
+  EXPECT_TRUE(ui_.fatal.empty());
+}
+
 // A missing table: the engine's error box, no export, no flag.
 TEST_F(RunFlowTest, PreparationErrorsAreShownAndNothingIsExported) {
   WriteDatabase(/*all_tables=*/false);
@@ -159,7 +188,8 @@ TEST_F(RunFlowTest, UnwritableLogStopsTheRunWithAMessage) {
   std::filesystem::create_directory(folder_.path() + "Pdf.log");
   EXPECT_NO_THROW(Run({"c", "", "1"}));
   ASSERT_EQ(ui_.fatal.size(), 1u);
-  EXPECT_NE(ui_.fatal[0].find("Pdf.log"), std::string::npos) << ui_.fatal[0];
+  EXPECT_TRUE(ui_.fatal[0].starts_with("処理を中止しました: ")) << ui_.fatal[0];
+  EXPECT_NE(ui_.fatal[0].find(folder_.path() + "Pdf.log"), std::string::npos) << ui_.fatal[0];
   EXPECT_FALSE(Exists("RepChk.pdf"));
 }
 

@@ -39,23 +39,26 @@ inline constexpr char kQtWaylandPlugin[] = "libqwayland-generic.so";
 inline constexpr char kQtWaylandEglPlugin[] = "libqwayland-egl.so";
 inline constexpr char kQtX11Plugin[] = "libqxcb.so";
 
-// --- Standard error (runs without a display, and failures the run cannot report otherwise) ---
-inline constexpr char kStderrPrefix[] = "Kavel: ";
+// --- Standard error (runs without a display, and what a run with windows shows no box for) ----
+// Every line ConsoleUi writes, and the continuation lines of a text that runs over several.
+inline constexpr char kConsoleLine[] = "Kavel: %s";
+inline constexpr char kConsoleContinuedLine[] = "Kavel:   %s";
+// The engine's error box as one line: its caption, then its text.
+inline constexpr char kConsoleErrorBox[] = "Kavel: %s: %s";
 inline constexpr char kNoDisplayForPreview[] =
     "プレビューを表示できません: 画面に接続できません (DISPLAY / WAYLAND_DISPLAY)";
-inline constexpr char kRunStopped[] = "処理を中止しました: ";  // followed by the failure's text
-inline constexpr char kUnexpectedExportError[] = "PDFを作成できませんでした: ";  // + text
+inline constexpr char kRunStopped[] = "処理を中止しました: %s";  // the failure's text
+inline constexpr char kUnexpectedExportError[] = "PDFを作成できませんでした: %s";  // its text
 inline constexpr char kNoWindowModule[] =
-    "画面用モジュールを読み込めないため画面なしで続けます: ";  // + the loader's text
+    "画面用モジュールを読み込めないため画面なしで続けます: %s";  // the loader's text
 inline constexpr char kUnknownError[] = "不明なエラー";
 
 // --- Activity log -----------------------------------------------------------------------------
 inline constexpr char kLogFileName[] = "Pdf.log";
-inline constexpr char kLogCaption[] = "年月:";   // + the caption (first argument)
-inline constexpr char kLogPdfName[] = "pdf名:";  // + full path of the PDF to be written
+inline constexpr char kLogCaption[] = "年月:%s";   // the caption (first argument)
+inline constexpr char kLogPdfName[] = "pdf名:%s";  // full path of the PDF to be written
 
-// --- user.ini flags ---------------------------------------------------------------------------
-inline constexpr char kFlagSection[] = "PARAM";
+// --- user.ini flags, in section common::texts::kSectionParam -----------------------------------
 inline constexpr char kFlagValue[] = "1";
 inline constexpr char kFlagPdf[] = "PDF";    // kind "1"
 inline constexpr char kFlagPdf2[] = "PDF2";  // kind "3"

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 
 #include "kavel/texts.h"
 #include "kavel/window_run.h"
@@ -45,13 +46,15 @@ std::string ChoosePlatform(bool wayland, bool x11) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) bool KavelRunWithWindow(
-    int argc, char** argv, const std::vector<std::string>* arguments, bool wayland, bool x11) {
+    int argc, char** argv, const kavel::WindowRunContext* context, bool wayland, bool x11) {
   const std::string platform = ChoosePlatform(wayland, x11);
   if (platform.empty()) return false;
   ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-  kavel::RunWithWindow(argc, argv, *arguments);
+  kavel::RunWithWindow(argc, argv, *context);
   return true;
 }
 
-// The program looks the entry up by this name; a mismatch would silently disable the windows.
+// The program looks the entry up by this name and calls it through this type; a mismatch would
+// silently disable the windows.
 static_assert(sizeof(kavel::kWindowEntryName) == sizeof("KavelRunWithWindow"));
+static_assert(std::is_same_v<decltype(&KavelRunWithWindow), kavel::WindowEntry>);

@@ -18,7 +18,7 @@ project_test(tolvan_core_test
     ${CMAKE_CURRENT_LIST_DIR}/version_number_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/update_list_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/text_util_test.cc
-  LIBS tolvan_core)
+  LIBS program_folder_override_for_testing tolvan_core)
 
 # Windows program files with a given FileVersion for the updater's tests, made by a real
 # resource compiler and linker (binutils-mingw-w64): ${TOLVAN_PE_DIR}/v<version>.exe, and

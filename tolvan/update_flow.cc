@@ -204,7 +204,7 @@ bool UpdateFlow::IniSet() {
     // What an earlier run left behind when it was killed: temporaries nobody writes any more,
     // and an update stopped between its two copies.
     WindowStep([&] {
-      common::RemoveStaleTemporariesOfProgramFolder();
+      common::RemoveStaleTemporariesOfProgramFolder(common::ProgramFolder());
       const std::string backup = common::IFReadIniStr(texts::kSecParam, texts::kKeyBackup, "");
       if (!backup.empty()) {
         common::RemoveStaleTemporaries(common::FolderOf(backup + "x"));

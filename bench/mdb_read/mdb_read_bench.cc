@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "common/program_folder.h"
+#include "common/env.h"
 #include "kavel/mdb_connection.h"
 #include "tools/sample_database.h"
 
@@ -36,9 +36,9 @@ double PeakMegabytes(int who) {
 }
 
 int Read(const std::string& path) {
-  common::OverrideProgramFolderForTesting(std::filesystem::path(path).parent_path().string());
+  common::SystemEnv env(std::filesystem::path(path).parent_path().string());
   const auto start = std::chrono::steady_clock::now();
-  kavel::MdbConnection connection;
+  kavel::MdbConnection connection(env);
   std::string error;
   if (!connection.OpenMDB(path) || !connection.ADOQuery3().Open(&error)) {
     std::fprintf(stderr, "cannot read %s: %s\n", path.c_str(), error.c_str());

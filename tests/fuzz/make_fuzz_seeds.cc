@@ -9,8 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "common/program_folder.h"
-#include "common/settings.h"
+#include "common/env.h"
 #include "common/temp_folder_for_testing.h"
 #include "common/text_encoding.h"
 #include "reportengine/layout/prepared_report_file.h"
@@ -28,21 +27,20 @@ void WriteSeed(const fs::path& folder, const std::string& target, const std::str
 
 void WriteSettingsSeeds(const fs::path& out) {
   common::TempFolderForTesting folder;
-  common::OverrideProgramFolderForTesting(folder.path());
+  common::SystemEnv env(folder.path());
   // The CP932 file the programs create themselves.
-  common::IFWriteIniStr("PARAM", "DBVERSION", "2.0.0.3");
-  common::IFWriteIniStr("PARAM", "NOUPD", "1");
-  common::IFWriteIniStr("UPD", "TIME", "2026/12/01 10:00:00");
-  common::IFWriteIniStr("CALL", "STATUS", "更新中");
+  env.IFWriteIniStr("PARAM", "DBVERSION", "2.0.0.3");
+  env.IFWriteIniStr("PARAM", "NOUPD", "1");
+  env.IFWriteIniStr("UPD", "TIME", "2026/12/01 10:00:00");
+  env.IFWriteIniStr("CALL", "STATUS", "更新中");
   WriteSeed(out, "settings", "cp932.ini", folder.Read("user.ini"));
 
   // A UTF-16LE file with a byte-order mark, LF line ends, comments and quotes, as an editor
   // may save it; the programs keep that encoding when they add keys.
   folder.Write("user.ini", "\xff\xfe" + common::Utf8ToUtf16Le("; 設定\n[param]\ndbversion = \"2.0.0.2\"\n\n[EXPAND]\nSTAUS=0\n"));
-  common::IFWriteIniStr("PARAM", "NVKMST", "https://127.0.0.1/data/QX/");
-  common::IFWriteIniStr("UPD", "Download", "1");
+  env.IFWriteIniStr("PARAM", "NVKMST", "https://127.0.0.1/data/QX/");
+  env.IFWriteIniStr("UPD", "Download", "1");
   WriteSeed(out, "settings", "utf16le.ini", folder.Read("user.ini"));
-  common::OverrideProgramFolderForTesting("");
 }
 
 void WriteUpdateListSeeds(const fs::path& out) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/program_folder.h"
+#include "common/env.h"
 #include "kavel/mdb_connection.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -40,12 +40,12 @@ void ReadAll(kavel::MdbTableSource& source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& scratch = fuzz::Scratch();
-  common::OverrideProgramFolderForTesting(scratch.path());
+  common::SystemEnv env(scratch.path());
   scratch.Write("Data.Rpt", fuzz::Bytes(data, size));
   // OpenMDB logs every call; keep the log from growing over millions of runs.
   scratch.Write("Pdf.log", "");
 
-  kavel::MdbConnection connection;
+  kavel::MdbConnection connection(env);
   if (!connection.OpenMDB(scratch.path() + "Data.Rpt")) return 0;
   ReadAll(connection.ADOQuery1());
   ReadAll(connection.ADOQuery3());

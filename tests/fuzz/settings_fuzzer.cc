@@ -10,7 +10,6 @@
 #include <string>
 
 #include "common/ini_text.h"
-#include "common/program_folder.h"
 #include "common/settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -58,9 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckWrite(bytes, before, kKeys[size % std::size(kKeys)]);
 
   const auto& scratch = fuzz::Scratch();
-  common::OverrideProgramFolderForTesting(scratch.path());
   scratch.Write("user.ini", bytes);
-  FUZZ_CHECK(common::IFReadIniStr(kKeys[0].section, kKeys[0].key, "<none>") ==
+  FUZZ_CHECK(common::ReadIniStrIn(scratch.path(), kKeys[0].section, kKeys[0].key, "<none>") ==
              before[0].value_or("<none>"));
   return 0;
 }

@@ -202,6 +202,11 @@ ProgramFolder::ProgramFolder() : path_(MakeTempFolder("kavel-e2e")) {
 
 ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
 
+void ProgramFolder::AddWindowModule() const {
+  fs::copy_file(fs::path(PROJECT_BINARY_DIR) / "kavel" / "kavel_window.so",
+                path_ + "kavel_window.so");
+}
+
 bool ProgramFolder::Exists(const std::string& name) const { return fs::exists(path_ + name); }
 
 std::vector<std::string> ProgramFolder::Entries() const {
@@ -216,6 +221,15 @@ std::vector<std::string> ProgramFolder::Entries() const {
 
 ProcessResult ProgramFolder::Run(const std::vector<std::string>& args) const {
   std::vector<std::string> argv{path_ + "Kavel"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProcess(argv, "/");
+}
+
+ProcessResult ProgramFolder::RunWith(const std::vector<std::string>& env,
+                                     const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{"/usr/bin/timeout", "120", "/usr/bin/env"};
+  argv.insert(argv.end(), env.begin(), env.end());
+  argv.push_back(path_ + "Kavel");
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProcess(argv, "/");
 }

@@ -59,8 +59,16 @@ class ProgramFolder {
   // database reader that sits beside Kavel.
   std::vector<std::string> Entries() const;
 
+  // Puts a copy of the built window module beside the program, as installed, so that a run with
+  // a display loads it.
+  void AddWindowModule() const;
+
   // Runs Kavel with these arguments from another folder (the run must not depend on it).
   ProcessResult Run(const std::vector<std::string>& args) const;
+  // The same with `env` ("NAME=value") added to the environment; a run that has not ended after
+  // two minutes is killed (a window nobody closes).
+  ProcessResult RunWith(const std::vector<std::string>& env,
+                        const std::vector<std::string>& args) const;
 
   std::map<std::string, std::string> ParamFlags() const { return ParamFlagsIn(path_); }
   std::vector<std::string> LogTexts() const { return LogTextsIn(path_); }

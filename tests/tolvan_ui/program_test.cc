@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/program_folder.h"
+#include "tests/support/program_folder_override_for_testing.h"
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
 #include "common/text_encoding.h"
