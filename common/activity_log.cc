@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/text_encoding.h"
+#include "common/unique_fd.h"
 
 namespace common {
 namespace {
@@ -30,12 +31,13 @@ std::string FormatLogLine(const LocalDateTime& when, std::string_view text) {
 void WrtLogAt(const std::string& pstFile, std::string_view pstLog, const LocalDateTime& when) {
   const std::string bytes = Utf8ToCp932(FormatLogLine(when, pstLog));
   // O_APPEND makes the whole line one append, so lines of several processes never interleave.
-  const int fd = ::open(pstFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) ThrowIoError(pstFile, errno);
+  UniqueFd fd(
+      ::open(pstFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (!fd.valid()) ThrowIoError(pstFile, errno);
   size_t done = 0;
   int write_error = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       write_error = errno;
@@ -43,7 +45,7 @@ void WrtLogAt(const std::string& pstFile, std::string_view pstLog, const LocalDa
     }
     done += static_cast<size_t>(n);
   }
-  const int close_error = ::close(fd) == 0 ? 0 : errno;
+  const int close_error = fd.Close() ? 0 : errno;
   if (write_error != 0) ThrowIoError(pstFile, write_error);
   if (close_error != 0) ThrowIoError(pstFile, close_error);
 }

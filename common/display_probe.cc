@@ -16,6 +16,7 @@
 #include <string>
 
 #include "common/texts.h"
+#include "common/unique_fd.h"
 
 namespace common {
 namespace {
@@ -84,12 +85,10 @@ bool WaylandCompositorAnswers(const std::string& path) {
   address.sun_family = AF_UNIX;
   if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
   std::memcpy(address.sun_path, path.data(), path.size());
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool ok = ConnectWithin(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) &&
-                  WaylandAnswers(fd);
-  ::close(fd);
-  return ok;
+  const common::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return false;
+  return ConnectWithin(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) &&
+         WaylandAnswers(fd.get());
 }
 
 bool ConnectTcp(const std::string& host, int port) {
@@ -99,10 +98,9 @@ bool ConnectTcp(const std::string& host, int port) {
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
   bool ok = false;
   for (addrinfo* a = found; a != nullptr && !ok; a = a->ai_next) {
-    const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    ok = ConnectWithin(fd, a->ai_addr, a->ai_addrlen);
-    ::close(fd);
+    const common::UniqueFd fd(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+    if (!fd.valid()) continue;
+    ok = ConnectWithin(fd.get(), a->ai_addr, a->ai_addrlen);
   }
   ::freeaddrinfo(found);
   return ok;

@@ -9,44 +9,12 @@
 #include <memory>
 
 #include "common/texts.h"
+#include "common/unique_fd.h"
 
 namespace common {
 namespace {
 
 constexpr size_t kCopyBufferBytes = 256 * 1024;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Closes a descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-  // Closes now and reports whether the close succeeded.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;  // the descriptor owned, or -1
-};
 
 }  // namespace
 
@@ -100,11 +68,10 @@ bool CopyFileAtomic(const std::string& from, const std::string& to, FileKind kin
     return false;
   };
   if (from.empty() || to.empty()) return fail(CopyFailureReason(ENOENT));
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return fail(CopyFailureReason(errno));
-  FdCloser in_closer(in);
+  const UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!in.valid()) return fail(CopyFailureReason(errno));
   struct stat st {};
-  if (::fstat(in, &st) != 0) return fail(CopyFailureReason(errno));
+  if (::fstat(in.get(), &st) != 0) return fail(CopyFailureReason(errno));
   if (!S_ISREG(st.st_mode)) return fail(CopyFailureReason(EINVAL));
 
   // The target that exists keeps its bits; a read-only one is not replaced at all, even though
@@ -122,14 +89,14 @@ bool CopyFileAtomic(const std::string& from, const std::string& to, FileKind kin
   if (!out.Create(to, kind)) return fail(CopyFailureReason(out.error()));
   auto buffer = std::make_unique<char[]>(kCopyBufferBytes);
   for (;;) {
-    const ssize_t n = ::read(in, buffer.get(), kCopyBufferBytes);
+    const ssize_t n = ::read(in.get(), buffer.get(), kCopyBufferBytes);
     if (n < 0) {
       if (errno == EINTR) continue;
       return fail(CopyFailureReason(errno));
     }
     if (n == 0) break;
-    if (!WriteAll(out.fd(), buffer.get(), static_cast<size_t>(n))) {
-      return fail(CopyFailureReason(errno));
+    if (!out.Write(std::string_view(buffer.get(), static_cast<size_t>(n)))) {
+      return fail(CopyFailureReason(out.error()));
     }
   }
   if (!out.Commit(mode)) return fail(CopyFailureReason(out.error()));

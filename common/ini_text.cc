@@ -1,10 +1,13 @@
 #include "common/ini_text.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <vector>
 
 #include "common/text_encoding.h"
+#include "common/trim.h"
 
 namespace common::ini_text {
 namespace {
@@ -31,23 +34,10 @@ struct IniDocument {
   std::string_view eol = kNewFileLineEnd;  // the line end new lines get
 };
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
+// Section and key names match without regard to ASCII case. strncasecmp folds only ASCII
+// letters in the C locale and in the UTF-8 locales the programs run in.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // What a line means to the profile format.

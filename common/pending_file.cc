@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,6 @@ namespace common {
 namespace {
 
 constexpr char kTemporaryMark[] = ".tmp-";
-std::atomic<bool> named_for_testing{false};
 
 std::string NameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -48,10 +48,12 @@ double ProcessStartTime() {
     // After the name, the state is field 3; the start time is field 22.
     for (int i = 3; i <= 22 && fields >> field; ++i) {
       if (i == 22) {
-        char* end = nullptr;
-        const double ticks = std::strtod(field.c_str(), &end);
-        if (end == field.c_str()) break;
-        const double since_boot = ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+        unsigned long long ticks = 0;
+        if (std::from_chars(field.data(), field.data() + field.size(), ticks).ec != std::errc()) {
+          break;
+        }
+        const double since_boot =
+            static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
         return Seconds(real) - (Seconds(boot) - since_boot);
       }
     }
@@ -100,81 +102,165 @@ PendingFile::~PendingFile() { Discard(); }
 void PendingFile::Discard() {
   if (!named_.empty()) ::unlink(named_.c_str());
   named_.clear();
-  if (fd_ >= 0) ::close(fd_);  // an unnamed file vanishes with its last descriptor
-  fd_ = -1;
-  if (folder_fd_ >= 0) ::close(folder_fd_);
-  folder_fd_ = -1;
+  in_place_ = false;
+  fd_.Reset();  // an unnamed file vanishes with its last descriptor
+  folder_fd_.Reset();
 }
 
-bool PendingFile::Create(const std::string& target, FileKind kind) {
+bool PendingFile::Create(const std::string& target, const PendingFileOptions& options) {
   Discard();
   target_ = target;
+  failed_step_ = CommitStep::kNone;
   const std::string folder = FolderOf(target);
-  const mode_t mode = kind == FileKind::kProgram ? 0777 : 0666;  // the umask applies
-  folder_fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd_ < 0) {
+  const mode_t mode = options.kind == FileKind::kProgram ? 0777 : 0666;  // the umask applies
+  folder_fd_.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder_fd_.valid()) {
     error_ = errno;
     return false;
   }
-  fd_ = named_for_testing ? -1 : ::openat(folder_fd_, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode);
-  if (named_for_testing ||
-      (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT))) {
+  const bool hidden = options.temporary == TemporaryName::kAlwaysHidden;
+  if (!hidden) {
+    fd_.Reset(::openat(folder_fd_.get(), ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode));
+  }
+  const bool unnamed_unsupported = !hidden && !fd_.valid() &&
+      (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT);
+  if (hidden || unnamed_unsupported) {
     // No unnamed files here: a hidden name, locked at once. A sweep that finds it before the
     // lock is taken leaves it alone, because it is not older than the sweeping process.
     named_ = TemporaryNameBeside(target);
-    fd_ = ::open(named_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd_ < 0) named_.clear();
+    fd_.Reset(::open(named_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!fd_.valid()) named_.clear();
   }
-  if (fd_ < 0) {
+  if (!fd_.valid() && options.closed_folder == ClosedFolder::kOverwriteInPlace &&
+      (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    // The folder refuses a new file; an existing target is still replaced, in place.
+    const int folder_error = errno;
+    if (::access(target.c_str(), F_OK) == 0 && OpenStaging()) {
+      in_place_ = true;
+      return true;
+    }
+    errno = folder_error;
+  }
+  if (!fd_.valid()) {
     error_ = errno;
     Discard();
     return false;
   }
   // Held until the file is in place or gone: a sweep never removes a file being written.
-  ::flock(fd_, LOCK_EX);
+  ::flock(fd_.get(), LOCK_EX);
+  return true;
+}
+
+// An unnamed file in the system's temporary folder (TMPDIR, else /tmp) for the bytes of a file
+// that will overwrite its target in place.
+bool PendingFile::OpenStaging() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string folder = tmpdir != nullptr && *tmpdir == '/' ? tmpdir : "/tmp";
+  fd_.Reset(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (!fd_.valid()) {
+    std::string name = folder + "/staging-XXXXXX";
+    fd_.Reset(::mkostemp(name.data(), O_CLOEXEC));
+    if (fd_.valid()) ::unlink(name.c_str());
+  }
+  return fd_.valid();
+}
+
+bool PendingFile::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd_.get(), bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// Copies the staged bytes over the target's contents. Room for them is reserved first, so that
+// a full disk is found out before the old contents are touched.
+bool PendingFile::OverwriteTarget() {
+  auto fail = [&](CommitStep step, int e) {
+    failed_step_ = step;
+    error_ = e;
+    return false;
+  };
+  struct stat staged {};
+  if (::fstat(fd_.get(), &staged) != 0) return fail(CommitStep::kSave, errno);
+  const off_t size = staged.st_size;
+  UniqueFd out(::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+  if (!out.valid()) return fail(CommitStep::kReplace, errno);
+  if (size > 0 && ::fallocate(out.get(), 0, 0, size) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS) {
+    return fail(CommitStep::kReplace, errno);
+  }
+  constexpr size_t kChunkBytes = 256 * 1024;
+  std::string chunk(kChunkBytes, '\0');
+  off_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd_.get(), chunk.data(), chunk.size(), done);
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      return fail(CommitStep::kSave, n < 0 ? errno : EIO);
+    }
+    ssize_t put = 0;
+    while (put < n) {
+      const ssize_t m = ::pwrite(out.get(), chunk.data() + put, static_cast<size_t>(n - put),
+                                 done + put);
+      if (m < 0 && errno == EINTR) continue;
+      if (m < 0) return fail(CommitStep::kReplace, errno);
+      put += m;
+    }
+    done += n;
+  }
+  if (::ftruncate(out.get(), size) != 0 || ::fsync(out.get()) != 0 || !out.Close()) {
+    return fail(CommitStep::kReplace, errno);
+  }
   return true;
 }
 
 bool PendingFile::Commit(int mode) {
-  auto fail = [&](int e) {
+  failed_step_ = CommitStep::kNone;
+  auto fail = [&](CommitStep step, int e) {
+    failed_step_ = step;
     error_ = e;
     Discard();
     return false;
   };
-  if (fd_ < 0) return fail(EBADF);
-  if (mode >= 0 && ::fchmod(fd_, static_cast<mode_t>(mode) & 07777) != 0) return fail(errno);
-  if (::fsync(fd_) != 0) return fail(errno);
+  if (!fd_.valid()) return fail(CommitStep::kSave, EBADF);
+  if (in_place_) {
+    const bool done = OverwriteTarget();
+    const CommitStep step = failed_step_;
+    const int e = error_;
+    Discard();
+    return done || fail(step, e);
+  }
+  if (mode >= 0 && ::fchmod(fd_.get(), static_cast<mode_t>(mode) & 07777) != 0) {
+    return fail(CommitStep::kSave, errno);
+  }
+  if (::fsync(fd_.get()) != 0) return fail(CommitStep::kSave, errno);
   if (named_.empty()) {
     // Give the unnamed file a hidden name first: a link cannot replace an existing file, a
     // rename can. The lock stays on the file through both steps.
     const std::string named = TemporaryNameBeside(target_);
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-        ::linkat(fd_, "", AT_FDCWD, named.c_str(), AT_EMPTY_PATH) != 0) {
-      return fail(errno);
+        ::linkat(fd_.get(), "", AT_FDCWD, named.c_str(), AT_EMPTY_PATH) != 0) {
+      return fail(CommitStep::kSave, errno);
     }
     named_ = named;
   }
-  if (::rename(named_.c_str(), target_.c_str()) != 0) return fail(errno);
+  if (::rename(named_.c_str(), target_.c_str()) != 0) return fail(CommitStep::kReplace, errno);
   named_.clear();
-  const bool synced = ::fsync(folder_fd_) == 0;
-  const int sync_error = errno;
+  if (::fsync(folder_fd_.get()) != 0) return fail(CommitStep::kSyncFolder, errno);
   Discard();
-  if (!synced) {
-    error_ = sync_error;
-    return false;
-  }
   return true;
 }
 
-void UseNamedTemporariesForTesting(bool named) { named_for_testing = named; }
-
 bool SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 int RemoveStaleTemporaries(const std::string& folder) {
@@ -186,15 +272,15 @@ int RemoveStaleTemporaries(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (!IsTemporaryName(name)) continue;
-    const int fd = ::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
+    const UniqueFd fd(
+        ::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) continue;
     struct stat st {};
     // Only a regular file older than this process that nobody holds locked is a leftover.
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Seconds(st.st_mtim) < started &&
-        TryLock(fd)) {
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && Seconds(st.st_mtim) < started &&
+        TryLock(fd.get())) {
       if (::unlinkat(dir_fd, name.c_str(), 0) == 0) ++removed;
     }
-    ::close(fd);
   }
   ::closedir(dir);
   return removed;
@@ -208,11 +294,10 @@ void RemoveStaleTemporariesOfProgramFolder(const std::string& folder) {
     }
     // Earlier versions locked user.ini through this file and left it behind.
     const std::string old_lock = folder + texts::kSettingsFileName + texts::kOldSettingsLockSuffix;
-    const int fd = ::open(old_lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-      struct stat st {};
-      if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && TryLock(fd)) ::unlink(old_lock.c_str());
-      ::close(fd);
+    const UniqueFd fd(::open(old_lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && TryLock(fd.get())) {
+      ::unlink(old_lock.c_str());
     }
   } catch (const std::exception&) {
     // Tidying up is never worth failing a run for.

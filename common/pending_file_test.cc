@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/closed_folder_for_testing.h"
 #include "common/settings.h"
 #include "common/temp_folder_for_testing.h"
 
@@ -106,10 +107,10 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   TempFolderForTesting folder;
   const std::string dir = folder.path();
   folder.Write("user.ini", "old");
-  UseNamedTemporariesForTesting(true);
+  const PendingFileOptions hidden{FileKind::kData, TemporaryName::kAlwaysHidden};
   {
     PendingFile file;
-    ASSERT_TRUE(file.Create(dir + "user.ini", FileKind::kData));
+    ASSERT_TRUE(file.Create(dir + "user.ini", hidden));
     WriteBytes(file.fd(), "new");
     std::set<std::string> names = FileNamesIn(dir);
     ASSERT_EQ(names.size(), 2u);
@@ -123,7 +124,7 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   EXPECT_EQ(folder.Read("user.ini"), "new");
   {
     PendingFile dropped;
-    ASSERT_TRUE(dropped.Create(dir + "user.ini", FileKind::kData));
+    ASSERT_TRUE(dropped.Create(dir + "user.ini", hidden));
   }
   EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
 
@@ -131,11 +132,10 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     PendingFile file;
-    if (!file.Create(dir + "user.ini", FileKind::kData)) ::_exit(1);
+    if (!file.Create(dir + "user.ini", hidden)) ::_exit(1);
     ::raise(SIGKILL);
   }
   ::waitpid(child, nullptr, 0);
-  UseNamedTemporariesForTesting(false);
   std::set<std::string> names = FileNamesIn(dir);
   ASSERT_EQ(names.size(), 2u);
   const std::string leftover = *names.begin();
@@ -146,6 +146,52 @@ TEST(PendingFileTest, HiddenNameWhereUnnamedFilesAreMissing) {
   EXPECT_EQ(RemoveStaleTemporaries(dir), 1);
   EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"user.ini"});
   EXPECT_EQ(folder.Read("user.ini"), "new");
+}
+
+// A folder that takes no new file: by default nothing can be written there; a writer that asks
+// for it overwrites an existing target in place (same file, whole new content, nothing left
+// beside it), and still cannot make a new one.
+TEST(PendingFileTest, ClosedFolderFailsOrOverwritesInPlaceAsAsked) {
+  TempFolderForTesting folder;
+  const std::string dir = folder.path() + "closed/";
+  std::filesystem::create_directory(dir);
+  {
+    std::ofstream(dir + "RepChk.pdf") << "old contents, longer than the new ones";
+  }
+  struct stat old_st {};
+  ASSERT_EQ(::stat((dir + "RepChk.pdf").c_str(), &old_st), 0);
+  const auto result = InClosedFolder(dir, [&] {
+    std::string problems;
+    auto write = [&](const std::string& name, ClosedFolder closed, const std::string& bytes) {
+      PendingFile file;
+      PendingFileOptions options;
+      options.closed_folder = closed;
+      if (!file.Create(dir + name, options)) return std::string("create failed");
+      if (!file.in_place()) return std::string("not in place");
+      if (!file.Write(bytes) || !file.Commit()) return std::string("commit failed");
+      return std::string();
+    };
+    if (write("RepChk.pdf", ClosedFolder::kFail, "x") != "create failed") {
+      problems += "wrote without being asked to; ";
+    }
+    const std::string big(3 * 256 * 1024 + 17, 'n');  // several copy chunks
+    for (const std::string& bytes : {std::string("new"), big}) {
+      if (!write("RepChk.pdf", ClosedFolder::kOverwriteInPlace, bytes).empty()) {
+        problems += "in-place write failed; ";
+      }
+      if (folder.Read("closed/RepChk.pdf") != bytes) problems += "content differs; ";
+    }
+    if (write("New.pdf", ClosedFolder::kOverwriteInPlace, "x") != "create failed") {
+      problems += "made a new file; ";
+    }
+    return problems;
+  });
+  if (!result) GTEST_SKIP() << "neither permission bits nor private mounts can close a folder here";
+  EXPECT_EQ(*result, "");
+  struct stat new_st {};
+  ASSERT_EQ(::stat((dir + "RepChk.pdf").c_str(), &new_st), 0);
+  EXPECT_EQ(new_st.st_ino, old_st.st_ino);
+  EXPECT_EQ(FileNamesIn(dir), std::set<std::string>{"RepChk.pdf"});
 }
 
 // What a sweep removes: leftovers of the fixed pattern (also of earlier versions) that are

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/unique_fd.h"
+
 // Programs are started the way the Windows shell starts them: detached, in a session of their
 // own, never waited for, and without leaving a zombie behind. The started process is a
 // grandchild: the child in between exits at once and is reaped here, so the program is adopted
@@ -73,18 +75,17 @@ bool IsWindowsProgram(int fd) {
 }
 
 ProgramType TypeOf(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return ProgramType::kNone;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return ProgramType::kNone;
   struct stat st {};
   ProgramType type = ProgramType::kNone;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    if (IsWindowsProgram(fd)) {
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (IsWindowsProgram(fd.get())) {
       type = ProgramType::kWindows;
     } else if ((st.st_mode & 0111) != 0 && ::access(path.c_str(), X_OK) == 0) {
       type = ProgramType::kNative;
     }
   }
-  ::close(fd);
   return type;
 }
 
@@ -124,11 +125,9 @@ void PrepareForExec() {
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  const int null = ::open("/dev/null", O_RDONLY);
-  if (null >= 0 && null != STDIN_FILENO) {
-    ::dup2(null, STDIN_FILENO);
-    ::close(null);
-  }
+  UniqueFd null(::open("/dev/null", O_RDONLY));
+  if (null.get() == STDIN_FILENO) null.Release();  // it already is the input
+  if (null.valid()) ::dup2(null.get(), STDIN_FILENO);
 #ifdef CLOSE_RANGE_CLOEXEC
   ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
 #endif
@@ -151,14 +150,12 @@ bool StartDetachedProgram(const std::vector<std::string>& args, bool keep_parent
 
   int report[2];
   if (::pipe2(report, O_CLOEXEC) != 0) return false;
+  UniqueFd read_end(report[0]);
+  UniqueFd write_end(report[1]);
   const pid_t child = ::fork();
-  if (child < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
-    return false;
-  }
+  if (child < 0) return false;
   if (child == 0) {
-    ::close(report[0]);
+    read_end.Reset();
     ::setsid();
     const pid_t detached = ::fork();
     if (detached < 0) {
@@ -173,22 +170,21 @@ bool StartDetachedProgram(const std::vector<std::string>& args, bool keep_parent
       ::_exit(1);
     }
     if (program == 0) ExecOrReport(path, argv.data(), report[1]);
-    ::close(report[1]);
+    write_end.Reset();
     int status = 0;
     while (::waitpid(program, &status, 0) < 0 && errno == EINTR) {
     }
     ::_exit(0);
   }
 
-  ::close(report[1]);
+  write_end.Reset();
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   int error = 0;
   ssize_t n;
-  while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  while ((n = ::read(read_end.get(), &error, sizeof error)) < 0 && errno == EINTR) {
   }
-  ::close(report[0]);
   return n == 0;
 }
 

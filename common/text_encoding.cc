@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "common/little_endian.h"
+
 namespace common {
 namespace {
 
@@ -19,38 +21,40 @@ size_t Utf8SequenceLength(unsigned char lead) {
   return 1;
 }
 
-// Decodes one UTF-8 code point at `s[i]`; returns false (and consumes one byte) on a malformed
-// sequence, an overlong form, a surrogate or a value beyond U+10FFFF.
-bool DecodeUtf8(std::string_view s, size_t& i, uint32_t& cp) {
-  const auto lead = static_cast<unsigned char>(s[i]);
+}  // namespace
+
+char32_t DecodeUtf8(std::string_view utf8, size_t* pos, bool* valid) {
+  const size_t i = *pos;
+  const auto lead = static_cast<unsigned char>(utf8[i]);
   const size_t len = Utf8SequenceLength(lead);
+  auto invalid = [&] {
+    *pos = i + 1;
+    if (valid != nullptr) *valid = false;
+    return char32_t{0xFFFD};
+  };
   if (len == 1) {
-    ++i;
-    cp = lead;
-    return lead < 0x80;
+    if (lead >= 0x80) return invalid();
+    *pos = i + 1;
+    if (valid != nullptr) *valid = true;
+    return lead;
   }
-  if (i + len > s.size()) {
-    ++i;
-    return false;
-  }
-  uint32_t value = lead & (0x7F >> len);
+  if (i + len > utf8.size()) return invalid();
+  char32_t value = lead & (0x7F >> len);
   for (size_t k = 1; k < len; ++k) {
-    const auto c = static_cast<unsigned char>(s[i + k]);
-    if ((c & 0xC0) != 0x80) {
-      ++i;
-      return false;
-    }
+    const auto c = static_cast<unsigned char>(utf8[i + k]);
+    if ((c & 0xC0) != 0x80) return invalid();
     value = (value << 6) | (c & 0x3F);
   }
-  static constexpr uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
   if (value < kMinimum[len] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    ++i;
-    return false;
+    return invalid();
   }
-  i += len;
-  cp = value;
-  return true;
+  *pos = i + len;
+  if (valid != nullptr) *valid = true;
+  return value;
 }
+
+namespace {
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -144,8 +148,8 @@ std::string Utf8ToCp932(std::string_view utf8) {
     // Without the conversion table keep ASCII and mark everything else as unrepresentable.
     size_t i = 0;
     while (i < utf8.size()) {
-      uint32_t cp = 0;
-      const bool valid = DecodeUtf8(utf8, i, cp);
+      bool valid = false;
+      const uint32_t cp = DecodeUtf8(utf8, &i, &valid);
       if (valid && cp < 0x80) {
         out.push_back(static_cast<char>(cp));
       } else {
@@ -159,8 +163,8 @@ std::string Utf8ToCp932(std::string_view utf8) {
     // A character CP932 cannot hold, or a malformed sequence: one "?" per UTF-16 unit of the
     // character, as Windows converts from UTF-16 (an emoji is a surrogate pair: "??").
     size_t i = 0;
-    uint32_t cp = 0;
-    const bool valid = DecodeUtf8(rest, i, cp);
+    bool valid = false;
+    const uint32_t cp = DecodeUtf8(rest, &i, &valid);
     out += valid && cp >= 0x10000 ? "??" : "?";
     rest.remove_prefix(i);
     converter.Reset();
@@ -193,10 +197,7 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   const size_t units = bytes.size() / 2;
-  auto unit_at = [&](size_t k) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * k])) |
-           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * k + 1])) << 8);
-  };
+  auto unit_at = [&](size_t k) { return uint32_t{ReadLe16(bytes.data() + 2 * k)}; };
   for (size_t k = 0; k < units; ++k) {
     const uint32_t u = unit_at(k);
     if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
@@ -226,8 +227,7 @@ std::string Utf8ToUtf16Le(std::string_view utf8) {
   };
   size_t i = 0;
   while (i < utf8.size()) {
-    uint32_t cp = 0;
-    if (!DecodeUtf8(utf8, i, cp)) cp = 0xFFFD;
+    uint32_t cp = DecodeUtf8(utf8, &i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       put(0xD800 + (cp >> 10));

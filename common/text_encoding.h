@@ -4,6 +4,7 @@
 #ifndef COMMON_TEXT_ENCODING_H_
 #define COMMON_TEXT_ENCODING_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,12 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // UTF-16LE bytes (no byte-order mark) <-> UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view utf16le_bytes);
 std::string Utf8ToUtf16Le(std::string_view utf8);
+
+// Decodes the UTF-8 character at utf8[*pos] and moves *pos past it. A malformed or cut-short
+// sequence, an overlong form, a surrogate or a value beyond U+10FFFF is no character: it gives
+// U+FFFD, *pos moves on by one byte only, and *valid (when given) becomes false.
+// REQUIRES: *pos < utf8.size().
+char32_t DecodeUtf8(std::string_view utf8, size_t* pos, bool* valid = nullptr);
 
 }  // namespace common
 

@@ -42,5 +42,43 @@ TEST(TextEncodingTest, Utf16LeRoundTripAndDamage) {
   EXPECT_EQ(Utf16LeToUtf8(std::string("A\0B", 3)), "A\xEF\xBF\xBD");             // odd length
 }
 
+// One character at a time: what each sequence decodes to and how far it moves on. Whatever is
+// not a character gives U+FFFD and moves one byte, so the next lead byte is never skipped.
+TEST(TextEncodingTest, DecodeUtf8TakesOneCharacterOrOneBadByte) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    char32_t code;
+    size_t length;  // bytes taken
+    bool valid;
+  } const cases[] = {
+      {"ascii", "A", U'A', 1, true},
+      {"nul", std::string(1, '\0'), 0, 1, true},
+      {"two bytes", "\xD0\xAF", U'\u042F', 2, true},
+      {"three bytes", "\xE5\x90\x8D", U'\u540D', 3, true},
+      {"four bytes", "\xF0\x9F\x98\x80", U'\U0001F600', 4, true},
+      {"literal U+FFFD", "\xEF\xBF\xBD", 0xFFFD, 3, true},
+      {"largest", "\xF4\x8F\xBF\xBF", 0x10FFFF, 4, true},
+      {"continuation alone", "\x80" "A", 0xFFFD, 1, false},
+      {"cut short", "\xE5\x90", 0xFFFD, 1, false},
+      {"lead then ascii", "\xE5" "AB", 0xFFFD, 1, false},
+      {"overlong two", "\xC0\x80", 0xFFFD, 1, false},
+      {"overlong three", "\xE0\x80\xAF", 0xFFFD, 1, false},
+      {"overlong four", "\xF0\x80\x80\xAF", 0xFFFD, 1, false},
+      {"surrogate", "\xED\xA0\x80", 0xFFFD, 1, false},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", 0xFFFD, 1, false},
+      {"no lead byte", "\xFF", 0xFFFD, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = "x" + c.bytes;  // starting past the first byte
+    size_t pos = 1;
+    bool valid = !c.valid;
+    EXPECT_EQ(DecodeUtf8(text, &pos, &valid), c.code);
+    EXPECT_EQ(pos, 1 + c.length);
+    EXPECT_EQ(valid, c.valid);
+  }
+}
+
 }  // namespace
 }  // namespace common

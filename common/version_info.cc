@@ -12,7 +12,9 @@
 #include <optional>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "common/text_encoding.h"
+#include "common/unique_fd.h"
 
 // The version resource is found the way the Windows loader finds it: DOS header -> PE header ->
 // optional header's resource data directory -> section that holds it -> the three-level resource
@@ -42,12 +44,6 @@ constexpr uint32_t kMaxSections = 1024;           // the loader's own limit is f
 // Reads `size` bytes at `offset` of the image; false when any of them lies outside it.
 using ReadAt = std::function<bool(uint64_t offset, size_t size, void* out)>;
 
-uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 struct Section {
   uint32_t virtual_address = 0;
   uint32_t virtual_size = 0;
@@ -63,38 +59,38 @@ class PeImage {
   // Reads the headers; false when the image is not a PE file.
   bool Open() {
     unsigned char dos[64];
-    if (!read_(0, sizeof dos, dos) || Le16(dos) != kDosMagic) return false;
-    const uint64_t pe = Le32(dos + 0x3C);
+    if (!read_(0, sizeof dos, dos) || ReadLe16(dos) != kDosMagic) return false;
+    const uint64_t pe = ReadLe32(dos + 0x3C);
     unsigned char head[24];
-    if (!read_(pe, sizeof head, head) || Le32(head) != kPeSignature) return false;
-    const uint32_t section_count = Le16(head + 6);
-    const uint16_t optional_size = Le16(head + 20);
+    if (!read_(pe, sizeof head, head) || ReadLe32(head) != kPeSignature) return false;
+    const uint32_t section_count = ReadLe16(head + 6);
+    const uint16_t optional_size = ReadLe16(head + 20);
     const uint64_t optional = pe + sizeof head;
     unsigned char magic[2];
     if (!read_(optional, 2, magic)) return false;
     uint64_t count_at = 0;
-    if (Le16(magic) == kPe32Magic) count_at = 92;
-    else if (Le16(magic) == kPe32PlusMagic) count_at = 108;
+    if (ReadLe16(magic) == kPe32Magic) count_at = 92;
+    else if (ReadLe16(magic) == kPe32PlusMagic) count_at = 108;
     else return false;
     const uint64_t directories_at = count_at + 4;
     unsigned char count[4];
     if (count_at + 4 > optional_size || !read_(optional + count_at, 4, count)) return false;
     const uint64_t entry_end = directories_at + (kResourceDirectoryIndex + 1) * 8;
-    if (Le32(count) <= kResourceDirectoryIndex || entry_end > optional_size) return false;
+    if (ReadLe32(count) <= kResourceDirectoryIndex || entry_end > optional_size) return false;
     unsigned char entry[8];
     if (!read_(optional + directories_at + kResourceDirectoryIndex * 8, 8, entry)) return false;
-    resource_rva_ = Le32(entry);
-    resource_size_ = Le32(entry + 4);
+    resource_rva_ = ReadLe32(entry);
+    resource_size_ = ReadLe32(entry + 4);
     if (resource_rva_ == 0 || resource_size_ == 0) return false;
     const uint64_t sections_at = optional + optional_size;
     for (uint32_t i = 0; i < section_count && i < kMaxSections; ++i) {
       unsigned char header[40];
       if (!read_(sections_at + uint64_t{i} * 40, sizeof header, header)) break;
       Section s;
-      s.virtual_size = Le32(header + 8);
-      s.virtual_address = Le32(header + 12);
-      s.raw_size = Le32(header + 16);
-      s.raw_offset = Le32(header + 20);
+      s.virtual_size = ReadLe32(header + 8);
+      s.virtual_address = ReadLe32(header + 12);
+      s.raw_size = ReadLe32(header + 16);
+      s.raw_offset = ReadLe32(header + 20);
       sections_.push_back(s);
     }
     return !sections_.empty();
@@ -137,14 +133,14 @@ bool ForEachEntry(const PeImage& image, uint32_t offset,
   unsigned char header[16];
   const uint64_t at = uint64_t{image.resource_rva()} + offset;
   if (!image.ReadRva(at, sizeof header, header)) return false;
-  uint32_t count = uint32_t{Le16(header + 12)} + Le16(header + 14);
+  uint32_t count = uint32_t{ReadLe16(header + 12)} + ReadLe16(header + 14);
   if (count > kMaxDirectoryEntries) count = kMaxDirectoryEntries;
   for (uint32_t i = 0; i < count; ++i) {
     unsigned char raw[8];
     if (!image.ReadRva(at + sizeof header + uint64_t{i} * 8, sizeof raw, raw)) return false;
     DirectoryEntry e;
-    const uint32_t name = Le32(raw);
-    const uint32_t data = Le32(raw + 4);
+    const uint32_t name = ReadLe32(raw);
+    const uint32_t data = ReadLe32(raw + 4);
     e.named = (name & kHighBit) != 0;
     e.id = name & 0xFFFF;
     e.subdirectory = (data & kHighBit) != 0;
@@ -194,8 +190,8 @@ std::optional<std::string> ReadVersionBlock(const PeImage& image) {
   if (!image.ReadRva(uint64_t{image.resource_rva()} + language->offset, sizeof data_entry, data_entry)) {
     return std::nullopt;
   }
-  const uint32_t data_rva = Le32(data_entry);
-  size_t size = Le32(data_entry + 4);
+  const uint32_t data_rva = ReadLe32(data_entry);
+  size_t size = ReadLe32(data_entry + 4);
   if (size > kMaxVersionBlockBytes) size = kMaxVersionBlockBytes;
   std::string block(size, '\0');
   if (size == 0 || !image.ReadRva(data_rva, size, block.data())) return std::nullopt;
@@ -219,9 +215,9 @@ size_t Align4(size_t n) { return (n + 3) & ~size_t{3}; }
 bool ParseBlock(std::string_view data, size_t begin, size_t limit, Block& b) {
   if (limit > data.size() || begin + 6 > limit) return false;
   const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-  const size_t length = Le16(p + begin);
-  const size_t value_length = Le16(p + begin + 2);
-  const uint16_t type = Le16(p + begin + 4);
+  const size_t length = ReadLe16(p + begin);
+  const size_t value_length = ReadLe16(p + begin + 2);
+  const uint16_t type = ReadLe16(p + begin + 4);
   if (length < 6) return false;
   b.begin = begin;
   b.end = begin + length < limit ? begin + length : limit;
@@ -229,7 +225,7 @@ bool ParseBlock(std::string_view data, size_t begin, size_t limit, Block& b) {
   size_t at = begin + 6;
   for (;;) {
     if (at + 2 > b.end) return false;  // a key without its terminating zero
-    const char16_t c = Le16(p + at);
+    const char16_t c = ReadLe16(p + at);
     at += 2;
     if (c == 0) break;
     b.key.push_back(c);
@@ -274,8 +270,8 @@ std::string FileVersionOfBlock(std::string_view data) {
   const std::optional<Block> translation = FindChild(data, *var_info, "Translation");
   if (!translation || translation->value_end - translation->value_begin < 4) return "";
   const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-  const uint16_t language = Le16(p + translation->value_begin);
-  const uint16_t code_page = Le16(p + translation->value_begin + 2);
+  const uint16_t language = ReadLe16(p + translation->value_begin);
+  const uint16_t code_page = ReadLe16(p + translation->value_begin + 2);
   char table_name[9];
   std::snprintf(table_name, sizeof table_name, "%04X%04X", language, code_page);
 
@@ -286,7 +282,7 @@ std::string FileVersionOfBlock(std::string_view data) {
   const std::optional<Block> entry = FindChild(data, *table, "FileVersion");
   if (!entry) return "";
   size_t end = entry->value_begin;
-  while (end + 2 <= entry->value_end && Le16(p + end) != 0) end += 2;
+  while (end + 2 <= entry->value_end && ReadLe16(p + end) != 0) end += 2;
   return Utf16LeToUtf8(data.substr(entry->value_begin, end - entry->value_begin));
 }
 
@@ -308,8 +304,9 @@ std::string FileVersionOfImage(std::string_view image) {
 }
 
 std::string GetEXEDLLVersionInfo2(const std::string& FileName) {
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "";
+  const UniqueFd file(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.valid()) return "";
+  const int fd = file.get();
   std::string result;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
@@ -331,7 +328,6 @@ std::string GetEXEDLLVersionInfo2(const std::string& FileName) {
       result.clear();
     }
   }
-  ::close(fd);
   return result;
 }
 

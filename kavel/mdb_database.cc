@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/unique_fd.h"
+
 namespace kavel {
 namespace {
 
@@ -30,13 +32,12 @@ constexpr uint64_t kIsolationSecondsPerMegabyte = 1;
 
 bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
   // Non-blocking, so that a FIFO in place of the database cannot hold the run.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
+  const common::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!fd.valid()) return false;
   struct stat st {};
   unsigned char header[kHeaderBytes] = {};
-  const bool read_ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                       ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
-  ::close(fd);
+  const bool read_ok = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+                       ::pread(fd.get(), header, sizeof header, 0) == static_cast<ssize_t>(sizeof header);
   if (!read_ok) return false;
   if (std::memcmp(header, kDefinitionMagic, sizeof kDefinitionMagic) != 0 ||
       std::memcmp(header + kEngineNameOffset, kJetEngineName, sizeof kJetEngineName - 1) != 0) {

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <thread>
 
+#include "common/unique_fd.h"
+
 extern char** environ;
 
 namespace kavel {
@@ -109,25 +111,23 @@ bool RunIsolated(const std::vector<std::string>& argv, int timeout_seconds, std:
   if (argv.empty()) return false;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  const int read_fd = fds[0];
-  const int write_fd = fds[1];
+  common::UniqueFd read_end(fds[0]);
+  common::UniqueFd write_end(fds[1]);
+  const int read_fd = read_end.get();
 
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   SpawnSetup setup;
   pid_t child = -1;
-  const bool started = setup.Prepare(write_fd) &&
+  const bool started = setup.Prepare(write_end.get()) &&
                        ::posix_spawn(&child, args[0], setup.actions(), setup.attributes(), args.data(), environ) == 0;
-  ::close(write_fd);
-  if (!started) {
-    ::close(read_fd);
-    return false;
-  }
+  write_end.Reset();  // the child holds the only writing end now: its exit ends the output
+  if (!started) return false;
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   const bool complete = ::fcntl(read_fd, F_SETFL, O_NONBLOCK) == 0 && ReadUntilEnd(read_fd, deadline, output, expected_size);
-  ::close(read_fd);
+  read_end.Reset();
   int status = 0;
   const bool ended = complete && WaitUntil(child, deadline, &status);
   // Still running: past its time, or it closed its output and went on. Either way it is hung.

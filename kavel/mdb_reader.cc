@@ -1,6 +1,7 @@
 #include "kavel/mdb_reader.h"
 
 #include <mdbtools.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <limits>
 #include <memory>
 
+#include "common/little_endian.h"
 #include "common/text_encoding.h"
 #include "common/text_format.h"
 #include "kavel/mdb_database.h"
@@ -34,26 +36,20 @@ constexpr uint8_t kDataPage = 0x01;
 constexpr uint32_t kMaxRowsPerPage = 256;
 constexpr uint64_t kLargestTextReserve = uint64_t{1} << 31;
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// Names match without regard to ASCII case. The reader never sets a locale, so strncasecmp
+// folds ASCII letters only.
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+// Orders texts byte by byte with ASCII letters folded to lower case; a text comes before every
+// longer text it starts.
 int CompareIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = static_cast<unsigned char>(AsciiLower(a[i]));
-    const unsigned char y = static_cast<unsigned char>(AsciiLower(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
+  const int order = ::strncasecmp(a.data(), b.data(), std::min(a.size(), b.size()));
+  if (order != 0) return order;
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-uint32_t Read16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t Read32(const unsigned char* p) { return Read16(p) | (Read16(p + 2) << 16); }
-uint64_t Read64(const unsigned char* p) { return Read32(p) | (static_cast<uint64_t>(Read32(p + 4)) << 32); }
 template <typename T>
 T ReadAs(const unsigned char* p) {
   T value;
@@ -112,17 +108,17 @@ class TableReader {
         return true;
       case MDB_INT:
         if (!need(2)) return false;
-        *number = static_cast<int16_t>(Read16(value));
-        *text = std::to_string(static_cast<int16_t>(Read16(value)));
+        *number = static_cast<int16_t>(common::ReadLe16(value));
+        *text = std::to_string(static_cast<int16_t>(common::ReadLe16(value)));
         return true;
       case MDB_LONGINT:
         if (!need(4)) return false;
-        *number = static_cast<int32_t>(Read32(value));
-        *text = std::to_string(static_cast<int32_t>(Read32(value)));
+        *number = static_cast<int32_t>(common::ReadLe32(value));
+        *text = std::to_string(static_cast<int32_t>(common::ReadLe32(value)));
         return true;
       case MDB_MONEY: {
         if (!need(8)) return false;
-        const int64_t amount = static_cast<int64_t>(Read64(value));
+        const int64_t amount = static_cast<int64_t>(common::ReadLe64(value));
         *number = static_cast<double>(amount) / 10000.0;
         *text = FormatCurrency(amount);
         return true;
@@ -181,9 +177,9 @@ class TableReader {
     if (mdb_read_alt_pg(mdb_, page_number) != static_cast<ssize_t>(db_.page_size)) return false;
     const unsigned char* page = mdb_->alt_pg_buf;
     const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
-    if (page[0] != kDataPage || row >= Read16(page + row_count_offset)) return false;
-    const uint32_t start = Read16(page + row_count_offset + 2 + 2 * row) & kRowOffsetMask;
-    const uint32_t end = row == 0 ? db_.page_size : Read16(page + row_count_offset + 2 * row) & kRowOffsetMask;
+    if (page[0] != kDataPage || row >= common::ReadLe16(page + row_count_offset)) return false;
+    const uint32_t start = common::ReadLe16(page + row_count_offset + 2 + 2 * row) & kRowOffsetMask;
+    const uint32_t end = row == 0 ? db_.page_size : common::ReadLe16(page + row_count_offset + 2 * row) & kRowOffsetMask;
     if (start >= end || end > db_.page_size) return false;
     record->assign(reinterpret_cast<const char*>(page + start), end - start);
     return true;
@@ -191,7 +187,7 @@ class TableReader {
 
   bool ReadMemo(const unsigned char* value, size_t size, std::string* stored) {
     if (size < kMemoHeaderSize) return false;
-    const uint32_t header = Read32(value);
+    const uint32_t header = common::ReadLe32(value);
     const uint32_t length = header & kMemoLengthMask;
     if (length > db_.page_count * db_.page_size) return false;
     if (header & kMemoInline) {
@@ -199,7 +195,7 @@ class TableReader {
       stored->assign(reinterpret_cast<const char*>(value + kMemoHeaderSize), length);
       return true;
     }
-    uint32_t pointer = Read32(value + 4);
+    uint32_t pointer = common::ReadLe32(value + 4);
     if (header & kMemoSingleRecord) {
       if (!ReadRecord(pointer, stored) || stored->size() < length) return false;
       stored->resize(length);
@@ -211,7 +207,7 @@ class TableReader {
     std::string record;
     for (uint64_t hops = 0; stored->size() < length; ++hops) {
       if (pointer == 0 || hops >= db_.page_count || !ReadRecord(pointer, &record) || record.size() < 4) return false;
-      pointer = Read32(reinterpret_cast<const unsigned char*>(record.data()));
+      pointer = common::ReadLe32(reinterpret_cast<const unsigned char*>(record.data()));
       stored->append(record, 4);
     }
     stored->resize(length);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "common/little_endian.h"
 #include "common/text_format.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/mdb_database.h"
@@ -14,15 +15,6 @@
 #include "kavel/mdb_texts.h"
 
 namespace kavel {
-namespace {
-
-uint64_t ReadLittleEndian(const char* p, size_t size) {
-  uint64_t value = 0;
-  for (size_t i = size; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(p[i]);
-  return value;
-}
-
-}  // namespace
 
 MdbTableSource::MdbTableSource(const MdbConnection& connection, std::string table)
     : connection_(connection), table_(std::move(table)) {}
@@ -51,7 +43,7 @@ std::string_view MdbTableSource::Value(size_t row, int field) const {
   if (row >= row_count_ || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
   // The records were checked when the stream was parsed.
   const char* record = stream_.data() + row_starts_[row];
-  for (int f = 0; f < field; ++f) record += kRecordHeadSize + ReadLittleEndian(record + 1, 4);
+  for (int f = 0; f < field; ++f) record += kRecordHeadSize + common::ReadLittleEndian(record + 1, 4);
   return std::string_view(record + kRecordHeadSize, static_cast<size_t>(ReadLittleEndian(record + 1, 4)));
 }
 
@@ -69,7 +61,7 @@ bool MdbTableSource::Open(std::string* error) {
                                  // The size record right after the signature, when it has come.
                                  const size_t at = kRowStreamSignature.size();
                                  if (head.size() < at + kRecordHeadSize + 8 || head[at] != kRecordSize) return 0;
-                                 return static_cast<size_t>(ReadLittleEndian(head.data() + at + kRecordHeadSize, 8));
+                                 return static_cast<size_t>(common::ReadLittleEndian(head.data() + at + kRecordHeadSize, 8));
                                });
   const StreamResult result = ran ? Parse(std::move(stream), error) : StreamResult::kBroken;
   if (result == StreamResult::kRows) {
@@ -91,7 +83,7 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
   for (;;) {
     if (stream.size() - at < kRecordHeadSize) return StreamResult::kBroken;
     const char kind = stream[at];
-    const uint64_t length = ReadLittleEndian(stream.data() + at + 1, 4);
+    const uint64_t length = common::ReadLittleEndian(stream.data() + at + 1, 4);
     at += kRecordHeadSize;
     if (length > stream.size() - at) return StreamResult::kBroken;
     const std::string_view payload(stream.data() + at, static_cast<size_t>(length));
@@ -103,7 +95,7 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
           return StreamResult::kBroken;
         }
         // Room for the cells at once; a count the stream cannot hold is not believed.
-        const uint64_t rows = ReadLittleEndian(payload.data() + 8, 8);
+        const uint64_t rows = common::ReadLittleEndian(payload.data() + 8, 8);
         if (rows <= stream.size() / kRecordHeadSize) expected_rows = static_cast<size_t>(rows);
         break;
       }
@@ -125,7 +117,7 @@ MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::stri
         return StreamResult::kProviderError;
       case kRecordEnd: {
         if (at != stream.size() || payload.size() != 8 || field_names_.empty()) return StreamResult::kBroken;
-        const uint64_t rows = ReadLittleEndian(payload.data(), 8);
+        const uint64_t rows = common::ReadLittleEndian(payload.data(), 8);
         if (values_ % field_names_.size() != 0 || values_ / field_names_.size() != rows) {
           return StreamResult::kBroken;
         }

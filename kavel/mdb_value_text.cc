@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/little_endian.h"
 #include "common/regional_format.h"
 
 namespace kavel {
@@ -140,7 +141,7 @@ std::string DecodeJet4Text(std::string_view stored) {
         sink.Put(byte(i));
         ++i;
       } else if (i + 1 < stored.size()) {
-        sink.Put(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
+        sink.Put(common::ReadLe16(stored.data() + i));
         i += 2;
       } else {
         sink.Flush();
@@ -149,7 +150,7 @@ std::string DecodeJet4Text(std::string_view stored) {
       }
     }
   } else {
-    for (size_t i = 0; i + 1 < stored.size(); i += 2) sink.Put(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
+    for (size_t i = 0; i + 1 < stored.size(); i += 2) sink.Put(common::ReadLe16(stored.data() + i));
     if (stored.size() % 2 != 0) {
       sink.Flush();
       AppendUtf8(&out, kReplacement);

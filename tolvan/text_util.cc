@@ -2,14 +2,6 @@
 
 namespace tolvan {
 
-std::string_view Trim(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-  return text.substr(begin, end - begin);
-}
-
 size_t CountCharacters(std::string_view utf8) {
   size_t count = 0;
   for (unsigned char c : utf8) {

@@ -9,10 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/trim.h"
+
 namespace tolvan {
 
 // Without the leading and trailing characters U+0000 to U+0020.
-std::string_view Trim(std::string_view text);
+using common::Trim;
 
 // The number of characters of a UTF-8 text.
 size_t CountCharacters(std::string_view utf8);

@@ -1,6 +1,7 @@
 #include "tools/jet_writer.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include <limits>
 #include <string_view>
 
+#include "common/little_endian.h"
+#include "common/pending_file.h"
 #include "common/text_encoding.h"
 
 namespace jet {
@@ -118,7 +121,6 @@ void Put32(uint8_t* p, uint32_t v) {
   Put16(p, v & 0xFFFF);
   Put16(p + 2, v >> 16);
 }
-uint32_t Get16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 void Append16(std::string* s, uint32_t v) {
   s->push_back(static_cast<char>(v & 0xFF));
@@ -142,7 +144,7 @@ std::u16string ToUtf16(const std::string& utf8) {
   const std::string bytes = common::Utf8ToUtf16Le(utf8);
   std::u16string out(bytes.size() / 2, u'\0');
   for (size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+    out[i] = common::ReadLe16(bytes.data() + 2 * i);
   }
   return out;
 }
@@ -195,20 +197,18 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
 
 Status Fail(std::string message) { return Status{false, std::move(message)}; }
 
+// Jet compares object names without regard to ASCII case; the tools never set a locale.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
+  return ::strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 // Writes a row into a data-type page (data or long value). Returns the row number, or -1 when the
 // page has no room for it.
 int PutRecord(uint8_t* page, const std::string& record) {
-  const uint32_t rows = Get16(page + kRowCountOffset);
-  const uint32_t free_space = Get16(page + 2);
+  const uint32_t rows = common::ReadLe16(page + kRowCountOffset);
+  const uint32_t free_space = common::ReadLe16(page + 2);
   if (rows >= kMaxRowsPerPage || record.size() + 2 > free_space) return -1;
-  const uint32_t end = rows == 0 ? kPageSize : (Get16(page + kRowTableOffset + 2 * (rows - 1)) & 0x1FFF);
+  const uint32_t end = rows == 0 ? kPageSize : (common::ReadLe16(page + kRowTableOffset + 2 * (rows - 1)) & 0x1FFF);
   const uint32_t start = end - static_cast<uint32_t>(record.size());
   std::memcpy(page + start, record.data(), record.size());
   Put16(page + kRowTableOffset + 2 * rows, start);
@@ -521,7 +521,7 @@ Status DatabaseWriter::CloseTable(TableState* table, std::vector<std::string>* m
   // Usage maps: the pages the table owns, and those of them still worth inserting into.
   std::vector<uint32_t> with_room;
   for (uint32_t p : table->data_pages) {
-    if (Get16(Page(p) + 2) >= kFreeSpaceWorthListing) with_room.push_back(p);
+    if (common::ReadLe16(Page(p) + 2) >= kFreeSpaceWorthListing) with_room.push_back(p);
   }
   std::string owned_map, free_map;
   Status status = BuildUsageMap(table->data_pages, &owned_map);
@@ -697,21 +697,12 @@ Status DatabaseWriter::WriteFile(const std::string& path) {
   std::string image;
   Status status = Finish(&image);
   if (!status) return status;
-  std::string temp = path + ".tmpXXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return Fail("cannot create a file beside " + path + ": " + std::strerror(errno));
-  size_t written = 0;
-  while (written < image.size()) {
-    const ssize_t n = ::write(fd, image.data() + written, image.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
+  common::PendingFile file;
+  if (!file.Create(path, common::FileKind::kData)) {
+    return Fail("cannot create a file beside " + path + ": " + std::strerror(file.error()));
   }
-  const bool complete = written == image.size() && ::fchmod(fd, 0644) == 0;
-  if (::close(fd) != 0 || !complete || std::rename(temp.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temp.c_str());
-    return Fail("cannot write " + path + ": " + reason);
+  if (!file.Write(image) || !file.Commit(0644)) {
+    return Fail("cannot write " + path + ": " + std::strerror(file.error()));
   }
   return {};
 }

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "common/file_helper.h"
+#include "common/pending_file.h"
 #include "reportengine/text/font_resolver.h"
 
 namespace re {
@@ -398,20 +398,8 @@ std::optional<PreparedReport> ParsePreparedReport(std::string_view bytes, std::s
 bool SavePreparedReport(const PreparedReport& report, const std::string& path,
                         std::string* error) {
   const std::string bytes = SerializePreparedReport(report);
-  const std::string temp = common::TemporaryNameBeside(path);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      if (error) *error = "Cannot write file " + path;
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
+  common::PendingFile file;
+  if (!file.Create(path, common::FileKind::kData) || !file.Write(bytes) || !file.Commit()) {
     if (error) *error = "Cannot write file " + path;
     return false;
   }

@@ -2,16 +2,11 @@
 
 #include <cctype>
 
+#include "common/trim.h"
 #include "reportengine/model/ascii_case.h"
 
 namespace re {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
 
 bool IsIdentifier(std::string_view s) {
   if (s.empty()) return false;
@@ -32,7 +27,7 @@ void AppendVerbatim(std::vector<TextPart>& parts, std::string_view text) {
 }
 
 TextPart ParseExpression(std::string_view inner) {
-  const std::string_view e = Trim(inner);
+  const std::string_view e = common::Trim(inner);
   if (EqualsIgnoringAsciiCase(e, "DATE")) return {TextPart::Kind::kDate, {}, {}};
   if (EqualsIgnoringAsciiCase(e, "TIME")) return {TextPart::Kind::kTime, {}, {}};
   if (EqualsIgnoringAsciiCase(e, "PAGE#")) return {TextPart::Kind::kPageNumber, {}, {}};
@@ -43,11 +38,11 @@ TextPart ParseExpression(std::string_view inner) {
 }  // namespace
 
 std::optional<FieldRef> ParseFieldRef(std::string_view expression) {
-  const std::string_view e = Trim(expression);
+  const std::string_view e = common::Trim(expression);
   const size_t dot = e.find('.');
   if (dot == std::string_view::npos) return std::nullopt;
-  const std::string_view binding = Trim(e.substr(0, dot));
-  std::string_view field = Trim(e.substr(dot + 1));
+  const std::string_view binding = common::Trim(e.substr(0, dot));
+  std::string_view field = common::Trim(e.substr(dot + 1));
   if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
     field = field.substr(1, field.size() - 2);
     if (field.empty() || field.find('"') != std::string_view::npos) return std::nullopt;

@@ -1,13 +1,11 @@
-// The file a PDF export writes: bytes go to a file in the target's folder that has no name
-// until the very end, when it is flushed to disk and renamed over the target in one step.
-// Until Commit() succeeds the target is never touched, and an export that fails, or a process
-// that is killed, leaves no half-written file behind (where the file system cannot create
-// unnamed files, a hidden temporary name is used and removed on failure).
+// The file a PDF export writes: a buffer in front of a common::PendingFile. The bytes go to a
+// file in the target's folder that has no name until the very end, when it is flushed to disk
+// and renamed over the target in one step. Until Commit() succeeds the target is never touched,
+// and an export that fails, or a process that is killed, leaves no half-written file behind.
 //
 // A folder that allows no new file (no write permission, a read-only mount) can still hold a
-// writable target; then the bytes are gathered in an unnamed file in the system's temporary
-// folder and only copied over the target's contents at Commit(), after room for them has been
-// reserved, so the target is touched only once the whole document is there.
+// writable target; then the pending file overwrites it in place at Commit(), once the whole
+// document is there.
 #ifndef REPORTENGINE_PDF_PDF_OUTPUT_FILE_H_
 #define REPORTENGINE_PDF_PDF_OUTPUT_FILE_H_
 
@@ -15,6 +13,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "common/pending_file.h"
 
 namespace re::pdf {
 
@@ -48,13 +48,9 @@ class OutputFile {
   void Flush();
   void Abandon();
   void Fail(const std::string& what, int error_number);
-  bool OpenStaging();
-  void OverwriteTarget();
 
   std::string target_;            // the path being replaced
-  std::string temp_name_;         // the named temporary file, empty while the file is unnamed
-  bool in_place_ = false;         // the folder takes no new file: fd_ stages the bytes elsewhere
-  int fd_ = -1;                   // the open output file
+  common::PendingFile file_;      // where the bytes go until they replace the target
   std::string buffer_;            // bytes not yet written
   uint64_t offset_ = 0;           // bytes handed to Write() so far
   uint64_t written_ = 0;          // bytes that reached the file

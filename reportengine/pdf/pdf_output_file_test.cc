@@ -1,8 +1,6 @@
 #include "reportengine/pdf/pdf_output_file.h"
 
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,11 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <optional>
 #include <vector>
 
+#include "common/closed_folder_for_testing.h"
 #include "common/temp_folder_for_testing.h"
 
 namespace re::pdf {
@@ -42,52 +39,6 @@ std::string Export(const std::string& target, const std::string& bytes) {
   return "";
 }
 
-// Runs `check` with `folder` refusing new files while files in it may still be written: for a
-// user by its permission bits; for root, whom permission bits do not stop, by making the
-// folder's mount read-only in a private mount namespace after giving each file its own writable
-// mount. `check` returns "" or what went wrong. Returns nullopt when neither can be arranged.
-std::optional<std::string> InClosedFolder(const std::string& folder,
-                                          const std::function<std::string()>& check) {
-  int fds[2];
-  if (::pipe(fds) != 0) return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(fds[0]);
-    if (::geteuid() == 0) {
-      if (::unshare(CLONE_NEWNS) != 0 ||
-          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-          ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        ::_exit(77);
-      }
-      for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string file = entry.path().string();
-        if (::mount(file.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0) ::_exit(77);
-      }
-      if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
-          0) {
-        ::_exit(77);
-      }
-    } else {
-      ::chmod(folder.c_str(), 0555);
-    }
-    const std::string result = check();
-    if (::write(fds[1], result.data(), result.size()) < 0) ::_exit(2);
-    ::_exit(0);
-  }
-  ::close(fds[1]);
-  std::string result;
-  char buffer[512];
-  ssize_t n;
-  while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) result.append(buffer, n);
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::chmod(folder.c_str(), 0755);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed";
-  return result;
-}
-
 TEST(OutputFileTest, NormallyReplacesTheTargetWithANewFile) {
   common::TempFolderForTesting temp;
   const std::string target = temp.path() + "RepChk.pdf";
@@ -107,7 +58,7 @@ TEST(OutputFileTest, FolderWithoutNewFilesOverwritesAWritableTargetInPlace) {
   ::chmod((folder + "Rep.pdf").c_str(), 0444);
   const ino_t before = Inode(folder + "RepChk.pdf");
 
-  const auto result = InClosedFolder(folder, [&] {
+  const auto result = common::InClosedFolder(folder, [&] {
     std::string problems;
     // The folder really refuses a new file (else this test would prove nothing).
     if (std::ofstream(folder + "probe")) problems += "folder still takes new files; ";

@@ -101,24 +101,7 @@ void ContentBuilder::SetDotted(bool dotted, float width_mm) {
 
 void ContentBuilder::AppendGlyphCode(uint32_t glyph) {
   const char bytes[2] = {static_cast<char>((glyph >> 8) & 0xFF), static_cast<char>(glyph & 0xFF)};
-  for (const char c : bytes) {
-    switch (c) {
-      case '(':
-      case ')':
-      case '\\':
-        out_->push_back('\\');
-        out_->push_back(c);
-        break;
-      case '\r':
-        out_->append("\\r");
-        break;
-      case '\n':
-        out_->append("\\n");
-        break;
-      default:
-        out_->push_back(c);
-    }
-  }
+  AppendLiteralStringBytes(out_, std::string_view(bytes, sizeof bytes));
 }
 
 bool ContentBuilder::InkInside(const TextItem& item, Font* font) const {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/text_encoding.h"
+
 namespace re::pdf {
 namespace {
 
@@ -94,6 +96,11 @@ void AppendName(std::string* out, std::string_view name) {
 
 void AppendLiteralString(std::string* out, std::string_view bytes) {
   out->push_back('(');
+  AppendLiteralStringBytes(out, bytes);
+  out->push_back(')');
+}
+
+void AppendLiteralStringBytes(std::string* out, std::string_view bytes) {
   for (const char ch : bytes) {
     switch (ch) {
       case '(':
@@ -112,49 +119,6 @@ void AppendLiteralString(std::string* out, std::string_view bytes) {
         out->push_back(ch);
     }
   }
-  out->push_back(')');
-}
-
-char32_t DecodeUtf8(std::string_view utf8, size_t* pos) {
-  const auto lead = static_cast<unsigned char>(utf8[*pos]);
-  int length = 0;
-  char32_t code = 0;
-  if (lead < 0x80) {
-    ++*pos;
-    return lead;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    ++*pos;
-    return 0xFFFD;
-  }
-  if (*pos + length > utf8.size()) {
-    ++*pos;
-    return 0xFFFD;
-  }
-  for (int i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(utf8[*pos + i]);
-    if ((next & 0xC0) != 0x80) {
-      ++*pos;
-      return 0xFFFD;
-    }
-    code = (code << 6) | (next & 0x3F);
-  }
-  // Overlong forms, surrogates and values past U+10FFFF are not characters.
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-    ++*pos;
-    return 0xFFFD;
-  }
-  *pos += length;
-  return code;
 }
 
 void AppendTextString(std::string* out, std::string_view utf8) {
@@ -165,13 +129,13 @@ void AppendTextString(std::string* out, std::string_view utf8) {
     return;
   }
   out->append("<FEFF");
-  for (size_t pos = 0; pos < utf8.size();) AppendUtf16Code(out, DecodeUtf8(utf8, &pos));
+  for (size_t pos = 0; pos < utf8.size();) AppendUtf16Code(out, common::DecodeUtf8(utf8, &pos));
   out->push_back('>');
 }
 
 void AppendUtf16Hex(std::string* out, std::string_view utf8) {
   out->push_back('<');
-  for (size_t pos = 0; pos < utf8.size();) AppendUtf16Code(out, DecodeUtf8(utf8, &pos));
+  for (size_t pos = 0; pos < utf8.size();) AppendUtf16Code(out, common::DecodeUtf8(utf8, &pos));
   out->push_back('>');
 }
 

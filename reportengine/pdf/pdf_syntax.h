@@ -22,6 +22,8 @@ void AppendName(std::string* out, std::string_view name);
 // Appends a literal string "(...)" holding `bytes` unchanged for the reader: parentheses,
 // backslashes and line-end bytes are escaped (readers would turn a bare CR into LF).
 void AppendLiteralString(std::string* out, std::string_view bytes);
+// The same without the parentheses, for a string built from pieces (glyph codes of a line).
+void AppendLiteralStringBytes(std::string* out, std::string_view bytes);
 
 // Appends a text string for the document information: ASCII text as a literal string, any
 // other text as UTF-16BE with a byte-order mark, in hexadecimal. Invalid UTF-8 becomes U+FFFD.
@@ -29,10 +31,6 @@ void AppendTextString(std::string* out, std::string_view utf8);
 
 // Appends <hex> of the UTF-16BE form of `utf8` (no byte-order mark), as ToUnicode maps want.
 void AppendUtf16Hex(std::string* out, std::string_view utf8);
-
-// Decodes one UTF-8 sequence at utf8[*pos], advances *pos, returns the code point
-// (U+FFFD for a malformed sequence, consuming one byte).
-char32_t DecodeUtf8(std::string_view utf8, size_t* pos);
 
 // "D:YYYYMMDDHHmmSS+hh'mm'": the local broken-down time `local` whose offset from UTC is
 // `utc_offset_seconds` (east positive).

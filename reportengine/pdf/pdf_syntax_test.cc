@@ -37,6 +37,11 @@ TEST(PdfSyntaxTest, StringsEscapeWhatReadersWouldAlter) {
   AppendLiteralString(&out, cases[1].in);
   EXPECT_EQ(out, std::string("(\\r\\n\0x)", 8));
 
+  // Pieces of one string (two-byte glyph codes) escape alike, without the parentheses.
+  out.clear();
+  AppendLiteralStringBytes(&out, std::string("\x5C\x28\x29\x0D\x0A\x00", 6));
+  EXPECT_EQ(out, std::string("\\\\\\(\\)\\r\\n\0", 11));
+
   out.clear();
   AppendName(&out, "ABCDEF+IPA P#Gothic/");
   EXPECT_EQ(out, "/ABCDEF+IPA#20P#23Gothic#2F");

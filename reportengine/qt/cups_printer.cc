@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/unique_fd.h"
 #include "reportengine/qt/preview_texts.h"
 
 namespace re {
@@ -24,12 +25,6 @@ struct HttpDeleter {
 };
 struct InfoDeleter {
   void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
-};
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
 };
 
 using DestPtr = std::unique_ptr<cups_dest_t, DestDeleter>;
@@ -61,9 +56,9 @@ bool Failed(ipp_status_t status) { return status > IPP_STATUS_OK_EVENTS_COMPLETE
 
 PrintResult SendPdfToPrinter(const PrintJobSettings& job, const std::string& pdf_path,
                              const PrintProgressFn& progress, std::string* error) {
-  const FdCloser file{open(pdf_path.c_str(), O_RDONLY | O_CLOEXEC)};
+  const common::UniqueFd file(open(pdf_path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
-  if (file.fd < 0 || fstat(file.fd, &st) != 0) {
+  if (!file.valid() || fstat(file.get(), &st) != 0) {
     *error = preview::kPrintFileUnreadable;
     return PrintResult::kFailed;
   }
@@ -140,7 +135,7 @@ PrintResult SendPdfToPrinter(const PrintJobSettings& job, const std::string& pdf
     return PrintResult::kCancelled;
   }
   for (;;) {
-    const ssize_t n = read(file.fd, buffer.data(), buffer.size());
+    const ssize_t n = read(file.get(), buffer.data(), buffer.size());
     if (n < 0) {
       *error = preview::kPrintFileUnreadable;
       cancel_job();

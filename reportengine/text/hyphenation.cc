@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/text_encoding.h"
 #include "reportengine/text/text_constants.h"
 #include "reportengine/text/text_leak_scope.h"
 
@@ -23,15 +24,6 @@ unsigned char Koi8Lower(char32_t c) {
     if (kKoi8LowerFromC0[i] == c) return static_cast<unsigned char>(0xC0 + i);
   }
   return 0;
-}
-
-// Decodes one two-byte UTF-8 sequence (all Russian letters are two bytes); 0 otherwise.
-char32_t DecodeTwoByte(std::string_view s, size_t i) {
-  if (i + 1 >= s.size()) return 0;
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  const auto b1 = static_cast<unsigned char>(s[i + 1]);
-  if ((b0 & 0xE0) != 0xC0 || (b1 & 0xC0) != 0x80) return 0;
-  return (static_cast<char32_t>(b0 & 0x1F) << 6) | (b1 & 0x3F);
 }
 
 }  // namespace
@@ -69,9 +61,11 @@ std::vector<size_t> Hyphenator::Points(std::string_view word) const {
 
   std::string koi8;
   koi8.reserve(word.size() / 2);
+  // Every Russian letter is two bytes of UTF-8.
   for (size_t i = 0; i < word.size(); i += 2) {
-    const char32_t c = DecodeTwoByte(word, i);
-    if (!IsRussianLetter(c)) return points;
+    size_t next = i;
+    const char32_t c = common::DecodeUtf8(word, &next);
+    if (next != i + 2 || !IsRussianLetter(c)) return points;
     koi8.push_back(static_cast<char>(Koi8Lower(c)));
   }
   const int n = static_cast<int>(koi8.size());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/text_encoding.h"
 #include "reportengine/text/hyphenation.h"
 #include "reportengine/text/text_constants.h"
 
@@ -121,31 +122,7 @@ class ParagraphBreaker {
 }  // namespace
 
 char32_t CodePointAt(std::string_view s, size_t i) {
-  constexpr char32_t kBad = 0xFFFD;
-  if (i >= s.size()) return kBad;
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return b0;
-  int len = 0;
-  char32_t c = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2;
-    c = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3;
-    c = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4;
-    c = b0 & 0x07;
-  } else {
-    return kBad;
-  }
-  if (i + len > s.size()) return kBad;
-  for (int j = 1; j < len; ++j) {
-    const auto b = static_cast<unsigned char>(s[i + j]);
-    if ((b & 0xC0) != 0x80) return kBad;
-    c = (c << 6) | (b & 0x3F);
-  }
-  return c;
+  return i < s.size() ? common::DecodeUtf8(s, &i) : char32_t{0xFFFD};
 }
 
 bool IsCjkBreakable(char32_t c) {

@@ -47,7 +47,8 @@ std::vector<LineSpan> BreakParagraph(std::string_view paragraph,
 // full-width forms, CJK punctuation and the ideographic space).
 bool IsCjkBreakable(char32_t c);
 
-// The code point starting at byte i of s (U+FFFD for a malformed sequence).
+// The code point starting at byte i of s (U+FFFD for a malformed sequence or an i past the
+// end).
 char32_t CodePointAt(std::string_view s, size_t i);
 
 }  // namespace re
