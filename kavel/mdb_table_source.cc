@@ -44,7 +44,7 @@ std::string_view MdbTableSource::Value(size_t row, int field) const {
   // The records were checked when the stream was parsed.
   const char* record = stream_.data() + row_starts_[row];
   for (int f = 0; f < field; ++f) record += kRecordHeadSize + common::ReadLittleEndian(record + 1, 4);
-  return std::string_view(record + kRecordHeadSize, static_cast<size_t>(ReadLittleEndian(record + 1, 4)));
+  return std::string_view(record + kRecordHeadSize, static_cast<size_t>(common::ReadLittleEndian(record + 1, 4)));
 }
 
 bool MdbTableSource::Open(std::string* error) {
