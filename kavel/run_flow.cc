@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/text_format.h"
+#include "common/trim.h"
 #include "common/texts.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/templates/templates.h"
@@ -31,22 +32,13 @@ constexpr KindAction kDispatch[] = {
     {"10", kReport8, nullptr, false, kFileRepJyoken, kFlagPdf8, false},
 };
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
 }  // namespace
 
-const KindAction* FindKindAction(const std::string& kind) {
+const KindAction* FindKindAction(std::string_view kind) {
   for (const KindAction& action : kDispatch) {
     if (kind == action.kind) return &action;
   }
   return nullptr;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
 }
 
 // The main window's non-visual components: the connection with its three row sources, the seven
@@ -119,8 +111,8 @@ void RunFlow::FormShow() {
     if (!components_->database.OpenMDB(parameters_.gstFile)) return;
 
     // 3. The title object: each true test replaces the earlier choice.
-    const std::string kind = TrimBlanks(parameters_.gstKbn);
-    const bool short_variant = TrimBlanks(parameters_.gstShort) == kShortVariant;
+    const std::string kind(common::Trim(parameters_.gstKbn));
+    const bool short_variant = common::Trim(parameters_.gstShort) == kShortVariant;
     re::Report* titled = nullptr;
     if (kind == "1" || kind == "2") titled = &components_->Report1;
     if (kind == "3" || kind == "4") titled = &components_->Report2;
@@ -145,10 +137,10 @@ void RunFlow::FormShow() {
 }
 
 void RunFlow::Button1Click() {
-  const KindAction* action = FindKindAction(TrimBlanks(parameters_.gstKbn));
+  const KindAction* action = FindKindAction(common::Trim(parameters_.gstKbn));
   if (action == nullptr) return;
   const char* report_name = action->report;
-  if (action->short_report != nullptr && TrimBlanks(parameters_.gstShort) == kShortVariant) {
+  if (action->short_report != nullptr && common::Trim(parameters_.gstShort) == kShortVariant) {
     report_name = action->short_report;
   }
   re::Report* report = FindReport(report_name);

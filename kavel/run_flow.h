@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/env.h"
@@ -42,10 +43,7 @@ struct KindAction {
 };
 
 // The entry of the dispatch table for the trimmed kind `kind`, or nullptr.
-const KindAction* FindKindAction(const std::string& kind);
-
-// Removes leading and trailing characters U+0000..U+0020.
-std::string TrimBlanks(const std::string& text);
+const KindAction* FindKindAction(std::string_view kind);
 
 class RunFlow {
  public:

@@ -3,6 +3,7 @@
 // test context: a temporary program folder and a clock that stands still, so that Pdf.log can be
 // compared line by line.
 #include "kavel/run_flow.h"
+#include "common/trim.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,7 @@ TEST(RunParameters, KindIsComparedAfterTrimmingBlanksAndControls) {
                {"07", nullptr},     {"1 0", nullptr},          {"", nullptr},
                {"11", nullptr},     {"５", nullptr}};
   for (const Case& c : cases) {
-    const KindAction* action = FindKindAction(TrimBlanks(c.kind));
+    const KindAction* action = FindKindAction(common::Trim(c.kind));
     if (c.file == nullptr) {
       EXPECT_EQ(action, nullptr) << c.kind;
     } else {

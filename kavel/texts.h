@@ -30,9 +30,6 @@ inline constexpr char kWineDefaultPrefix[] = ".wine";     // in the home folder,
 inline constexpr char kWineDriveFolder[] = "dosdevices";  // holds "c:" -> ../drive_c and the like
 
 // --- Display servers (tried before Qt is loaded) ------------------------------------------------
-inline constexpr int kDisplayConnectTimeoutMs = 3000;  // per connection attempt
-inline constexpr size_t kWaylandProbeMaxBytes = 64 * 1024;  // events read before the answer
-inline constexpr int kX11TcpBasePort = 6000;                   // + display number
 inline constexpr char kQtPlatformWayland[] = "wayland";
 inline constexpr char kQtPlatformX11[] = "xcb";
 inline constexpr char kQtWaylandPlugin[] = "libqwayland-generic.so";

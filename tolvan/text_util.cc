@@ -47,17 +47,4 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::string FormatValues(std::string_view pattern, std::initializer_list<std::string_view> values) {
-  std::string out;
-  const std::string_view* value = values.begin();
-  size_t from = 0;
-  for (size_t at; value != values.end() && (at = pattern.find("%s", from)) != std::string_view::npos;
-       from = at + 2, ++value) {
-    out.append(pattern.substr(from, at - from));
-    out.append(*value);
-  }
-  out.append(pattern.substr(from));
-  return out;
-}
-
 }  // namespace tolvan

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text_format.h"
 #include "common/trim.h"
 
 namespace tolvan {
@@ -23,14 +24,10 @@ size_t CountCharacters(std::string_view utf8);
 // whole text; nullopt for anything else, including a value that does not fit.
 std::optional<int32_t> ParseInt32(std::string_view text);
 
-// `pattern` with its "%s" replaced by `values`, the first by the first and so on. A "%s" without
-// a value stays; a "%s" inside a value is not replaced.
-std::string FormatValues(std::string_view pattern, std::initializer_list<std::string_view> values);
-
-// Format(pattern, a, b) is FormatValues(pattern, {a, b}); each value is a text.
+// Format(pattern, a, b) is common::FillIn(pattern, {a, b}); each value is a text.
 template <typename... Values>
 std::string Format(std::string_view pattern, const Values&... values) {
-  return FormatValues(pattern, {std::string_view(values)...});
+  return common::FillIn(pattern, {std::string_view(values)...});
 }
 
 }  // namespace tolvan
