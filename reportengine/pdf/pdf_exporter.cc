@@ -85,7 +85,6 @@ PdfExporter::~PdfExporter() = default;
 
 bool PdfExporter::Export(const PreparedReport& report, ExportProgress* progress,
                          std::vector<std::string>* errors) {
-  creation_time_ = fixed_time_.value_or(std::chrono::system_clock::now());
   std::string error;
   if (Write(report, ShowProgress ? progress : nullptr, &error)) return true;
   if (errors != nullptr) errors->push_back(error);
@@ -224,13 +223,11 @@ bool PdfExporter::Complete(std::string* error) {
 
 bool PdfExporter::Write(const PreparedReport& report, ExportProgress* progress,
                         std::string* error) {
-  const auto started = creation_time_;
   std::vector<std::string> errors;
   if (!Begin(report.fonts, &errors)) {
     *error = errors.empty() ? std::string() : errors.front();
     return false;
   }
-  creation_time_ = started;
   ProgressScope scope(progress, static_cast<int>(report.pages.size()));
   for (size_t i = 0; i < report.pages.size(); ++i) {
     if (!AddPage(report.pages[i])) break;

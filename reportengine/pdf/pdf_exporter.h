@@ -60,7 +60,7 @@ class PdfExporter : public PageStreamExporter {
   PdfExporter(const PdfExporter&) = delete;
   PdfExporter& operator=(const PdfExporter&) = delete;
 
-  // The moment the last Export() started, written as the document's creation date.
+  // The moment the last export (Export or Begin) started, written as the creation date.
   std::chrono::system_clock::time_point CreationTime() const { return creation_time_; }
 
   // For tests: writes fail as on a full disk once `bytes` bytes reached the file.
@@ -77,7 +77,7 @@ class PdfExporter : public PageStreamExporter {
 
   std::unique_ptr<Output> output_;                        // between Begin and Finish
 
-  std::chrono::system_clock::time_point creation_time_;  // stamped by Export()
+  std::chrono::system_clock::time_point creation_time_;  // stamped by Begin()
   uint64_t disk_full_after_ = UINT64_MAX;                 // simulated disk capacity
   std::optional<std::chrono::system_clock::time_point> fixed_time_;  // tests only
 };
