@@ -99,20 +99,20 @@ class PageHandOver {
     ready_.notify_one();
   }
 
-  // Waits until every page handed over has been written (or dropped after a failed write).
-  // Returns true when the exporter took them all.
-  bool Close() {
+  // Waits until every page handed over has been written (or dropped after a failed write; the
+  // exporter's Finish says why).
+  void Close() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       closed_ = true;
     }
     ready_.notify_one();
     if (writer_.joinable()) writer_.join();
-    return all_written_;
   }
 
  private:
   void WriteAll() {
+    bool all_written = true;
     for (;;) {
       PreparedPage page;
       {
@@ -124,7 +124,7 @@ class PageHandOver {
       }
       room_.notify_one();
       // After a failed write the remaining pages are dropped unwritten.
-      if (all_written_) all_written_ = exporter_.AddPage(page);
+      if (all_written) all_written = exporter_.AddPage(page);
     }
   }
 
@@ -134,7 +134,6 @@ class PageHandOver {
   std::condition_variable room_;   // fewer than kPagesWaiting wait
   std::deque<PreparedPage> waiting_;
   bool closed_ = false;
-  bool all_written_ = true;  // the writer thread's; read after it ended
   std::thread writer_;       // last: starts once everything above is there
 };
 
