@@ -17,6 +17,7 @@
 #include "common/program_folder.h"
 #include "common/text_format.h"
 #include "common/texts.h"
+#include "common/unique_fd.h"
 
 namespace common {
 namespace {
@@ -29,26 +30,21 @@ enum class ReadResult { kOk, kMissing, kFailed };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& out) {
   // Non-blocking, so that a FIFO in user.ini's place cannot hold a read up.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ReadResult::kFailed;
-  }
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kFailed;
   out.clear();
   char buffer[16384];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
       return ReadResult::kFailed;
     }
     if (n == 0) break;
     out.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
   return ReadResult::kOk;
 }
 
@@ -66,62 +62,48 @@ class IniLock {
  public:
   explicit IniLock(const std::string& folder)
       : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     const auto deadline = std::chrono::steady_clock::now() + kLockWaitLimit;
     auto pause = std::chrono::microseconds(200);
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
       if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline) {
-        ::close(fd_);
-        fd_ = -1;
+        fd_.Reset();
         return;
       }
       std::this_thread::sleep_for(pause);
       pause = std::min(pause * 2, std::chrono::microseconds(2000));
     }
   }
-  ~IniLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  IniLock(const IniLock&) = delete;
-  IniLock& operator=(const IniLock&) = delete;
-
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return fd_.valid(); }
 
  private:
-  int fd_;  // the folder, locked, or -1
+  UniqueFd fd_;  // the folder, locked (closing releases the lock), or none
 };
 
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, mode_t mode) {
   PendingFile file;
-  if (!file.Create(target, FileKind::kData)) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(file.fd(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return file.Commit(mode != 0 ? static_cast<int>(mode & 07777) : -1);
+  return file.Create(target, FileKind::kData) && file.Write(bytes) &&
+         file.Commit(mode != 0 ? static_cast<int>(mode & 07777) : -1);
 }
 
 // The fallback for a folder that takes no new file: the existing file's bytes are replaced
 // where they are. A reader may see the file half written for that moment; the lock still keeps
 // writers apart.
 bool OverwriteInPlace(const std::string& target, const std::string& bytes) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
   size_t done = 0;
   while (ok && done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+    const ssize_t n = ::pwrite(fd.get(), bytes.data() + done, bytes.size() - done,
                                static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     ok = n > 0;
     if (ok) done += static_cast<size_t>(n);
   }
-  ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
-  return ::close(fd) == 0 && ok;
+  ok = ok && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd.get()) == 0;
+  return fd.Close() && ok;
 }
 
 bool WriteIniValue(const std::string& ini_path, std::string_view section, std::string_view key,

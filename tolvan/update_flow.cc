@@ -102,16 +102,8 @@ class UpdateFlow::DownloadFile final : public BodySink {
   }
 
   bool Write(const char* data, size_t size) override {
-    while (size > 0) {
-      const ssize_t n = ::write(file_.fd(), data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return Fail(errno);
-      }
-      data += n;
-      size -= static_cast<size_t>(n);
-      received_ += n;
-    }
+    if (!file_.Write(std::string_view(data, size))) return Fail(file_.error());
+    received_ += static_cast<int64_t>(size);
     // Start writing the body to disk while it still arrives, so that making it durable at the
     // end has little left to wait for.
     if (received_ - flushed_ >= kWriteBehindBytes) {
