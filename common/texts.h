@@ -23,6 +23,9 @@ inline constexpr char kUpdaterProgramName[] = "Tolvan.exe";
 inline constexpr int kDisplayConnectTimeoutMs = 3000;        // per connection attempt
 inline constexpr size_t kWaylandProbeMaxBytes = 64 * 1024;  // events read before the answer
 inline constexpr int kX11TcpBasePort = 6000;                // + display number
+// The Qt platforms that need a display server; QT_QPA_PLATFORM may name others (offscreen).
+inline constexpr char kQtPlatformWayland[] = "wayland";
+inline constexpr char kQtPlatformX11[] = "xcb";
 
 // Settings keys read by the backup.
 inline constexpr char kSectionData[] = "Data";

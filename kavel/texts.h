@@ -30,8 +30,6 @@ inline constexpr char kWineDefaultPrefix[] = ".wine";     // in the home folder,
 inline constexpr char kWineDriveFolder[] = "dosdevices";  // holds "c:" -> ../drive_c and the like
 
 // --- Display servers (tried before Qt is loaded) ------------------------------------------------
-inline constexpr char kQtPlatformWayland[] = "wayland";
-inline constexpr char kQtPlatformX11[] = "xcb";
 inline constexpr char kQtWaylandPlugin[] = "libqwayland-generic.so";
 inline constexpr char kQtWaylandEglPlugin[] = "libqwayland-egl.so";
 inline constexpr char kQtX11Plugin[] = "libqxcb.so";

@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 
+#include "common/texts.h"
 #include "kavel/texts.h"
 #include "kavel/window_run.h"
 
@@ -31,15 +32,15 @@ std::string ChoosePlatform(bool wayland, bool x11) {
   const char* named = std::getenv("QT_QPA_PLATFORM");
   if (named != nullptr && *named != '\0') {
     const std::string platform = named;
-    if (!platform.starts_with(kavel::kQtPlatformWayland) &&
-        !platform.starts_with(kavel::kQtPlatformX11)) {
+    if (!platform.starts_with(common::texts::kQtPlatformWayland) &&
+        !platform.starts_with(common::texts::kQtPlatformX11)) {
       return platform;
     }
   }
   if (wayland && HasPlatformPlugin({kavel::kQtWaylandPlugin, kavel::kQtWaylandEglPlugin})) {
-    return kavel::kQtPlatformWayland;
+    return common::texts::kQtPlatformWayland;
   }
-  if (x11 && HasPlatformPlugin({kavel::kQtX11Plugin})) return kavel::kQtPlatformX11;
+  if (x11 && HasPlatformPlugin({kavel::kQtX11Plugin})) return common::texts::kQtPlatformX11;
   return {};
 }
 

@@ -10,6 +10,7 @@
 #include "common/display_probe.h"
 #include "common/env.h"
 #include "common/program_folder.h"
+#include "common/texts.h"
 #include "tolvan/id_http.h"
 #include "tolvan/main_window.h"
 #include "tolvan/program_starter.h"
@@ -24,15 +25,15 @@ namespace {
 bool DisplayServerAnswers() {
   const char* set = std::getenv("QT_QPA_PLATFORM");
   const std::string platform = set != nullptr ? set : "";
-  const bool wants_x11 = platform.find(tolvan::texts::kQtPlatformX11) != std::string::npos;
-  const bool wants_wayland = platform.find(tolvan::texts::kQtPlatformWayland) != std::string::npos;
+  const bool wants_x11 = platform.find(common::texts::kQtPlatformX11) != std::string::npos;
+  const bool wants_wayland = platform.find(common::texts::kQtPlatformWayland) != std::string::npos;
   // Another platform (offscreen, for instance) needs no display server.
   if (!platform.empty() && !wants_x11 && !wants_wayland) return true;
   const common::Displays displays = common::ProbeDisplays();
   if (platform.empty()) {
     if (displays.x11 != displays.wayland) {
       ::setenv("QT_QPA_PLATFORM",
-               displays.x11 ? tolvan::texts::kQtPlatformX11 : tolvan::texts::kQtPlatformWayland, 1);
+               displays.x11 ? common::texts::kQtPlatformX11 : common::texts::kQtPlatformWayland, 1);
     }
     return displays.any();
   }

@@ -148,9 +148,6 @@ inline constexpr char kStateDisconnected[] = "接続解除されました。";
 inline constexpr char kErrNoDisplay[] =
     "Tolvan: 画面を表示できません。ディスプレイ「%s」に接続できません。";
 inline constexpr int kExitNoDisplay = 1;
-// The Qt platforms that need a display server; QT_QPA_PLATFORM may name others (offscreen).
-inline constexpr char kQtPlatformX11[] = "xcb";
-inline constexpr char kQtPlatformWayland[] = "wayland";
 
 // ---- Error reports (the top-level error box) ---------------------------------------------------
 // A request answered with a status outside 200-299 reports the answer's status line as the
