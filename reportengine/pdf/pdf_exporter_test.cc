@@ -16,6 +16,7 @@
 #include <functional>
 #include <regex>
 
+#include "common/closed_folder_for_testing.h"
 #include "reportengine/layout/layout_cache.h"
 #include "reportengine/layout/report.h"
 #include "reportengine/model/layout_memory_rows.h"
@@ -588,12 +589,7 @@ TEST_F(PdfExporterTest, FailuresLeaveTheOldFileAndNoTemporaryFile) {
 std::optional<std::string> CheckFailureOnOwnFileSystem(const FailureCase& c,
                                                        const std::string& dir, int size_kb,
                                                        bool read_only) {
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe_fds[0]);
-    std::string result;
+  return common::InChildProcess([&] {
     const std::string options = "size=" + std::to_string(size_kb) + "k";
     if (::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -607,21 +603,8 @@ std::optional<std::string> CheckFailureOnOwnFileSystem(const FailureCase& c,
       if (read_only) ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
       return target;
     };
-    result = CheckFailure(inner, dir);
-    if (::write(pipe_fds[1], result.data(), result.size()) < 0) ::_exit(2);
-    ::_exit(0);
-  }
-  ::close(pipe_fds[1]);
-  std::string result;
-  char buffer[512];
-  ssize_t n;
-  while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) result.append(buffer, n);
-  ::close(pipe_fds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed";
-  return result;
+    return CheckFailure(inner, dir);
+  });
 }
 
 TEST_F(PdfExporterTest, FullDiskAndUnwritableFolderOnARealFileSystem) {
