@@ -30,7 +30,7 @@ void MdbConnection::Close() {
   database_.reset();
 }
 
-bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
+bool MdbConnection::OpenMDB(const std::string& pstDataSource, MdbTableSource* first) {
   const std::string& folder = env_.ProgramFolder();
   std::string path = folder + kDefaultDatabaseName;
   // The line names the default database even when another file is opened: the main
@@ -47,11 +47,31 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource) {
   auto database = std::make_unique<MdbDatabase>();
   if (!LooksLikeJetFile(path, database.get())) return false;
   database->path = path;
-  // The catalog is checked by the reader: libmdb never runs in this process.
-  std::string stream;
-  if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, path}, IsolationTimeoutSeconds(*database), &stream) ||
-      stream.compare(0, kRowStreamSignature.size(), kRowStreamSignature) != 0) {
-    return false;
+  // The catalog is checked by the reader: libmdb never runs in this process. Its stream starts
+  // with the signature and the check record once the catalog is whole.
+  const size_t head = kRowStreamSignature.size() + kRecordHeadSize;
+  auto checked = [head](std::string_view stream) {
+    return stream.size() >= head && stream.substr(0, kRowStreamSignature.size()) == kRowStreamSignature &&
+           stream[kRowStreamSignature.size()] == kRecordChecked &&
+           stream.substr(kRowStreamSignature.size() + 1, 4) == std::string_view("\0\0\0\0", 4);
+  };
+  const int timeout = IsolationTimeoutSeconds(*database);
+  if (first == nullptr) {
+    std::string stream;
+    if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, path}, timeout, &stream) || !checked(stream)) return false;
+  } else {
+    std::unique_ptr<IsolatedProgram> reader =
+        StartIsolated({MdbReaderPath(), kMdbReaderRows, path, first->table()}, timeout);
+    if (!reader) return false;
+    std::string stream;
+    char buffer[4096];
+    while (stream.size() < head) {
+      size_t size = 0;
+      if (reader->Read(buffer, sizeof buffer, &size) != IsolatedProgram::ReadResult::kData) return false;
+      stream.append(buffer, size);
+    }
+    if (!checked(stream)) return false;
+    first->TakeReader(std::move(reader), stream.substr(head));
   }
   database_ = std::move(database);
   return true;

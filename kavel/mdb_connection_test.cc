@@ -93,11 +93,17 @@ TEST_F(MdbConnectionTest, DamagedPagesNeverTakeTheProgramDown) {
       damaged[page * 4096 + (rng() % 2 ? rng() % 64 : rng() % 4096)] = static_cast<char>(rng());
     }
     folder_.Write("damaged.mdb", damaged);
-    if (!connection_.OpenMDB(folder_.path() + "damaged.mdb")) continue;
+    // Every other round the checking reader goes on with ADOQuery3's rows.
+    if (!connection_.OpenMDB(folder_.path() + "damaged.mdb", round % 2 ? &connection_.ADOQuery3() : nullptr)) continue;
     ++opened;
     std::string error;
     for (MdbTableSource* source : {&connection_.ADOQuery1(), &connection_.ADOQuery3(), &connection_.ADOQuery4()}) {
-      if (!source->Open(&error)) {
+      error.clear();
+      if (source->Open(&error)) {
+        for (bool row = source->First(&error); row; row = source->Next(&error)) {
+        }
+      }
+      if (!source->IsOpen() || !error.empty()) {
         EXPECT_FALSE(error.empty());
       }
     }
@@ -129,7 +135,7 @@ TEST_F(MdbConnectionTest, LogLineNamesTheDefaultDatabase) {
   EXPECT_FALSE(connection_.ADOQuery1().Open(&error));
   ASSERT_TRUE(connection_.OpenMDB(other));
   ASSERT_TRUE(connection_.ADOQuery1().Open(&error)) << error;
-  EXPECT_GT(connection_.ADOQuery1().RowCount(), 0u);
+  EXPECT_TRUE(connection_.ADOQuery1().First(&error)) << error;
 }
 
 TEST_F(MdbConnectionTest, NeverLocksTheDatabase) {

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -34,7 +35,6 @@ constexpr uint32_t kMemoSingleRecord = 0x40000000u;
 constexpr uint32_t kMemoLengthMask = 0x3FFFFFFFu;
 constexpr uint8_t kDataPage = 0x01;
 constexpr uint32_t kMaxRowsPerPage = 256;
-constexpr uint64_t kLargestTextReserve = uint64_t{1} << 31;
 
 // Names match without regard to ASCII case. The reader never sets a locale, so strncasecmp
 // folds ASCII letters only.
@@ -239,10 +239,7 @@ MdbHandlePtr OpenMdbHandle(const MdbDatabase& database) {
 
 // The catalog must list itself, and every table's definition and data pages must lie inside the
 // file: a copy cut short fails here rather than later with rows missing.
-bool CatalogIsWhole(const MdbDatabase& database) {
-  MdbHandlePtr handle = OpenMdbHandle(database);
-  if (!handle) return false;
-  MdbHandle* mdb = handle.get();
+bool CatalogIsWhole(const MdbDatabase& database, MdbHandle* mdb) {
   bool has_catalog_table = false;
   for (guint i = 0; i < mdb->catalog->len; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -277,79 +274,12 @@ MdbCatalogEntry* FindTable(MdbHandle* mdb, std::string_view name) {
   return nullptr;
 }
 
-// How many data pages the table's usage map lists (at most the file's page count).
-uint64_t CountDataPages(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table) {
-  uint64_t data_pages = 0;
-  for (gint32 page = 0; data_pages < database.page_count;) {
-    page = mdb_map_find_next(mdb, table.usage_map, static_cast<unsigned int>(table.map_sz), static_cast<guint32>(page));
-    if (page <= 0) break;
-    ++data_pages;
-  }
-  return data_pages;
-}
-
-// One table read whole and sorted: every value's text one after another, the cells that point
-// into it, and the delivery order.
-class TableRows {
- public:
-  // Why a table could not be delivered; each has the provider's message.
-  enum class Failure { kNone, kDamaged, kTableMissing, kNoSortColumn };
-
-  explicit TableRows(std::string table) : table_(std::move(table)) {}
-
-  // Reads and sorts the rows. Returns kNone when they are ready to write.
-  Failure Read(const MdbDatabase& database);
-  // The provider's message for `failure` (not kNone).
-  std::string Message(Failure failure, const MdbDatabase& database) const;
-  // The stream's field and value records and its end, in delivery order.
-  void Write(RowStreamOutput& output) const;
-
- private:
-  struct Cell {
-    uint32_t offset = 0;  // into text_
-    uint32_t length = 0;
-  };
-  // A stored row's sort key: whether num is NULL, and its number (numeric columns; a text
-  // column sorts by the cell's text).
-  struct Key {
-    bool null = false;
-    double number = 0;
-  };
-
-  // The phases of Read, in order, on the table's definition.
-  Failure ReadColumns(MdbTableDef& table);
-  void ReserveRoom(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table);
-  Failure ReadStoredRows(const MdbDatabase& database, MdbHandle* mdb, MdbTableDef& table);
-  void SortRows();
-
-  int FieldIndex(std::string_view name) const {
-    for (size_t i = 0; i < field_names_.size(); ++i) {
-      if (EqualIgnoringAsciiCase(field_names_[i], name)) return static_cast<int>(i);
-    }
-    return -1;
-  }
-
-  std::string table_;
-  std::vector<std::string> field_names_;  // column names in table order
-  std::vector<const MdbColumn*> columns_; // their definitions, while reading
-  int sort_field_ = -1;                   // the num column
-  bool numeric_sort_ = false;             // num sorts by number, not by text
-  std::vector<Key> keys_;                 // per stored row, while reading
-  std::string text_;                      // every value's text, one after another
-  std::vector<Cell> cells_;               // row-major, in the order the rows were stored
-  std::vector<uint32_t> order_;           // stored row index of each delivered row
-};
-
 // A record's head: kind and payload length, appended to *out.
 void AppendRecordHead(char kind, size_t length, std::string* out) {
   const auto n = static_cast<uint32_t>(length);
   const char head[kRecordHeadSize] = {kind, static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
                                       static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
   out->append(head, sizeof head);
-}
-
-void AppendNumber(uint64_t number, std::string* out) {
-  for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
 }
 
 void WriteRecord(RowStreamOutput& output, char kind, std::string_view payload) {
@@ -361,68 +291,91 @@ void WriteRecord(RowStreamOutput& output, char kind, std::string_view payload) {
 
 void WriteEnd(RowStreamOutput& output, uint64_t rows) {
   std::string count;
-  AppendNumber(rows, &count);
+  for (int i = 0; i < 8; ++i) count.push_back(static_cast<char>((rows >> (8 * i)) & 0xFF));
   WriteRecord(output, kRecordEnd, count);
 }
 
-void TableRows::Write(RowStreamOutput& output) const {
-  const size_t columns = field_names_.size();
-  // The whole stream's size first, so that Kavel makes room for it once.
-  uint64_t total = kRowStreamSignature.size() + kRecordHeadSize + kRecordSizePayload + order_.size() * columns * kRecordHeadSize +
-                   text_.size() + kRecordHeadSize + 8;
-  for (const std::string& name : field_names_) total += kRecordHeadSize + name.size();
-  std::string size;
-  AppendNumber(total, &size);
-  AppendNumber(order_.size(), &size);
-  WriteRecord(output, kRecordSize, size);
-  for (const std::string& name : field_names_) WriteRecord(output, kRecordField, name);
-  std::string batch;  // a row's records at a time, so that the output sees few, larger writes
-  for (const uint32_t row : order_) {
-    batch.clear();
-    for (size_t field = 0; field < columns; ++field) {
-      const Cell& cell = cells_[static_cast<size_t>(row) * columns + field];
-      AppendRecordHead(kRecordValue, cell.length, &batch);
-      batch.append(text_, cell.offset, cell.length);
-    }
-    output.Write(batch);
-  }
-  WriteEnd(output, order_.size());
-}
+// One table delivered in num order, a row at a time: the reader's memory does not grow with the
+// table, except for the key table of rows that are not stored in num order.
+class TableStream {
+ public:
+  // Why a table could not be delivered; each has the provider's message.
+  enum class Failure { kNone, kDamaged, kTableMissing, kNoSortColumn, kStop };
 
-TableRows::Failure TableRows::Read(const MdbDatabase& database) {
-  MdbHandlePtr handle = OpenMdbHandle(database);
-  if (!handle) return Failure::kDamaged;
-  MdbHandle* mdb = handle.get();
-  MdbCatalogEntry* entry = FindTable(mdb, table_);
+  TableStream(const MdbDatabase& database, MdbHandle* mdb, std::string table)
+      : db_(database), mdb_(mdb), name_(std::move(table)), reader_(database, mdb) {}
+
+  // Finds the table and its columns. Returns kNone when the rows can be written.
+  Failure Open();
+  // The provider's message for `failure` (not kNone).
+  std::string Message(Failure failure) const;
+  // The field name records and the record that ends them.
+  void WriteFields(RowStreamOutput& output) const;
+  // Every row's value records in delivery order and the end record. A failure on the way (a
+  // page that cannot be read) returns its kind after the rows written so far.
+  Failure WriteRows(RowStreamOutput& output);
+
+ private:
+  // A stored row's place and sort key, for rows that must be fetched out of stored order.
+  struct SortEntry {
+    uint64_t key = 0;  // the number's bits, or where its text lies in key_texts_ (offset, length)
+    uint32_t page = 0;
+    uint16_t row = 0;  // on its page
+    bool null = false;
+  };
+  // A stored row's num, as sorting sees it.
+  struct Key {
+    bool null = false;
+    double number = 0;
+    std::string_view text;  // a text column's value (valid while the row is current)
+  };
+
+  // Walks the stored rows in stored order, as libmdb's own scan does (data pages in usage-map
+  // order, rows of each page in order, deleted and unreadable rows left out), calling
+  // visit(page, row, fields) with each row cracked into fields_ and its page in libmdb's page
+  // buffer; visit returns a failure to stop the walk. Returns the first failure, or kNone.
+  template <typename Visit>
+  Failure Walk(Visit visit);
+  // The num key of the row cracked into fields_; false when its bytes do not fit.
+  bool ReadKey(Key* key);
+  // a comes before b in delivery order.
+  bool Before(const Key& a, const Key& b) const {
+    if (a.null != b.null) return a.null;
+    if (a.null) return false;
+    if (numeric_sort_) return a.number < b.number;
+    return CompareIgnoringAsciiCase(a.text, b.text) < 0;
+  }
+  // Pass 1: counts the rows and finds whether they are stored in delivery order already; when
+  // `entries` is set, fills it (and key_texts_) with every row's key and place.
+  Failure ScanKeys(bool* in_order, uint64_t* rows, std::vector<SortEntry>* entries);
+  // One row's value records, from the row cracked into fields_.
+  Failure WriteRow(RowStreamOutput& output);
+
+  const MdbDatabase& db_;
+  MdbHandle* mdb_;
+  std::string name_;
+  TableReader reader_;
+  std::unique_ptr<MdbTableDef, TableDefDeleter> table_;
+  std::vector<std::string> field_names_;   // column names in table order
+  std::vector<const MdbColumn*> columns_;  // their definitions
+  std::vector<MdbField> fields_;           // the current row, cracked
+  int sort_field_ = -1;                    // the num column
+  bool numeric_sort_ = false;              // num sorts by number, not by text
+  bool bool_sort_ = false;                 // num is a Yes/No column: never NULL
+  std::string key_text_;                   // a text key's value
+  std::string key_texts_;                  // every text key, for sorting out of stored order
+  std::string text_;                       // a value's text
+  std::string batch_;                      // a row's records
+};
+
+TableStream::Failure TableStream::Open() {
+  MdbCatalogEntry* entry = FindTable(mdb_, name_);
   if (entry == nullptr) return Failure::kTableMissing;
-  if (entry->table_pg == 0 || entry->table_pg >= database.page_count) return Failure::kDamaged;
-  std::unique_ptr<MdbTableDef, TableDefDeleter> table(mdb_read_table(entry));
-  if (!table) return Failure::kDamaged;
-  if (const Failure failure = ReadColumns(*table); failure != Failure::kNone) return failure;
-  ReserveRoom(database, mdb, *table);
-  if (const Failure failure = ReadStoredRows(database, mdb, *table); failure != Failure::kNone) {
-    return failure;
-  }
-  SortRows();
-  return Failure::kNone;
-}
-
-std::string TableRows::Message(Failure failure, const MdbDatabase& database) const {
-  switch (failure) {
-    case Failure::kTableMissing:
-      return common::FillIn(kMessageTableMissing, {table_});
-    case Failure::kNoSortColumn:
-      return kMessageMissingParameter;
-    case Failure::kNone:
-    case Failure::kDamaged:
-      break;
-  }
-  return common::FillIn(kMessageDamaged, {database.path});
-}
-
-TableRows::Failure TableRows::ReadColumns(MdbTableDef& table) {
-  if (mdb_read_columns(&table) == nullptr || table.num_cols == 0 ||
-      table.columns->len != table.num_cols) {
+  if (entry->table_pg == 0 || entry->table_pg >= db_.page_count) return Failure::kDamaged;
+  table_.reset(mdb_read_table(entry));
+  if (!table_) return Failure::kDamaged;
+  MdbTableDef& table = *table_;
+  if (mdb_read_columns(&table) == nullptr || table.num_cols == 0 || table.columns->len != table.num_cols) {
     return Failure::kDamaged;
   }
   for (size_t i = 0; i < table.num_cols; ++i) {
@@ -430,74 +383,192 @@ TableRows::Failure TableRows::ReadColumns(MdbTableDef& table) {
     columns_.push_back(column);
     field_names_.emplace_back(column->name);
   }
-  sort_field_ = FieldIndex(kSortColumn);
-  if (sort_field_ < 0) return Failure::kNoSortColumn;
-  numeric_sort_ = IsNumericType(columns_[static_cast<size_t>(sort_field_)]->col_type);
-  return Failure::kNone;
-}
-
-// Room for the rows at once. The texts: the table's data pages bound its stored bytes, and UTF-8
-// takes at most half as much again as UTF-16. Untouched room costs no memory.
-void TableRows::ReserveRoom(const MdbDatabase& database, MdbHandle* mdb, const MdbTableDef& table) {
-  const uint64_t row_limit = database.page_count * kMaxRowsPerPage;
-  const size_t rows = static_cast<size_t>(std::min<uint64_t>(table.num_rows, row_limit));
-  cells_.reserve(rows * columns_.size());
-  const uint64_t data_pages = CountDataPages(database, mdb, table);
-  text_.reserve(static_cast<size_t>(std::min<uint64_t>(data_pages * database.page_size * 3 / 2, kLargestTextReserve)));
-  keys_.reserve(rows);
-}
-
-TableRows::Failure TableRows::ReadStoredRows(const MdbDatabase& database, MdbHandle* mdb, MdbTableDef& table) {
-  const size_t columns = columns_.size();
-  const uint64_t row_limit = database.page_count * kMaxRowsPerPage;
-  const bool bool_sort = columns_[static_cast<size_t>(sort_field_)]->col_type == MDB_BOOL;
-  TableReader reader(database, mdb);
-  std::vector<MdbField> fields(columns);
-  std::string text;
-  mdb_rewind_table(&table);
-  while (mdb_fetch_row(&table)) {
-    if (keys_.size() >= row_limit || table.cur_row == 0) return Failure::kDamaged;
-    int start = 0;
-    size_t size = 0;
-    if (mdb_find_row(mdb, static_cast<int>(table.cur_row - 1), &start, &size) != 0) return Failure::kDamaged;
-    start &= static_cast<int>(kRowOffsetMask);
-    if (size == 0 || static_cast<size_t>(start) + size > database.page_size) return Failure::kDamaged;
-    if (mdb_crack_row(&table, start, size, fields.data()) != static_cast<int>(columns)) return Failure::kDamaged;
-    const size_t row_start = cells_.size();
-    cells_.resize(row_start + columns);
-    Key key;
-    for (const MdbField& field : fields) {
-      if (field.colnum < 0 || static_cast<size_t>(field.colnum) >= columns) return Failure::kDamaged;
-      double number = 0;
-      if (!reader.Convert(*columns_[static_cast<size_t>(field.colnum)], field, &text, &number)) return Failure::kDamaged;
-      if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max()) return Failure::kDamaged;
-      cells_[row_start + static_cast<size_t>(field.colnum)] =
-          Cell{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())};
-      text_ += text;
-      if (field.colnum == sort_field_) key = Key{field.is_null != 0 && !bool_sort, number};
-    }
-    keys_.push_back(key);
+  for (size_t i = 0; i < field_names_.size() && sort_field_ < 0; ++i) {
+    if (EqualIgnoringAsciiCase(field_names_[i], kSortColumn)) sort_field_ = static_cast<int>(i);
   }
-  // Rows that libmdb skipped because it could not read them show as a shortfall.
-  if (keys_.size() < table.num_rows) return Failure::kDamaged;
+  if (sort_field_ < 0) return Failure::kNoSortColumn;
+  const int sort_type = columns_[static_cast<size_t>(sort_field_)]->col_type;
+  numeric_sort_ = IsNumericType(sort_type);
+  bool_sort_ = sort_type == MDB_BOOL;
+  fields_.resize(columns_.size());
   return Failure::kNone;
 }
 
-void TableRows::SortRows() {
-  order_.resize(keys_.size());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
-  const size_t stride = columns_.size();
-  const size_t sort_field = static_cast<size_t>(sort_field_);
-  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
-    if (keys_[a].null != keys_[b].null) return keys_[a].null;
-    if (keys_[a].null) return false;
-    if (numeric_sort_) return keys_[a].number < keys_[b].number;
-    const Cell& ca = cells_[a * stride + sort_field];
-    const Cell& cb = cells_[b * stride + sort_field];
-    return CompareIgnoringAsciiCase(std::string_view(text_).substr(ca.offset, ca.length),
-                                    std::string_view(text_).substr(cb.offset, cb.length)) < 0;
+std::string TableStream::Message(Failure failure) const {
+  switch (failure) {
+    case Failure::kTableMissing:
+      return common::FillIn(kMessageTableMissing, {name_});
+    case Failure::kNoSortColumn:
+      return kMessageMissingParameter;
+    case Failure::kNone:
+    case Failure::kDamaged:
+    case Failure::kStop:
+      break;
+  }
+  return common::FillIn(kMessageDamaged, {db_.path});
+}
+
+void TableStream::WriteFields(RowStreamOutput& output) const {
+  for (const std::string& name : field_names_) WriteRecord(output, kRecordField, name);
+  WriteRecord(output, kRecordRowsFollow, {});
+}
+
+template <typename Visit>
+TableStream::Failure TableStream::Walk(Visit visit) {
+  MdbTableDef& table = *table_;
+  const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
+  const int columns = static_cast<int>(columns_.size());
+  // The catalog check accepted only usage maps libmdb can walk, so a negative answer is damage.
+  gint32 page = 0;
+  for (uint64_t pages = 0;; ++pages) {
+    page = mdb_map_find_next(mdb_, table.usage_map, static_cast<unsigned int>(table.map_sz), static_cast<guint32>(page));
+    if (page == 0) return Failure::kNone;
+    if (page < 0 || pages >= db_.page_count || static_cast<uint64_t>(page) >= db_.page_count) return Failure::kDamaged;
+    // A page libmdb cannot read ends its scan; the row count check then finds the rows missing.
+    if (mdb_read_pg(mdb_, static_cast<unsigned long>(page)) != static_cast<ssize_t>(db_.page_size)) return Failure::kNone;
+    const unsigned char* buffer = mdb_->pg_buf;
+    // A page the map names wrongly is passed over, as libmdb's scan does.
+    if (buffer[0] != MDB_PAGE_DATA || common::ReadLe32(buffer + 4) != table.entry->table_pg) continue;
+    const uint32_t rows = common::ReadLe16(buffer + row_count_offset);
+    for (uint32_t row = 0; row < rows; ++row) {
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb_, static_cast<int>(row), &start, &size) != 0 || size == 0) continue;
+      if (start & 0x4000) continue;  // deleted
+      start &= static_cast<int>(kRowOffsetMask);
+      if (static_cast<size_t>(start) + size > db_.page_size) return Failure::kDamaged;
+      const int cracked = mdb_crack_row(&table, start, size, fields_.data());
+      if (cracked < 0) continue;  // libmdb's scan passes over a row it cannot crack
+      if (cracked != columns) return Failure::kDamaged;
+      if (const Failure failure = visit(static_cast<uint32_t>(page), row); failure != Failure::kNone) return failure;
+    }
+  }
+}
+
+bool TableStream::ReadKey(Key* key) {
+  const auto field = static_cast<size_t>(sort_field_);
+  double number = 0;
+  if (!reader_.Convert(*columns_[field], fields_[field], &key_text_, &number)) return false;
+  key->null = fields_[field].is_null != 0 && !bool_sort_;
+  key->number = number;
+  key->text = key_text_;
+  return true;
+}
+
+TableStream::Failure TableStream::ScanKeys(bool* in_order, uint64_t* rows, std::vector<SortEntry>* entries) {
+  const uint64_t row_limit = db_.page_count * kMaxRowsPerPage;
+  *in_order = true;
+  *rows = 0;
+  Key previous;
+  std::string previous_text;
+  const Failure failure = Walk([&](uint32_t page, uint32_t row) {
+    Key key;
+    if (*rows >= row_limit || !ReadKey(&key)) return Failure::kDamaged;
+    if (entries != nullptr) {
+      SortEntry entry;
+      entry.page = page;
+      entry.row = static_cast<uint16_t>(row);
+      entry.null = key.null;
+      if (numeric_sort_) {
+        entry.key = std::bit_cast<uint64_t>(key.number);
+      } else {
+        if (key_texts_.size() + key.text.size() > std::numeric_limits<uint32_t>::max()) return Failure::kDamaged;
+        entry.key = (uint64_t{key_texts_.size()} << 32) | key.text.size();
+        key_texts_ += key.text;
+      }
+      entries->push_back(entry);
+    } else {
+      // The first row out of order ends this walk: the rows are then walked again for the
+      // key table.
+      if (*rows > 0 && Before(key, previous)) {
+        *in_order = false;
+        return Failure::kStop;
+      }
+      previous_text.assign(key.text);
+      previous = key;
+      previous.text = previous_text;
+    }
+    ++*rows;
+    return Failure::kNone;
   });
-  keys_ = {};
+  if (failure == Failure::kStop) return Failure::kNone;
+  if (failure != Failure::kNone) return failure;
+  // Rows that libmdb's scan passes over because it cannot read them show as a shortfall.
+  if (*rows < table_->num_rows) return Failure::kDamaged;
+  return Failure::kNone;
+}
+
+TableStream::Failure TableStream::WriteRow(RowStreamOutput& output) {
+  batch_.clear();
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    const MdbField& field = fields_[i];
+    double number = 0;
+    if (field.colnum != static_cast<int>(i) || !reader_.Convert(*columns_[i], field, &text_, &number) ||
+        text_.size() > std::numeric_limits<uint32_t>::max()) {
+      return Failure::kDamaged;
+    }
+    AppendRecordHead(kRecordValue, text_.size(), &batch_);
+    batch_ += text_;
+  }
+  output.Write(batch_);
+  return Failure::kNone;
+}
+
+TableStream::Failure TableStream::WriteRows(RowStreamOutput& output) {
+  bool in_order = true;
+  uint64_t rows = 0;
+  if (const Failure failure = ScanKeys(&in_order, &rows, nullptr); failure != Failure::kNone) return failure;
+  uint64_t written = 0;
+  if (in_order) {
+    // Pass 2 in stored order. The walk meets the same rows as the first unless the file changed.
+    const Failure failure = Walk([&](uint32_t, uint32_t) {
+      if (written++ >= rows) return Failure::kDamaged;
+      return WriteRow(output);
+    });
+    if (failure != Failure::kNone) return failure;
+  } else {
+    // Only the keys and places are kept; the rows are fetched in delivery order, each page read
+    // again only when the next row lies on another.
+    std::vector<SortEntry> entries;
+    entries.reserve(static_cast<size_t>(std::min<uint64_t>(table_->num_rows, db_.page_count * kMaxRowsPerPage)));
+    if (const Failure failure = ScanKeys(&in_order, &rows, &entries); failure != Failure::kNone) return failure;
+    auto text = [this](const SortEntry& entry) {
+      return std::string_view(key_texts_).substr(static_cast<size_t>(entry.key >> 32), entry.key & 0xFFFFFFFFu);
+    };
+    std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+      if (a.null != b.null) return a.null;
+      if (a.null) return false;
+      if (numeric_sort_) return std::bit_cast<double>(a.key) < std::bit_cast<double>(b.key);
+      return CompareIgnoringAsciiCase(text(a), text(b)) < 0;
+    });
+    key_texts_ = {};
+    const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
+    uint32_t loaded = 0;  // page 0 is never a data page
+    for (const SortEntry& entry : entries) {
+      if (entry.page != loaded) {
+        if (mdb_read_pg(mdb_, entry.page) != static_cast<ssize_t>(db_.page_size)) return Failure::kDamaged;
+        const unsigned char* buffer = mdb_->pg_buf;
+        if (buffer[0] != MDB_PAGE_DATA || common::ReadLe32(buffer + 4) != table_->entry->table_pg ||
+            entry.row >= common::ReadLe16(buffer + row_count_offset)) {
+          return Failure::kDamaged;
+        }
+        loaded = entry.page;
+      }
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb_, entry.row, &start, &size) != 0 || size == 0 || (start & 0x4000)) return Failure::kDamaged;
+      start &= static_cast<int>(kRowOffsetMask);
+      if (static_cast<size_t>(start) + size > db_.page_size ||
+          mdb_crack_row(table_.get(), start, size, fields_.data()) != static_cast<int>(fields_.size())) {
+        return Failure::kDamaged;
+      }
+      if (const Failure failure = WriteRow(output); failure != Failure::kNone) return failure;
+    }
+    written = entries.size();
+  }
+  if (written != rows) return Failure::kDamaged;
+  WriteEnd(output, written);
+  return Failure::kNone;
 }
 
 }  // namespace
@@ -510,17 +581,24 @@ bool RunMdbReader(const std::vector<std::string>& args, RowStreamOutput& output)
   if (!LooksLikeJetFile(args[1], &database)) return false;
   database.path = args[1];
   output.Write(kRowStreamSignature);
+  MdbHandlePtr handle = OpenMdbHandle(database);
+  if (!handle || !CatalogIsWhole(database, handle.get())) return false;
+  WriteRecord(output, kRecordChecked, {});
   if (check) {
-    if (!CatalogIsWhole(database)) return false;
     WriteEnd(output, 0);
     return true;
   }
-  TableRows table(args[2]);
-  if (const TableRows::Failure failure = table.Read(database); failure == TableRows::Failure::kNone) {
-    table.Write(output);
-  } else {
-    WriteRecord(output, kRecordError, table.Message(failure, database));
+  // The caller goes on as soon as it knows the database is good, and has the field names while
+  // the first pass over the rows runs.
+  output.Flush();
+  TableStream table(database, handle.get(), args[2]);
+  TableStream::Failure failure = table.Open();
+  if (failure == TableStream::Failure::kNone) {
+    table.WriteFields(output);
+    output.Flush();
+    failure = table.WriteRows(output);
   }
+  if (failure != TableStream::Failure::kNone) WriteRecord(output, kRecordError, table.Message(failure));
   return true;
 }
 

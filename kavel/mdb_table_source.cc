@@ -2,31 +2,50 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "common/little_endian.h"
 #include "common/text_format.h"
 #include "kavel/mdb_connection.h"
 #include "kavel/mdb_database.h"
-#include "kavel/mdb_isolated_call.h"
 #include "kavel/mdb_reader.h"
 #include "kavel/mdb_texts.h"
 
 namespace kavel {
+namespace {
+
+// The pipe is read in pieces of this size; a larger row makes room for itself.
+constexpr size_t kReadSize = 1 << 16;
+// A record longer than this is not believed: the file has no value that long.
+constexpr uint64_t kLargestRecord = uint64_t{1} << 31;
+
+}  // namespace
 
 MdbTableSource::MdbTableSource(const MdbConnection& connection, std::string table)
     : connection_(connection), table_(std::move(table)) {}
 
+MdbTableSource::~MdbTableSource() = default;
+
 void MdbTableSource::Close() {
   open_ = false;
   field_names_.clear();
-  stream_.clear();
-  stream_.shrink_to_fit();
-  row_starts_ = {};
-  values_ = 0;
-  row_count_ = 0;
+  reader_.reset();
+  handed_over_ = false;
+  buffer_ = {};
+  begin_ = end_ = 0;
+  values_.clear();
+  rows_read_ = 0;
+  at_end_ = false;
+}
+
+void MdbTableSource::TakeReader(std::unique_ptr<IsolatedProgram> reader, std::string rest) {
+  Close();
+  reader_ = std::move(reader);
+  handed_over_ = true;
+  buffer_.assign(rest.begin(), rest.end());
+  end_ = buffer_.size();
 }
 
 int MdbTableSource::FieldIndex(std::string_view name) const {
@@ -39,97 +58,183 @@ int MdbTableSource::FieldIndex(std::string_view name) const {
   return -1;
 }
 
-std::string_view MdbTableSource::Value(size_t row, int field) const {
-  if (row >= row_count_ || field < 0 || static_cast<size_t>(field) >= field_names_.size()) return {};
-  // The records were checked when the stream was parsed.
-  const char* record = stream_.data() + row_starts_[row];
-  for (int f = 0; f < field; ++f) record += kRecordHeadSize + common::ReadLittleEndian(record + 1, 4);
-  return std::string_view(record + kRecordHeadSize, static_cast<size_t>(common::ReadLittleEndian(record + 1, 4)));
+std::string_view MdbTableSource::Value(int field) const {
+  if (field < 0 || static_cast<size_t>(field) >= values_.size()) return {};
+  return values_[static_cast<size_t>(field)];
 }
 
 bool MdbTableSource::Open(std::string* error) {
   if (open_) return true;
-  Close();
   const MdbDatabase* db = connection_.database();
   if (db == nullptr) {
+    Close();
     *error = kMessageConnectionClosed;
     return false;
   }
-  std::string stream;
-  const bool ran = RunIsolated({MdbReaderPath(), kMdbReaderRows, db->path, table_}, IsolationTimeoutSeconds(*db),
-                               &stream, [](std::string_view head) -> size_t {
-                                 // The size record right after the signature, when it has come.
-                                 const size_t at = kRowStreamSignature.size();
-                                 if (head.size() < at + kRecordHeadSize + 8 || head[at] != kRecordSize) return 0;
-                                 return static_cast<size_t>(common::ReadLittleEndian(head.data() + at + kRecordHeadSize, 8));
-                               });
-  const StreamResult result = ran ? Parse(std::move(stream), error) : StreamResult::kBroken;
-  if (result == StreamResult::kRows) {
-    open_ = true;
-    return true;
+  path_ = db->path;
+  timeout_seconds_ = IsolationTimeoutSeconds(*db);
+  std::vector<std::string> fields;
+  const StreamResult result = StartStream(&fields, error);
+  if (result != StreamResult::kDone) {
+    Fail(result, error);
+    Close();
+    return false;
   }
+  field_names_ = std::move(fields);
+  open_ = true;
+  return true;
+}
+
+bool MdbTableSource::First(std::string* error) {
+  if (!open_) return false;
+  if (rows_read_ > 0 || at_end_ || !reader_) {
+    // Read before: the rows come again from a reader of their own, with the same fields.
+    reader_.reset();
+    handed_over_ = false;
+    begin_ = end_ = 0;
+    values_.clear();
+    rows_read_ = 0;
+    at_end_ = false;
+    std::vector<std::string> fields;
+    StreamResult result = StartStream(&fields, error);
+    if (result == StreamResult::kDone && fields != field_names_) result = StreamResult::kBroken;
+    if (result != StreamResult::kDone) return Fail(result, error);
+  }
+  return Next(error);
+}
+
+bool MdbTableSource::Next(std::string* error) {
+  if (!open_ || at_end_) return false;
+  if (!reader_) return Fail(StreamResult::kBroken, error);
+  const StreamResult result = ReadRow(error);
+  if (result == StreamResult::kDone) return true;
+  if (result == StreamResult::kEnd) return false;
+  return Fail(result, error);
+}
+
+bool MdbTableSource::Fail(StreamResult result, std::string* error) {
   // A reader that crashed, stalled or wrote nonsense read a damaged file.
-  if (result == StreamResult::kBroken) *error = common::FillIn(kMessageDamaged, {db->path});
-  Close();
+  if (result == StreamResult::kBroken) *error = common::FillIn(kMessageDamaged, {path_});
+  reader_.reset();
+  values_.clear();
+  begin_ = end_ = 0;
   return false;
 }
 
-MdbTableSource::StreamResult MdbTableSource::Parse(std::string stream, std::string* error) {
-  // Cells address the stream with 32-bit offsets.
-  if (stream.size() > std::numeric_limits<uint32_t>::max()) return StreamResult::kBroken;
-  if (stream.compare(0, kRowStreamSignature.size(), kRowStreamSignature) != 0) return StreamResult::kBroken;
-  size_t at = kRowStreamSignature.size();
-  size_t expected_rows = 0;
-  for (;;) {
-    if (stream.size() - at < kRecordHeadSize) return StreamResult::kBroken;
-    const char kind = stream[at];
-    const uint64_t length = common::ReadLittleEndian(stream.data() + at + 1, 4);
-    at += kRecordHeadSize;
-    if (length > stream.size() - at) return StreamResult::kBroken;
-    const std::string_view payload(stream.data() + at, static_cast<size_t>(length));
-    const size_t payload_at = at;
-    at += payload.size();
-    switch (kind) {
-      case kRecordSize: {
-        if (payload_at != kRowStreamSignature.size() + kRecordHeadSize || payload.size() != kRecordSizePayload) {
-          return StreamResult::kBroken;
-        }
-        // Room for the cells at once; a count the stream cannot hold is not believed.
-        const uint64_t rows = common::ReadLittleEndian(payload.data() + 8, 8);
-        if (rows <= stream.size() / kRecordHeadSize) expected_rows = static_cast<size_t>(rows);
-        break;
+bool MdbTableSource::Have(size_t count, bool* broken) {
+  while (end_ - begin_ < count) {
+    // Room after the bytes not yet taken: they move to the front, and the buffer grows only for
+    // a row larger than it.
+    if (buffer_.size() - end_ < kReadSize) {
+      // The current row stays readable (until the next one is complete, or at the end).
+      if (!values_.empty() && !values_kept_) {
+        kept_.assign(values_.begin(), values_.end());
+        for (size_t i = 0; i < values_.size(); ++i) values_[i] = kept_[i];
+        values_kept_ = true;
       }
+      if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+      }
+      if (buffer_.size() - end_ < kReadSize) buffer_.resize(std::max(buffer_.size() * 2, end_ + kReadSize));
+    }
+    size_t size = 0;
+    switch (reader_->Read(buffer_.data() + end_, buffer_.size() - end_, &size)) {
+      case IsolatedProgram::ReadResult::kData:
+        end_ += size;
+        break;
+      case IsolatedProgram::ReadResult::kEnd:
+        return false;
+      case IsolatedProgram::ReadResult::kFailed:
+        *broken = true;
+        return false;
+    }
+  }
+  return true;
+}
+
+MdbTableSource::StreamResult MdbTableSource::StartStream(std::vector<std::string>* fields, std::string* error) {
+  const bool checked = handed_over_;
+  if (!reader_) {
+    reader_ = StartIsolated({MdbReaderPath(), kMdbReaderRows, path_, table_}, timeout_seconds_);
+    if (!reader_) return StreamResult::kBroken;
+  }
+  bool broken = false;
+  if (!checked) {
+    // The signature and the check record.
+    const size_t head = kRowStreamSignature.size() + kRecordHeadSize;
+    if (!Have(head, &broken) ||
+        std::string_view(buffer_.data() + begin_, kRowStreamSignature.size()) != kRowStreamSignature ||
+        buffer_[begin_ + kRowStreamSignature.size()] != kRecordChecked ||
+        common::ReadLittleEndian(buffer_.data() + begin_ + kRowStreamSignature.size() + 1, 4) != 0) {
+      return StreamResult::kBroken;
+    }
+    begin_ += head;
+  }
+  for (;;) {
+    if (!Have(kRecordHeadSize, &broken)) return StreamResult::kBroken;
+    const char kind = buffer_[begin_];
+    const uint64_t length = common::ReadLittleEndian(buffer_.data() + begin_ + 1, 4);
+    if (length > kLargestRecord || !Have(kRecordHeadSize + length, &broken)) return StreamResult::kBroken;
+    const std::string_view payload(buffer_.data() + begin_ + kRecordHeadSize, static_cast<size_t>(length));
+    begin_ += kRecordHeadSize + payload.size();
+    switch (kind) {
       case kRecordField:
-        if (values_ != 0) return StreamResult::kBroken;
-        field_names_.emplace_back(payload);
+        fields->emplace_back(payload);
         break;
-      case kRecordValue:
-        if (field_names_.empty()) return StreamResult::kBroken;
-        if (values_ % field_names_.size() == 0) {
-          if (values_ == 0) row_starts_.reserve(expected_rows);
-          row_starts_.push_back(static_cast<uint32_t>(payload_at - kRecordHeadSize));
-        }
-        ++values_;
-        break;
+      case kRecordRowsFollow:
+        if (fields->empty() || !payload.empty()) return StreamResult::kBroken;
+        return StreamResult::kDone;
       case kRecordError:
-        if (at != stream.size()) return StreamResult::kBroken;
         *error = std::string(payload);
         return StreamResult::kProviderError;
-      case kRecordEnd: {
-        if (at != stream.size() || payload.size() != 8 || field_names_.empty()) return StreamResult::kBroken;
-        const uint64_t rows = common::ReadLittleEndian(payload.data(), 8);
-        if (values_ % field_names_.size() != 0 || values_ / field_names_.size() != rows) {
-          return StreamResult::kBroken;
-        }
-        row_count_ = static_cast<size_t>(rows);
-        // The values stay where they arrived: no copy of the largest part.
-        stream_ = std::move(stream);
-        return StreamResult::kRows;
-      }
       default:
         return StreamResult::kBroken;
     }
   }
+}
+
+MdbTableSource::StreamResult MdbTableSource::ReadRow(std::string* error) {
+  bool broken = false;
+  // Offsets from the row's first record: the buffer may move while the row comes in.
+  std::vector<std::pair<size_t, size_t>>& cells = cells_;
+  cells.clear();
+  size_t at = 0;
+  while (cells.size() < field_names_.size()) {
+    if (!Have(at + kRecordHeadSize, &broken)) return StreamResult::kBroken;
+    const char kind = buffer_[begin_ + at];
+    const uint64_t length = common::ReadLittleEndian(buffer_.data() + begin_ + at + 1, 4);
+    if (length > kLargestRecord || !Have(at + kRecordHeadSize + length, &broken)) return StreamResult::kBroken;
+    const size_t payload_at = at + kRecordHeadSize;
+    at = payload_at + static_cast<size_t>(length);
+    if (kind == kRecordValue) {
+      cells.emplace_back(payload_at, static_cast<size_t>(length));
+      continue;
+    }
+    if (kind == kRecordError) {
+      *error = std::string(buffer_.data() + begin_ + payload_at, static_cast<size_t>(length));
+      return StreamResult::kProviderError;
+    }
+    // The end, between rows only, with the count of rows delivered and nothing after it; the
+    // reader must then end normally.
+    if (kind != kRecordEnd || !cells.empty() || length != 8 ||
+        common::ReadLittleEndian(buffer_.data() + begin_ + payload_at, 8) != rows_read_) {
+      return StreamResult::kBroken;
+    }
+    begin_ += at;
+    if (Have(1, &broken) || broken || !reader_->Finish()) return StreamResult::kBroken;
+    reader_.reset();
+    at_end_ = true;
+    return StreamResult::kEnd;
+  }
+  const char* row = buffer_.data() + begin_;
+  values_.clear();
+  values_kept_ = false;
+  for (const auto& [offset, length] : cells) values_.emplace_back(row + offset, length);
+  begin_ += at;
+  ++rows_read_;
+  return StreamResult::kDone;
 }
 
 }  // namespace kavel

@@ -7,16 +7,50 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <filesystem>
+
 #include "common/temp_folder_for_testing.h"
 #include "common/test_env.h"
 #include "kavel/mdb_connection.h"
 #include "tools/jet_writer.h"
+#include "tools/sample_database.h"
 
 namespace kavel {
 namespace {
 
 using jet::ColumnType;
 using jet::Value;
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// Every row the source delivers from the first, `fields` values each; *error gets the message
+// of rows that break off.
+Rows ReadRows(MdbTableSource& source, int fields, std::string* error = nullptr) {
+  Rows rows;
+  std::string message;
+  for (bool row = source.First(&message); row; row = source.Next(&message)) {
+    rows.emplace_back();
+    for (int f = 0; f < fields; ++f) rows.back().emplace_back(source.Value(f));
+  }
+  if (error != nullptr) *error = message;
+  return rows;
+}
+
+// The processes this one started and has not waited for yet.
+std::vector<pid_t> Children() {
+  std::vector<pid_t> children;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream in(task.path() / "children");
+    for (pid_t pid = 0; in >> pid;) children.push_back(pid);
+  }
+  return children;
+}
 
 // Writes one database into a fresh program folder and opens it.
 class MdbTableSourceTest : public ::testing::Test {
@@ -61,23 +95,22 @@ TEST_F(MdbTableSourceTest, EveryColumnTypeReadsBackAsDisplayText) {
   MdbTableSource& source = connection_.ADOQuery1();
   std::string error;
   ASSERT_TRUE(source.Open(&error)) << error;
-  ASSERT_EQ(source.RowCount(), 4u);
-  const std::vector<std::vector<std::string>> expected = {
+  const Rows expected = {
       {"1", "Ｒｅｐ①", page_memo, "7", "5", "1E+20", "2026/11/05", "False"},
       {"2", "山田　太郎", long_memo, "-32768", "-12.3456", "0.30000000000000004", "2026/11/05 9:30:05", "True"},
       {"3", "", "", "0", "0", "0", "0", "False"},  // NULLs as the engine prints them
       {"4", "", "短い", "0", "0.5", "-2.5", "1899/12/29 6:00:00", "True"},
   };
-  for (size_t r = 0; r < expected.size(); ++r) {
-    for (size_t f = 0; f < expected[r].size(); ++f) {
-      EXPECT_EQ(source.Value(r, static_cast<int>(f)), expected[r][f]) << "row " << r << " field " << f;
-    }
-  }
+  EXPECT_EQ(ReadRows(source, 8), expected);
   EXPECT_EQ(source.FieldIndex("LINE1"), 1);
   EXPECT_EQ(source.FieldIndex("line1"), 1);
   EXPECT_EQ(source.FieldIndex("Line9"), -1);
-  EXPECT_TRUE(source.Open(&error));  // a second Open keeps the rows
-  EXPECT_EQ(source.RowCount(), 4u);
+  EXPECT_TRUE(source.Open(&error));  // a second Open keeps the source open
+  EXPECT_EQ(ReadRows(source, 8), expected) << "a second pass reads the rows again";
+  // At the end the last row stays current.
+  EXPECT_FALSE(source.Next(&error));
+  EXPECT_EQ(source.Value(0), "4");
+  EXPECT_EQ(error, "");
 }
 
 TEST_F(MdbTableSourceTest, RowsComeInNumOrderWhateverTheStoredOrder) {
@@ -94,15 +127,12 @@ TEST_F(MdbTableSourceTest, RowsComeInNumOrderWhateverTheStoredOrder) {
   std::string error;
   MdbTableSource& rep = connection_.ADOQuery3();
   ASSERT_TRUE(rep.Open(&error)) << error;
-  std::vector<std::string> delivered;
-  for (size_t r = 0; r < rep.RowCount(); ++r) delivered.push_back(std::string(rep.Value(r, 0)) + std::string(rep.Value(r, 1)));
-  EXPECT_EQ(delivered, (std::vector<std::string>{"1e", "2b", "2d", "10a", "33c"}));
+  EXPECT_EQ(ReadRows(rep, 2), (Rows{{"1", "e"}, {"2", "b"}, {"2", "d"}, {"10", "a"}, {"33", "c"}}));
 
   MdbTableSource& list = connection_.ADOQuery4();
   ASSERT_TRUE(list.Open(&error)) << error;
-  std::vector<std::string> lines;
-  for (size_t r = 0; r < list.RowCount(); ++r) lines.emplace_back(list.Value(r, list.FieldIndex("Line1")));
-  EXPECT_EQ(lines, (std::vector<std::string>{"null", "10", "9", "A", "b"}));
+  EXPECT_EQ(list.FieldIndex("Line1"), 1);
+  EXPECT_EQ(ReadRows(list, 2), (Rows{{"", "null"}, {"10", "10"}, {"9", "9"}, {"A", "A"}, {"b", "b"}}));
 }
 
 TEST_F(MdbTableSourceTest, ManyPagesOfJapaneseRowsInNumOrder) {
@@ -116,11 +146,88 @@ TEST_F(MdbTableSourceTest, ManyPagesOfJapaneseRowsInNumOrder) {
   std::string error;
   MdbTableSource& rep = connection_.ADOQuery3();
   ASSERT_TRUE(rep.Open(&error)) << error;
-  ASSERT_EQ(rep.RowCount(), static_cast<size_t>(kRows));
-  for (size_t r = 0; r < rep.RowCount(); r += 997) {
-    EXPECT_EQ(rep.Value(r, 0), std::to_string(r + 1));
-    EXPECT_EQ(rep.Value(r, 1), name + std::to_string(r + 1));
+  const Rows rows = ReadRows(rep, 2);
+  ASSERT_EQ(rows.size(), static_cast<size_t>(kRows));
+  for (size_t r = 0; r < rows.size(); r += 997) {
+    EXPECT_EQ(rows[r][0], std::to_string(r + 1));
+    EXPECT_EQ(rows[r][1], name + std::to_string(r + 1));
   }
+}
+
+TEST_F(MdbTableSourceTest, RowsStoredOutOfOrderAreFetchedInOrderAcrossPages) {
+  // Numeric num: the shuffled sample delivers exactly what the sorted one does.
+  jet::SampleOptions options;
+  options.rows = 3000;
+  ASSERT_TRUE(jet::WriteSampleDatabase(folder_.path() + "sorted.mdb", options).ok);
+  options.shuffled = true;
+  ASSERT_TRUE(jet::WriteSampleDatabase(folder_.path() + "shuffled.mdb", options).ok);
+  std::string error;
+  ASSERT_TRUE(connection_.OpenMDB(folder_.path() + "sorted.mdb"));
+  ASSERT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
+  const Rows sorted = ReadRows(connection_.ADOQuery3(), 12);
+  ASSERT_EQ(sorted.size(), 3000u);
+  ASSERT_TRUE(connection_.OpenMDB(folder_.path() + "shuffled.mdb"));
+  ASSERT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
+  EXPECT_EQ(ReadRows(connection_.ADOQuery3(), 12), sorted);
+
+  // Text num with many equal keys on many pages: equal keys keep their stored order.
+  const char* const keys[] = {"b", "A", "10", "a", "B", "9"};
+  ASSERT_TRUE(writer_.BeginTable("RepChkList", {{"NUM", ColumnType::kText, 10}, {"Line1", ColumnType::kText, 200}}).ok);
+  const std::string filler(150, 'f');
+  for (int i = 0; i < 1200; ++i) ASSERT_TRUE(writer_.AddRow({std::string(keys[i % 6]), filler + std::to_string(i)}).ok);
+  OpenDatabase();
+  ASSERT_TRUE(connection_.ADOQuery4().Open(&error)) << error;
+  Rows expected;
+  for (const char* key : {"10", "9", "a", "b"}) {  // ignoring case; equal keys in stored order
+    for (int i = 0; i < 1200; ++i) {
+      if (::strcasecmp(keys[i % 6], key) == 0) expected.push_back({keys[i % 6], filler + std::to_string(i)});
+    }
+  }
+  EXPECT_EQ(ReadRows(connection_.ADOQuery4(), 2), expected);
+}
+
+TEST_F(MdbTableSourceTest, OneReaderChecksTheDatabaseAndDeliversTheFirstSourcesRows) {
+  jet::SampleOptions options;
+  options.rows = 50;
+  const std::string path = folder_.path() + "Data.Rpt";
+  ASSERT_TRUE(jet::WriteSampleDatabase(path, options).ok);
+  ASSERT_TRUE(connection_.OpenMDB("", &connection_.ADOQuery3()));
+  // The reader started by OpenMDB has the file open: the rows come although the file is gone,
+  // while a source that starts a reader of its own finds nothing to read.
+  ASSERT_TRUE(std::filesystem::remove(path));
+  std::string error;
+  ASSERT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
+  EXPECT_EQ(ReadRows(connection_.ADOQuery3(), 12, &error).size(), 50u);
+  EXPECT_EQ(error, "");
+  EXPECT_FALSE(connection_.ADOQuery1().Open(&error));
+  EXPECT_EQ(error, "Unrecognized database format '" + path + "'.");
+  EXPECT_TRUE(Children().empty());
+}
+
+TEST_F(MdbTableSourceTest, AReaderStoppedMidStreamIsADamagedFile) {
+  jet::SampleOptions options;
+  options.rows = 20000;  // more than the pipe holds
+  const std::string path = folder_.path() + "Data.Rpt";
+  ASSERT_TRUE(jet::WriteSampleDatabase(path, options).ok);
+  ASSERT_TRUE(connection_.OpenMDB("", &connection_.ADOQuery3()));
+  MdbTableSource& rep = connection_.ADOQuery3();
+  std::string error;
+  ASSERT_TRUE(rep.Open(&error)) << error;
+  ASSERT_TRUE(rep.First(&error)) << error;
+  EXPECT_EQ(rep.Value(0), "1");
+  const std::vector<pid_t> readers = Children();
+  ASSERT_EQ(readers.size(), 1u);
+  ASSERT_EQ(::kill(readers[0], SIGKILL), 0);
+  size_t rows = 1;
+  while (rep.Next(&error)) ++rows;
+  EXPECT_LT(rows, 20000u);
+  EXPECT_EQ(error, "Unrecognized database format '" + path + "'.");
+  EXPECT_EQ(rep.Value(0), "") << "no row is current after the break";
+  EXPECT_TRUE(Children().empty());
+  // A new pass starts a new reader.
+  error.clear();
+  EXPECT_EQ(ReadRows(rep, 1, &error).size(), 20000u);
+  EXPECT_EQ(error, "");
 }
 
 TEST_F(MdbTableSourceTest, MissingTablesAndColumnsAreProviderErrors) {
@@ -140,7 +247,9 @@ TEST_F(MdbTableSourceTest, MissingTablesAndColumnsAreProviderErrors) {
             "exists and that its name is spelled correctly.");
   // Table names match without regard to case; an empty table has no rows.
   ASSERT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
-  EXPECT_EQ(connection_.ADOQuery3().RowCount(), 0u);
+  error.clear();
+  EXPECT_FALSE(connection_.ADOQuery3().First(&error));
+  EXPECT_EQ(error, "");
   EXPECT_EQ(connection_.ADOQuery3().FieldIndex("LINE1"), 1);
 
   connection_.Close();

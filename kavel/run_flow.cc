@@ -53,9 +53,7 @@ struct RunFlow::Components {
         Report6(templates::Report6()),
         Report7(templates::Report7()),
         Report8(templates::Report8()) {
-    re::DatasetBinding DBDataset1{"DBDataset1", &database.ADOQuery1()};
-    re::DatasetBinding DBDataset3{"DBDataset3", &database.ADOQuery3()};
-    re::DatasetBinding DBDataset4{"DBDataset4", &database.ADOQuery4()};
+    const auto& [DBDataset1, DBDataset3, DBDataset4] = datasets;
     Report1.AddDataset(DBDataset1);
     Report2.AddDataset(DBDataset1);
     Report8.AddDataset(DBDataset1);
@@ -73,7 +71,19 @@ struct RunFlow::Components {
             &Report6, &Report7, &Report8};
   }
 
+  // The row source a template reads (the first dataset it lists), or null.
+  MdbTableSource* SourceOf(const re::Report& report) {
+    if (report.layout().datasets.empty()) return nullptr;
+    for (const re::DatasetBinding& binding : datasets) {
+      if (binding.user_name == report.layout().datasets.front()) return static_cast<MdbTableSource*>(binding.source);
+    }
+    return nullptr;
+  }
+
   MdbConnection database;  // ADOConnection1 with ADOQuery1/3/4
+  const std::array<re::DatasetBinding, 3> datasets{{{"DBDataset1", &database.ADOQuery1()},
+                                                    {"DBDataset3", &database.ADOQuery3()},
+                                                    {"DBDataset4", &database.ADOQuery4()}}};
   re::Report Report1, Report2, Report3, Report4, Report6, Report7, Report8;
   re::PdfExporter PDFExport1;
 };
@@ -107,8 +117,11 @@ void RunFlow::FormShow() {
     // 1. The caption goes to the log first, whatever happens next.
     env_.WrtLog(LogPath(), common::FillIn(kLogCaption, {parameters_.gstNgt}));
 
-    // 2. Without a database there is nothing to print.
-    if (!components_->database.OpenMDB(parameters_.gstFile)) return;
+    // 2. Without a database there is nothing to print. The reader that checks it goes on with
+    //    the rows of the report the dispatch will print.
+    MdbTableSource* first = nullptr;
+    if (re::Report* report = DispatchedReport()) first = components_->SourceOf(*report);
+    if (!components_->database.OpenMDB(parameters_.gstFile, first)) return;
 
     // 3. The title object: each true test replaces the earlier choice.
     const std::string kind(common::Trim(parameters_.gstKbn));
@@ -136,14 +149,20 @@ void RunFlow::FormShow() {
   // 6. The caller closes the window.
 }
 
-void RunFlow::Button1Click() {
+re::Report* RunFlow::DispatchedReport() {
   const KindAction* action = FindKindAction(common::Trim(parameters_.gstKbn));
-  if (action == nullptr) return;
+  if (action == nullptr) return nullptr;
   const char* report_name = action->report;
   if (action->short_report != nullptr && common::Trim(parameters_.gstShort) == kShortVariant) {
     report_name = action->short_report;
   }
-  re::Report* report = FindReport(report_name);
+  return FindReport(report_name);
+}
+
+void RunFlow::Button1Click() {
+  const KindAction* action = FindKindAction(common::Trim(parameters_.gstKbn));
+  if (action == nullptr) return;
+  re::Report* report = DispatchedReport();
   if (action->preview) {
     ui_.Preview(*report);
   } else {

@@ -77,6 +77,8 @@ class RunFlow {
  private:
   struct Components;
 
+  // The template the dispatch prints for the stored parameters, or nullptr for an unknown kind.
+  re::Report* DispatchedReport();
   void Export(re::Report& report, const KindAction& action);
   std::string LogPath() const;
 

@@ -40,18 +40,27 @@ int Read(const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
   kavel::MdbConnection connection(env);
   std::string error;
-  if (!connection.OpenMDB(path) || !connection.ADOQuery3().Open(&error)) {
+  if (!connection.OpenMDB(path, &connection.ADOQuery3()) || !connection.ADOQuery3().Open(&error)) {
+    std::fprintf(stderr, "cannot read %s: %s\n", path.c_str(), error.c_str());
+    return 1;
+  }
+  kavel::MdbTableSource& rep = connection.ADOQuery3();
+  size_t rows = 0;
+  std::string first, last;
+  for (bool row = rep.First(&error); row; row = rep.Next(&error)) {
+    if (rows++ == 0) first = rep.Value(0);
+    last = rep.Value(0);
+  }
+  if (!error.empty()) {
     std::fprintf(stderr, "cannot read %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   const double seconds = Seconds(start);
-  const size_t rows = connection.ADOQuery3().RowCount();
-  std::printf("  OpenMDB + ADOQuery3 open (read, convert, sort): %.3f s, %.0f rows/s\n", seconds,
+  std::printf("  OpenMDB + ADOQuery3 open and every row (read, convert, sort, stream): %.3f s, %.0f rows/s\n", seconds,
               static_cast<double>(rows) / seconds);
   std::printf("  peak RSS: %.1f MB in Kavel's process, %.1f MB in the reader\n", PeakMegabytes(RUSAGE_SELF),
               PeakMegabytes(RUSAGE_CHILDREN));
-  std::printf("  rows: %zu, first num %s, last num %s\n", rows, std::string(connection.ADOQuery3().Value(0, 0)).c_str(),
-              std::string(connection.ADOQuery3().Value(rows - 1, 0)).c_str());
+  std::printf("  rows: %zu, first num %s, last num %s\n", rows, first.c_str(), last.c_str());
   return 0;
 }
 

@@ -83,7 +83,7 @@ std::string_view FieldValue(const ResolvedField& field, const DatasetTable& data
   if (field.dataset < 0) return {};
   const BoundDataset& dataset = datasets.at(field.dataset);
   if (dataset.current_row == kNoRow) return {};
-  return dataset.source->Value(dataset.current_row, field.field);
+  return dataset.source->Value(field.field);
 }
 
 CompiledBand::CompiledBand(const Band& band, const DatasetTable& datasets, ErrorList& errors)

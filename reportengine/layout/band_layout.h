@@ -32,7 +32,8 @@ struct BoundDataset {
   std::string name;
   RowSource* source = nullptr;  // null: registered nowhere
   bool open = false;            // opened successfully for this preparation
-  size_t current_row = kNoRow;  // kNoRow: no row (empty dataset, or not reached yet)
+  size_t current_row = kNoRow;  // the source's current row by number; kNoRow: none (empty
+                                // dataset, or its rows could not be read)
 };
 
 class DatasetTable {

@@ -21,7 +21,7 @@ struct Paginator::DataChain {
 
 Paginator::Paginator(const Template& layout, DatasetTable& datasets, LayoutCache& cache,
                      ErrorList& errors)
-    : layout_(layout), datasets_(datasets), cache_(cache) {
+    : layout_(layout), datasets_(datasets), cache_(cache), errors_(errors) {
   DataChain pending;
   for (const Band& band : layout.bands) {
     switch (band.kind) {
@@ -122,9 +122,14 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
   for (DataChain& chain : chains_) {
     if (chain.dataset < 0) continue;
     BoundDataset& dataset = datasets_.at(chain.dataset);
-    const size_t rows = dataset.source->RowCount();
-    for (size_t row = 0; row < rows; ++row) {
-      dataset.current_row = row;
+    // The source stands on its first row when bound; a data band after another one on the same
+    // dataset reads the rows again from the first.
+    if (dataset.current_row != 0 && dataset.current_row != kNoRow) {
+      std::string error;
+      dataset.current_row = dataset.source->First(&error) ? 0 : kNoRow;
+      if (!error.empty()) errors_.Add(std::move(error));
+    }
+    for (size_t row = 0; dataset.current_row == row; ++row) {
       if (row == 0 && chain.data_header) PrintBand(*chain.data_header);
       // The outermost group whose key changed (all of them on the first row); it and every
       // group inside it start anew.
@@ -140,6 +145,15 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
         PrintBand(*chain.data, before_row(*dataset.source, row));
       } else {
         PrintBand(*chain.data);
+      }
+      // At the end the last row stays current, for the page footer. A source that breaks off
+      // has no row any more; its message makes the preparation fail.
+      std::string error;
+      if (dataset.source->Next(&error)) {
+        dataset.current_row = row + 1;
+      } else if (!error.empty()) {
+        dataset.current_row = kNoRow;
+        errors_.Add(std::move(error));
       }
     }
   }

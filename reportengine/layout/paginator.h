@@ -34,7 +34,8 @@ using PageDone = std::function<void(PreparedPage&& page)>;
 
 class Paginator {
  public:
-  // Compiles the template's bands against `datasets`; unknown references go to `errors`.
+  // Compiles the template's bands against `datasets`; unknown references go to `errors`, and so
+  // does the message of a row source whose rows break off during Run.
   // REQUIRES: the template, datasets and cache outlive the paginator; bands and objects are not
   // added or removed while it runs.
   Paginator(const Template& layout, DatasetTable& datasets, LayoutCache& cache,
@@ -58,6 +59,7 @@ class Paginator {
   const Template& layout_;
   DatasetTable& datasets_;
   LayoutCache& cache_;
+  ErrorList& errors_;  // also a row source's message when its rows break off
   std::unique_ptr<CompiledBand> page_header_;
   std::unique_ptr<CompiledBand> page_footer_;
   std::vector<DataChain> chains_;

@@ -18,7 +18,7 @@ std::string_view RowFields::Value(std::string_view field) const {
   if (source_ == nullptr) return {};
   const int index = source_->FieldIndex(field);
   if (index < 0) return {};
-  return source_->Value(row_, index);
+  return source_->Value(index);
 }
 
 bool RowFields::HasField(std::string_view field) const {
@@ -69,8 +69,11 @@ DatasetTable BindDatasets(const std::vector<std::string>& listed,
     } else {
       std::string error;
       dataset.open = dataset.source->IsOpen() || dataset.source->Open(&error);
+      // On the first row from the start, for the page header; rows that cannot be read at all
+      // count as a source that cannot be opened.
+      if (dataset.open && dataset.source->First(&error)) dataset.current_row = 0;
+      if (dataset.open && !error.empty()) dataset.open = false;
       if (!dataset.open) errors.Add(error.empty() ? std::string(kDatasetNotFound) + name : error);
-      if (dataset.open && dataset.source->RowCount() > 0) dataset.current_row = 0;
     }
     table.Add(std::move(dataset));
   }
