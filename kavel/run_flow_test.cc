@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include "common/text_encoding.h"
 #include "reportengine/layout/report.h"
 #include "tools/jet_writer.h"
+#include "tools/sample_database.h"
 
 namespace kavel {
 namespace {
@@ -25,7 +30,10 @@ class FakeUi : public RunUi, public re::ExportProgress {
   void ShowError(const std::string& caption, const std::string& text) override {
     errors.push_back(caption + "|" + text);
   }
-  re::ExportProgress* ExportProgress() override { return this; }
+  re::ExportProgress* ExportProgress() override {
+    if (before_export) before_export();
+    return with_progress ? this : nullptr;
+  }
   void Preview(re::Report& report) override {
     const re::TextObject* title = report.FindObject("Memo1");
     previews.push_back(report.name() + "|" + (title ? title->text : ""));
@@ -37,6 +45,8 @@ class FakeUi : public RunUi, public re::ExportProgress {
   void PageWritten(int page_number) override { last_page_written = page_number; }
   void Finished() override { ++finished; }
 
+  std::function<void()> before_export;  // runs as the export starts
+  bool with_progress = true;            // else each page goes to the file as it is laid out
   std::vector<std::string> errors, previews, notes, fatal;
   int pages_announced = 0, last_page_written = 0, finished = 0;
 };
@@ -181,6 +191,34 @@ TEST_F(RunFlowTest, PreparationErrorsAreShownAndNothingIsExported) {
   EXPECT_FALSE(Exists("RepChkList3.pdf"));
   EXPECT_FALSE(Exists("user.ini"));
   EXPECT_EQ(ui_.pages_announced, 0);
+}
+
+// The database reader dies while the list is being laid out: the provider's message in the
+// engine's error box, the earlier list left as it was, no flag; whether the pages go to the file
+// one by one or the report is prepared first.
+TEST_F(RunFlowTest, ReaderStoppedMidStreamFailsTheExportAndKeepsTheOldFile) {
+  jet::SampleOptions options;
+  options.rows = 20000;  // more than the pipe holds: the reader is still at work
+  ASSERT_TRUE(jet::WriteSampleDatabase(folder_.path() + "Data.Rpt", options).ok);
+  folder_.Write("Rep.pdf", "the earlier list");
+  // The one reader of the run was started by OpenMDB; it is stopped as the export starts.
+  ui_.before_export = [] {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream in(task.path() / "children");
+      for (pid_t pid = 0; in >> pid;) ::kill(pid, SIGKILL);
+    }
+  };
+  for (const bool with_progress : {false, true}) {
+    SCOPED_TRACE(with_progress ? "prepared first" : "page by page");
+    ui_.with_progress = with_progress;
+    ui_.errors.clear();
+    Run({"c", "", "5"});
+    ASSERT_EQ(ui_.errors.size(), 1u);
+    EXPECT_EQ(ui_.errors[0], "Error|The following error(s) have occured:\nUnrecognized database format '" +
+                                 folder_.path() + "Data.Rpt'.");
+    EXPECT_EQ(folder_.Read("Rep.pdf"), "the earlier list");
+    EXPECT_FALSE(Exists("user.ini"));
+  }
 }
 
 // Pdf.log that cannot be written stops the run with a message instead of an exception.

@@ -207,6 +207,36 @@ TEST(ReportTest, ExportGoesThroughTheExporterAndReportsItsFailure) {
             "The following error(s) have occured:\nCannot create file /locked/RepChk.pdf");
 }
 
+struct FakeStreamExporter : PageStreamExporter {
+  bool Export(const PreparedReport&, ExportProgress*, std::vector<std::string>*) override { return false; }
+  bool Begin(const std::vector<FontFace>&, std::vector<std::string>*) override { return true; }
+  bool AddPage(const PreparedPage&) override {
+    ++pages;
+    return true;
+  }
+  bool Finish(std::vector<std::string>*) override { return finished = true; }
+  void Abandon() override { abandoned = true; }
+  int pages = 0;
+  bool finished = false, abandoned = false;
+};
+
+TEST(ReportTest, RowsThatBreakOffFailThePreparationAndAbandonTheStreamedExport) {
+  MemoryRows rows({"Line1"}, Rows(200));
+  rows.FailAfter(100, "Unrecognized database format '/data/Data.Rpt'.");
+  Report report(Sample());
+  report.AddDataset({"DBDataset1", &rows});
+  FakeErrorBox box;
+  report.set_error_reporter(&box);
+  FakeStreamExporter exporter;
+  EXPECT_FALSE(report.PrepareAndExport(exporter));
+  EXPECT_GT(exporter.pages, 0) << "pages went out before the break";
+  EXPECT_TRUE(exporter.abandoned);
+  EXPECT_FALSE(exporter.finished);
+  EXPECT_THAT(report.errors(), ElementsAre("Unrecognized database format '/data/Data.Rpt'."));
+  EXPECT_EQ(box.shown.size(), 1u);
+  EXPECT_FALSE(report.PrepareReport(true)) << "the whole-report path fails alike";
+}
+
 struct FakePreview : Previewer {
   bool Show(Report& report) override {
     pages_when_opened = report.prepared().pages.size();
