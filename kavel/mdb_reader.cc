@@ -1,19 +1,18 @@
 #include "kavel/mdb_reader.h"
 
 #include <mdbtools.h>
-#include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 
 #include "common/little_endian.h"
-#include "common/unique_fd.h"
 #include "common/text_encoding.h"
 #include "common/text_format.h"
 #include "kavel/mdb_database.h"
@@ -335,10 +334,11 @@ class TableStream {
 
   // Reads `page` into libmdb's page buffer, as mdb_read_pg does, in one system call (libmdb
   // takes three; rows fetched out of stored order read a page for nearly every row).
+  // The file libmdb opened is read (pread leaves its position alone).
   bool LoadPage(uint32_t page) {
-    if (!file_.valid()) file_.Reset(::open(db_.path.c_str(), O_RDONLY | O_CLOEXEC));
     const off_t offset = static_cast<off_t>(page) * db_.page_size;
-    if (!file_.valid() || ::pread(file_.get(), mdb_->pg_buf, db_.page_size, offset) != static_cast<ssize_t>(db_.page_size)) {
+    if (mdb_->f == nullptr || mdb_->f->stream == nullptr ||
+        ::pread(::fileno(mdb_->f->stream), mdb_->pg_buf, db_.page_size, offset) != static_cast<ssize_t>(db_.page_size)) {
       return false;
     }
     mdb_->cur_pg = page;  // what libmdb's own reads take for the page in the buffer
@@ -380,7 +380,6 @@ class TableStream {
   std::string key_texts_;                  // every text key, for sorting out of stored order
   std::string text_;                       // a value's text
   std::string batch_;                      // a row's records
-  common::UniqueFd file_;                  // the database, for LoadPage
 };
 
 TableStream::Failure TableStream::Open() {
