@@ -1,9 +1,10 @@
 // kavel-mdb-reader: the one program that lets libmdb see a check-results database.
 //
-// libmdb is not hardened against damaged files, so Kavel never loads it: for each look at the
-// database it starts this small program (a fresh process by posix_spawn, safe while the window
-// threads run) and reads its standard output. A fault or a stall in libmdb ends only the reader;
-// Kavel kills it at its time limit and takes the database for unreadable.
+// libmdb is not hardened against damaged files, so Kavel never loads it: to look at the database
+// it starts this small program (a fresh process by posix_spawn, safe while the window threads
+// run) and reads its standard output, as a run needs it: a run starts one reader, which checks
+// the database and goes on with the rows of the list to print. A fault or a stall in libmdb ends
+// only the reader; Kavel kills it at its time limit and takes the database for unreadable.
 //
 // Invocation (standard error goes to /dev/null; libmdb prints its warnings there):
 //   kavel-mdb-reader check <path>        is the catalog whole? (every table's pages in the file)
