@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -378,6 +379,7 @@ class TableStream {
   bool bool_sort_ = false;                 // num is a Yes/No column: never NULL
   std::string key_text_;                   // a text key's value
   std::string key_texts_;                  // every text key, for sorting out of stored order
+  bool sort_by_place_ = true;              // places ascend in stored order, no NaN key
   std::string text_;                       // a value's text
   std::string batch_;                      // a row's records
 };
@@ -490,11 +492,16 @@ TableStream::Failure TableStream::ScanKeys(bool* in_order, uint64_t* rows, std::
         entry.key = (uint64_t{key_texts_.size()} << 32) | key.text.size();
         key_texts_ += key.text;
       }
+      if ((numeric_sort_ && std::isnan(key.number)) || (!entries->empty() && (entries->back().page > page ||
+                                (entries->back().page == page && entries->back().row >= entry.row)))) {
+        sort_by_place_ = false;
+      }
       entries->push_back(entry);
     } else {
       // The first row out of order ends this walk: the rows are then walked again for the
       // key table.
-      if (*rows > 0 && Before(key, previous)) {
+      // A NaN orders nothing: such rows go the way of rows out of order, sorted stably.
+      if ((*rows > 0 && Before(key, previous)) || (numeric_sort_ && std::isnan(key.number))) {
         *in_order = false;
         return Failure::kStop;
       }
@@ -549,12 +556,24 @@ TableStream::Failure TableStream::WriteRows(RowStreamOutput& output) {
     auto text = [this](const SortEntry& entry) {
       return std::string_view(key_texts_).substr(static_cast<size_t>(entry.key >> 32), entry.key & 0xFFFFFFFFu);
     };
-    std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+    auto before = [&](const SortEntry& a, const SortEntry& b) {
       if (a.null != b.null) return a.null;
       if (a.null) return false;
       if (numeric_sort_) return std::bit_cast<double>(a.key) < std::bit_cast<double>(b.key);
       return CompareIgnoringAsciiCase(text(a), text(b)) < 0;
-    });
+    };
+    if (sort_by_place_) {
+      // Stored order is the order of the places, as it always is: equal keys ordered by place
+      // keep it without the stable sort's second table. (Not with a NaN key, which orders
+      // nothing: a sort may run past its ends on it.)
+      std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+        if (before(a, b)) return true;
+        if (before(b, a)) return false;
+        return a.page != b.page ? a.page < b.page : a.row < b.row;
+      });
+    } else {
+      std::stable_sort(entries.begin(), entries.end(), before);
+    }
     key_texts_ = {};
     const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
     uint32_t loaded = 0;  // page 0 is never a data page
