@@ -165,6 +165,23 @@ TEST(PaginationTest, EmptyDatasetGivesOnePageWithHeaderAndFooter) {
   EXPECT_EQ(Strings(p.report.pages[0]), (std::vector<std::string>{"1"}));
 }
 
+// Rows are read forward: the page header sees the first row, the page footer at the end the last,
+// and a second data band on the same dataset reads the rows again from the first.
+TEST(PaginationTest, HeaderSeesTheFirstRowFooterTheLastAndASecondBandReadsAgain) {
+  MemoryRows rows({"Line1"}, Column(3));
+  Template t = List(5, 8, 4, 6);
+  t.bands[0].objects.push_back(Cell("HeaderRow", {10, 0.5f, 20, 5}, "[ds.\"Line1\"]"));
+  t.bands[2].objects.push_back(Cell("FooterRow", {10, 0, 20, 5}, "[ds.\"Line1\"]"));
+  Band second = t.bands[1];
+  second.name = "MasterData2";
+  t.bands.insert(t.bands.begin() + 2, second);
+  Prepared p = Prepare(t, &rows);
+  EXPECT_TRUE(p.ok);
+  ASSERT_EQ(p.report.pages.size(), 1u);
+  EXPECT_EQ(Strings(p.report.pages[0]),
+            (std::vector<std::string>{"TITLE", "r1", "r1", "r2", "r3", "r1", "r2", "r3", "1", "r3"}));
+}
+
 TEST(PaginationTest, NullsPrintEmptyAndKeepTheRowHeight) {
   MemoryRows rows({"Line1"}, {{"a"}, {""}, {"c"}});
   Prepared p = Prepare(List(5, 8, 4, 6), &rows);
