@@ -241,8 +241,11 @@ MdbHandlePtr OpenMdbHandle(const MdbDatabase& database) {
 }
 
 // The catalog must list itself, and every table's definition and data pages must lie inside the
-// file: a copy cut short fails here rather than later with rows missing.
-bool CatalogIsWhole(const MdbDatabase& database, MdbHandle* mdb) {
+// file: a copy cut short fails here rather than later with rows missing. The data pages of
+// `keep` (may be null) go to *pages in usage-map order, so that its rows are walked without
+// asking the map again (libmdb reads a map page for every data page it names).
+bool CatalogIsWhole(const MdbDatabase& database, MdbHandle* mdb, const MdbCatalogEntry* keep,
+                    std::vector<uint32_t>* pages) {
   bool has_catalog_table = false;
   for (guint i = 0; i < mdb->catalog->len; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -259,6 +262,7 @@ bool CatalogIsWhole(const MdbDatabase& database, MdbHandle* mdb) {
       page = mdb_map_find_next(mdb, table->usage_map, static_cast<unsigned int>(table->map_sz), static_cast<guint32>(page));
       if (page <= 0) break;
       whole = static_cast<uint64_t>(page) < database.page_count && steps < database.page_count;
+      if (entry == keep) pages->push_back(static_cast<uint32_t>(page));
     }
     mdb_free_tabledef(table);
     if (!whole || page < 0) return false;
@@ -305,8 +309,9 @@ class TableStream {
   // Why a table could not be delivered; each has the provider's message.
   enum class Failure { kNone, kDamaged, kTableMissing, kNoSortColumn, kStop };
 
-  TableStream(const MdbDatabase& database, MdbHandle* mdb, std::string table)
-      : db_(database), mdb_(mdb), name_(std::move(table)), reader_(database, mdb) {}
+  // `data_pages`: the table's data pages in usage-map order, as the catalog check found them.
+  TableStream(const MdbDatabase& database, MdbHandle* mdb, std::string table, std::vector<uint32_t> data_pages)
+      : db_(database), mdb_(mdb), name_(std::move(table)), reader_(database, mdb), data_pages_(std::move(data_pages)) {}
 
   // Finds the table and its columns. Returns kNone when the rows can be written.
   Failure Open();
@@ -370,6 +375,7 @@ class TableStream {
   MdbHandle* mdb_;
   std::string name_;
   TableReader reader_;
+  std::vector<uint32_t> data_pages_;
   std::unique_ptr<MdbTableDef, TableDefDeleter> table_;
   std::vector<std::string> field_names_;   // column names in table order
   std::vector<const MdbColumn*> columns_;  // their definitions
@@ -434,14 +440,10 @@ TableStream::Failure TableStream::Walk(Visit visit) {
   MdbTableDef& table = *table_;
   const uint32_t row_count_offset = mdb_->fmt->row_count_offset;
   const int columns = static_cast<int>(columns_.size());
-  // The catalog check accepted only usage maps libmdb can walk, so a negative answer is damage.
-  gint32 page = 0;
-  for (uint64_t pages = 0;; ++pages) {
-    page = mdb_map_find_next(mdb_, table.usage_map, static_cast<unsigned int>(table.map_sz), static_cast<guint32>(page));
-    if (page == 0) return Failure::kNone;
-    if (page < 0 || pages >= db_.page_count || static_cast<uint64_t>(page) >= db_.page_count) return Failure::kDamaged;
+  // The data pages as the catalog check found them in the usage map.
+  for (const uint32_t page : data_pages_) {
     // A page libmdb cannot read ends its scan; the row count check then finds the rows missing.
-    if (!LoadPage(static_cast<uint32_t>(page))) return Failure::kNone;
+    if (!LoadPage(page)) return Failure::kNone;
     const unsigned char* buffer = mdb_->pg_buf;
     // A page the map names wrongly is passed over, as libmdb's scan does.
     if (buffer[0] != MDB_PAGE_DATA || common::ReadLe32(buffer + 4) != table.entry->table_pg) continue;
@@ -456,9 +458,10 @@ TableStream::Failure TableStream::Walk(Visit visit) {
       const int cracked = mdb_crack_row(&table, start, size, fields_.data());
       if (cracked < 0) continue;  // libmdb's scan passes over a row it cannot crack
       if (cracked != columns) return Failure::kDamaged;
-      if (const Failure failure = visit(static_cast<uint32_t>(page), row); failure != Failure::kNone) return failure;
+      if (const Failure failure = visit(page, row); failure != Failure::kNone) return failure;
     }
   }
+  return Failure::kNone;
 }
 
 bool TableStream::ReadKey(Key* key) {
@@ -615,7 +618,10 @@ bool RunMdbReader(const std::vector<std::string>& args, RowStreamOutput& output)
   database.path = args[1];
   output.Write(kRowStreamSignature);
   MdbHandlePtr handle = OpenMdbHandle(database);
-  if (!handle || !CatalogIsWhole(database, handle.get())) return false;
+  if (!handle) return false;
+  const MdbCatalogEntry* table_entry = rows ? FindTable(handle.get(), args[2]) : nullptr;
+  std::vector<uint32_t> data_pages;
+  if (!CatalogIsWhole(database, handle.get(), table_entry, &data_pages)) return false;
   WriteRecord(output, kRecordChecked, {});
   if (check) {
     WriteEnd(output, 0);
@@ -624,7 +630,7 @@ bool RunMdbReader(const std::vector<std::string>& args, RowStreamOutput& output)
   // The caller goes on as soon as it knows the database is good, and has the field names while
   // the first pass over the rows runs.
   output.Flush();
-  TableStream table(database, handle.get(), args[2]);
+  TableStream table(database, handle.get(), args[2], std::move(data_pages));
   TableStream::Failure failure = table.Open();
   if (failure == TableStream::Failure::kNone) {
     table.WriteFields(output);
