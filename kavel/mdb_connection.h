@@ -39,9 +39,10 @@ class MdbConnection {
   // damaged or not a Jet database, or when the reader is missing, fails or stalls. Throws
   // common::IoError when the log line cannot be written.
   //
-  // With `first`, the reader that checks the database goes on to read that source's rows, which
-  // are then on their way while the run prepares its report; the source takes the reader over
-  // when it is opened. (One reader per run, and it starts as early as the run knows the table.)
+  // With `first` (one of this connection's sources), the reader that checks the database goes on
+  // to read that source's rows, which are then on their way while the run prepares its report;
+  // the source takes the reader over when it is opened. (One reader per run, started as early as
+  // the run knows the table.)
   bool OpenMDB(const std::string& pstDataSource, MdbTableSource* first = nullptr);
 
   // Closes the database and the row sources; they read afresh after the next OpenMDB.
