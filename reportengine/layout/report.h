@@ -91,6 +91,7 @@ class Report {
 
   void set_row_rule(RowRule rule) { row_rule_ = std::move(rule); }
   void set_error_reporter(ErrorReporter* reporter) { error_reporter_ = reporter; }
+  ErrorReporter* error_reporter() const { return error_reporter_; }
   void set_previewer(Previewer* previewer) { previewer_ = previewer; }
   void set_clock(Clock clock) { clock_ = std::move(clock); }
 
