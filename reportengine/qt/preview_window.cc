@@ -528,7 +528,6 @@ void PreviewWindow::AppendPages(std::vector<PreparedPage> pages) {
     thumbnails_->addItem(item);
   }
   outline_->addTopLevelItems(entries);
-  if (!thumbnail_timer_.isActive()) thumbnail_timer_.start();
   if (before == 0) {
     ScrollToPage(0);
   } else {
@@ -546,9 +545,11 @@ void PreviewWindow::EndPreparing(std::vector<FontFace> fonts, std::exception_ptr
     report_.fonts = std::move(fonts);
     renderer_ = std::make_unique<PageRenderer>(report_.fonts);
     view_->SetPages(renderer_.get(), &shown_pages());
-    next_thumbnail_ = 0;
-    if (page_count() > 0) thumbnail_timer_.start();
   }
+  // The pictures of the thumbnails wait for the last page: until then the window's thread
+  // leaves the processor to the preparation.
+  next_thumbnail_ = 0;
+  if (page_count() > 0) thumbnail_timer_.start();
   source_.EndPreparation();
   prepared_ = true;
   UpdateControls();
