@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -86,7 +87,11 @@ class DataSyncer {
         written_ = bytes;
       }
       if (!thread_.joinable()) {
-        thread_ = std::thread([this, fd] { Run(fd); });
+        try {
+          thread_ = std::thread([this, fd] { Run(fd); });
+        } catch (const std::system_error&) {
+          // No thread to be had: the final fsync does all of it, as it would anyway.
+        }
       } else {
         wake_.notify_one();
       }

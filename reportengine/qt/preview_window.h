@@ -9,7 +9,7 @@
 // Printing sends the engine's own PDF of the chosen pages to the printer through CUPS, with a
 // progress window that can cancel. Its own settings (zoom, side panel) are remembered per user
 // under the place kIniFile names. All window work runs on the window's thread; only the sending
-// to the printer runs beside it.
+// to the printer and the preparation of the pages (see Prepare) run beside it.
 #ifndef REPORTENGINE_QT_PREVIEW_WINDOW_H_
 #define REPORTENGINE_QT_PREVIEW_WINDOW_H_
 
