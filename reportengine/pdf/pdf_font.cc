@@ -3,7 +3,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
-#include <hb-subset.h>
 #include <hb.h>
 
 #include <algorithm>
@@ -15,15 +14,6 @@
 
 namespace re::pdf {
 namespace {
-
-// Tables a PDF reader never looks at in an embedded TrueType program: layout, vertical metrics
-// and signatures. Dropping them keeps the subset small.
-constexpr hb_tag_t kDroppedTables[] = {
-    HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
-    HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'), HB_TAG('v', 'h', 'e', 'a'),
-    HB_TAG('v', 'm', 't', 'x'), HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G'),
-    HB_TAG('k', 'e', 'r', 'n'), HB_TAG('m', 'o', 'r', 'x'), HB_TAG('g', 'a', 's', 'p'),
-};
 
 constexpr int kFlagFixedPitch = 1;
 constexpr int kFlagSerif = 2;
@@ -62,7 +52,6 @@ class FreeTypeFace {
 void HbRelease::operator()(hb_blob_t* blob) const { hb_blob_destroy(blob); }
 void HbRelease::operator()(hb_face_t* face) const { hb_face_destroy(face); }
 void HbRelease::operator()(hb_font_t* font) const { hb_font_destroy(font); }
-void HbRelease::operator()(hb_subset_input_t* input) const { hb_subset_input_destroy(input); }
 
 struct Font::Metrics {
   std::string postscript_name;
@@ -91,8 +80,8 @@ bool Font::Load(const FontFace& face, std::string* error) {
     return false;
   }
   hb_face_.reset(hb_face_create(blob_.get(), static_cast<unsigned>(face.index)));
-  const unsigned count = hb_face_get_glyph_count(hb_face_.get());
-  if (count == 0) {
+  glyph_count_ = hb_face_get_glyph_count(hb_face_.get());
+  if (glyph_count_ == 0) {
     *error = kErrFontFile + face.file;
     return false;
   }
@@ -100,23 +89,42 @@ bool Font::Load(const FontFace& face, std::string* error) {
   hb_font_.reset(hb_font_create(hb_face_.get()));
   hb_font_set_scale(hb_font_.get(), static_cast<int>(units_per_em_),
                     static_cast<int>(units_per_em_));
-  widths_.resize(count);
-  for (unsigned g = 0; g < count; ++g) {
-    const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_.get(), g);
-    widths_[g] = static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
+  // Advances straight from hmtx: a face of 15,000 glyphs whose pages use a hundred is not worth
+  // a table of every width.
+  hmtx_.reset(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'm', 't', 'x')));
+  const HbBlob hhea(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a')));
+  unsigned hhea_length = 0, hmtx_length = 0;
+  const char* hhea_data = hb_blob_get_data(hhea.get(), &hhea_length);
+  hmtx_data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(hmtx_.get(), &hmtx_length));
+  constexpr unsigned kNumberOfHMetrics = 34;  // offset in hhea
+  if (hhea_length >= kNumberOfHMetrics + 2) {
+    const unsigned declared = static_cast<uint8_t>(hhea_data[kNumberOfHMetrics]) << 8 |
+                              static_cast<uint8_t>(hhea_data[kNumberOfHMetrics + 1]);
+    h_metrics_ = std::min(declared, hmtx_length / 4);
   }
-  ink_.resize(count);
-  ink_known_.assign(count, 0);
-  use_.assign(count, GlyphUse::kUnused);
+  use_.assign(glyph_count_, GlyphUse::kUnused);
   return true;
+}
+
+float Font::Width(uint32_t glyph) const {
+  if (glyph >= glyph_count_) return 0;
+  // Glyphs past the last full metric share its advance; a face without metrics gives every
+  // glyph half an em, as HarfBuzz does when shaping it.
+  unsigned advance = units_per_em_ / 2;
+  if (h_metrics_ > 0) {
+    const size_t at = 4 * size_t{std::min(glyph, h_metrics_ - 1)};
+    advance = hmtx_data_[at] << 8 | hmtx_data_[at + 1];
+  }
+  return static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
 }
 
 const InkBox& Font::Ink(uint32_t glyph) {
   static const InkBox kNone;
-  if (glyph >= ink_.size()) return kNone;
-  if (ink_known_[glyph] == 0) {
+  if (glyph >= glyph_count_) return kNone;
+  const auto [it, added] = ink_.try_emplace(glyph);
+  if (added) {
     hb_glyph_extents_t extents{};
-    InkBox& box = ink_[glyph];
+    InkBox& box = it->second;
     if (hb_font_get_glyph_extents(hb_font_.get(), glyph, &extents) && extents.width != 0 &&
         extents.height != 0) {
       const double scale = 1000.0 / units_per_em_;
@@ -126,9 +134,8 @@ const InkBox& Font::Ink(uint32_t glyph) {
       box.y_min = static_cast<float>((extents.y_bearing + extents.height) * scale);
       box.empty = false;
     }
-    ink_known_[glyph] = 1;
   }
-  return ink_[glyph];
+  return it->second;
 }
 
 void Font::Note(const ShapedLine& line) {
@@ -222,12 +229,12 @@ std::string Font::WidthArray(float default_width) const {
     run.clear();
   };
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] == GlyphUse::kUnused || widths_[g] == default_width) {
+    if (use_[g] == GlyphUse::kUnused || Width(g) == default_width) {
       flush();
       continue;
     }
     if (run.empty()) run_start = g;
-    run.push_back(widths_[g]);
+    run.push_back(Width(g));
   }
   flush();
   out.push_back(']');
@@ -265,35 +272,13 @@ std::string Font::ToUnicodeCMap() const {
 }
 
 Font::Program Font::SubsetProgram() const {
-  Program program;
-  // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
-  // embedded as a program no reader can draw.
-  const HbBlob glyf(hb_face_reference_table(hb_face_.get(), HB_TAG('g', 'l', 'y', 'f')));
-  if (hb_blob_get_length(glyf.get()) == 0) {
-    program.status = Program::Status::kNotTrueType;
-    return program;
-  }
-  const HbSubsetInput input(hb_subset_input_create_or_fail());
-  if (input == nullptr) return program;
-  hb_set_t* glyph_set = hb_subset_input_glyph_set(input.get());
-  hb_set_add(glyph_set, 0);  // .notdef must stay glyph 0
+  std::vector<uint32_t> glyphs;
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] != GlyphUse::kUnused) hb_set_add(glyph_set, g);
+    if (use_[g] != GlyphUse::kUnused) glyphs.push_back(g);
   }
-  hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
-  for (const hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
-  // Hinting instructions only matter to rasterisers at screen sizes; dropping them nearly
-  // halves the embedded bytes of the IPA faces.
-  hb_subset_input_set_flags(input.get(),
-                            HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
-  const HbFace subset(hb_subset_or_fail(hb_face_.get(), input.get()));
-  if (subset == nullptr) return program;
-  const HbBlob blob(hb_face_reference_blob(subset.get()));
   unsigned length = 0;
-  const char* data = hb_blob_get_data(blob.get(), &length);
-  program.bytes.assign(data, length);
-  if (!program.bytes.empty()) program.status = Program::Status::kMade;
-  return program;
+  const char* data = hb_blob_get_data(blob_.get(), &length);
+  return SubsetTrueType(std::string_view(data, length), face_.index, glyphs);
 }
 
 // The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
@@ -301,8 +286,8 @@ Font::Program Font::SubsetProgram() const {
 float Font::DefaultWidth() const {
   std::map<float, size_t> width_counts;
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] != GlyphUse::kUnused && widths_[g] == std::round(widths_[g])) {
-      ++width_counts[widths_[g]];
+    if (use_[g] != GlyphUse::kUnused && Width(g) == std::round(Width(g))) {
+      ++width_counts[Width(g)];
     }
   }
   float default_width = 1000;

@@ -1,6 +1,6 @@
-# Fonts, shaping and line breaking: FreeType for metrics, HarfBuzz for shaping (its subsetter
-# serves the PDF writer), fontconfig to find faces, libhyphen for Russian word breaks.
-pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz harfbuzz-subset freetype2 fontconfig)
+# Fonts, shaping and line breaking: FreeType for metrics, HarfBuzz for shaping, fontconfig to find
+# faces not at their packages' places, libhyphen for Russian word breaks.
+pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz freetype2 fontconfig)
 find_library(HYPHEN_LIBRARY NAMES hyphen REQUIRED)
 find_path(HYPHEN_INCLUDE_DIR NAMES hyphen.h REQUIRED)
 target_include_directories(reportengine_text PRIVATE ${HYPHEN_INCLUDE_DIR})
