@@ -10,6 +10,7 @@ project_test(reportengine_text_shaper_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/tex
 project_test(reportengine_line_break_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/line_break_test.cc LIBS reportengine)
 project_test(reportengine_hyphenation_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/hyphenation_test.cc LIBS reportengine)
 project_test(reportengine_font_metrics_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/font_metrics_test.cc LIBS reportengine)
+project_test(reportengine_font_resolver_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/font_resolver_test.cc LIBS reportengine)
 
 # Figures, not a test: run by hand or from scripts/bench.
 add_executable(reportengine_text_shaper_perftest ${CMAKE_CURRENT_LIST_DIR}/text_shaper_perftest.cc)
