@@ -1,8 +1,6 @@
 #include "reportengine/pdf/pdf_font.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
+#include <hb-ot.h>
 #include <hb.h>
 
 #include <algorithm>
@@ -28,24 +26,61 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
   return hash;
 }
 
-class FreeTypeFace {
+// One table of the face, held while it is read; empty when the face has no such table.
+class FontTable {
  public:
-  FreeTypeFace(const std::string& file, int index) {
-    if (FT_Init_FreeType(&library_) != 0) return;
-    if (FT_New_Face(library_, file.c_str(), index, &face_) != 0) face_ = nullptr;
+  FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {
+    unsigned length = 0;
+    data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(blob_.get(), &length));
+    size_ = length;
   }
-  ~FreeTypeFace() {
-    if (face_ != nullptr) FT_Done_Face(face_);
-    if (library_ != nullptr) FT_Done_FreeType(library_);
+  size_t size() const { return size_; }
+  // Big-endian numbers at `offset`; REQUIRES: they lie inside the table.
+  uint16_t U16(size_t offset) const {
+    return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
   }
-  FreeTypeFace(const FreeTypeFace&) = delete;
-  FreeTypeFace& operator=(const FreeTypeFace&) = delete;
-  FT_Face get() const { return face_; }
+  int16_t S16(size_t offset) const { return static_cast<int16_t>(U16(offset)); }
+  uint32_t U32(size_t offset) const {
+    return static_cast<uint32_t>(U16(offset)) << 16 | U16(offset + 2);
+  }
 
  private:
-  FT_Library library_ = nullptr;
-  FT_Face face_ = nullptr;
+  HbBlob blob_;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
 };
+
+// The face's English name `id` (Windows, else Macintosh), with only the characters a PDF name
+// of a font may hold; "" when the face has none.
+std::string EnglishName(hb_face_t* face, hb_ot_name_id_t id) {
+  constexpr uint16_t kWindows = 3, kMac = 1, kWindowsEnglish = 0x409, kMacEnglish = 0;
+  const FontTable name(face, HB_TAG('n', 'a', 'm', 'e'));
+  if (name.size() < 6) return {};
+  const size_t count = name.U16(2), storage = name.U16(4);
+  std::string mac;
+  for (size_t i = 0; i < count && 6 + 12 * (i + 1) <= name.size(); ++i) {
+    const size_t record = 6 + 12 * i;
+    const uint16_t platform = name.U16(record), encoding = name.U16(record + 2);
+    const uint16_t language = name.U16(record + 4);
+    const size_t length = name.U16(record + 8), at = storage + name.U16(record + 10);
+    if (name.U16(record + 6) != id || at + length > name.size()) continue;
+    const bool windows = platform == kWindows && encoding <= 1 && language == kWindowsEnglish;
+    const bool macintosh = platform == kMac && encoding == 0 && language == kMacEnglish;
+    if (!windows && !macintosh) continue;
+    std::string text;
+    const size_t step = windows ? 2 : 1;  // Windows names are UTF-16BE
+    for (size_t k = 0; k + step <= length; k += step) {
+      const unsigned c = windows ? name.U16(at + k) : name.U16(at + k) >> 8;
+      if (c > ' ' && c < 0x7F && std::string_view("[](){}<>/%").find(static_cast<char>(c)) ==
+                                     std::string_view::npos) {
+        text.push_back(static_cast<char>(c));
+      }
+    }
+    if (windows && !text.empty()) return text;
+    if (macintosh && mac.empty()) mac = text;
+  }
+  return mac;
+}
 
 }  // namespace
 
@@ -162,39 +197,55 @@ void Font::Note(const ShapedLine& line) {
 }
 
 std::optional<Font::Metrics> Font::ReadMetrics() const {
-  FreeTypeFace ft(face_.file, face_.index);
-  const FT_Face face = ft.get();
-  if (face == nullptr) return std::nullopt;
-  Metrics metrics;
-  const double scale = 1000.0 / face->units_per_EM;
-  if (const char* name = FT_Get_Postscript_Name(face); name != nullptr) {
-    metrics.postscript_name = name;
+  const FontTable head(hb_face_.get(), HB_TAG('h', 'e', 'a', 'd'));
+  const FontTable hhea(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a'));
+  const FontTable os2(hb_face_.get(), HB_TAG('O', 'S', '/', '2'));
+  const FontTable post(hb_face_.get(), HB_TAG('p', 'o', 's', 't'));
+  constexpr size_t kUnitsPerEm = 18, kXMin = 36;                     // head
+  constexpr size_t kAscender = 4, kDescender = 6;                    // hhea
+  constexpr size_t kItalicAngle = 4, kIsFixedPitch = 12;             // post
+  constexpr size_t kWeightClass = 4, kFamilyClass = 30, kTypoAscender = 68, kTypoDescender = 70,
+                   kWinAscent = 74, kWinDescent = 76, kCapHeight = 88;  // OS/2
+  if (head.size() < kXMin + 8 || hhea.size() < kDescender + 2 || head.U16(kUnitsPerEm) == 0) {
+    return std::nullopt;
   }
-  metrics.bbox[0] = face->bbox.xMin * scale;
-  metrics.bbox[1] = face->bbox.yMin * scale;
-  metrics.bbox[2] = face->bbox.xMax * scale;
-  metrics.bbox[3] = face->bbox.yMax * scale;
-  metrics.ascent = face->ascender * scale;
-  metrics.descent = face->descender * scale;
+  Metrics metrics;
+  const double scale = 1000.0 / head.U16(kUnitsPerEm);
+  metrics.postscript_name = EnglishName(hb_face_.get(), HB_OT_NAME_ID_POSTSCRIPT_NAME);
+  for (int i = 0; i < 4; ++i) metrics.bbox[i] = head.S16(kXMin + 2 * i) * scale;
+  // The ascent and descent of hhea; of OS/2 where hhea has none, as FreeType reads them.
+  int ascender = hhea.S16(kAscender), descender = hhea.S16(kDescender);
+  if (ascender == 0 && descender == 0 && os2.size() >= kWinDescent + 2) {
+    ascender = os2.S16(kTypoAscender);
+    descender = os2.S16(kTypoDescender);
+    if (ascender == 0 && descender == 0) {
+      ascender = os2.U16(kWinAscent);
+      descender = -os2.U16(kWinDescent);
+    }
+  }
+  metrics.ascent = ascender * scale;
+  metrics.descent = descender * scale;
   metrics.cap_height = metrics.ascent;
-  if (FT_IS_FIXED_WIDTH(face)) metrics.flags |= kFlagFixedPitch;
-  if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-      os2 != nullptr && os2->version != 0xFFFF) {
-    if (os2->version >= 2 && os2->sCapHeight > 0) metrics.cap_height = os2->sCapHeight * scale;
+  if (post.size() >= kIsFixedPitch + 4) {
+    if (post.U32(kIsFixedPitch) != 0) metrics.flags |= kFlagFixedPitch;
+    metrics.italic_angle = static_cast<int32_t>(post.U32(kItalicAngle)) / 65536.0;
+  }
+  if (os2.size() >= kWinDescent + 2) {
+    const unsigned version = os2.U16(0);
+    if (version >= 2 && os2.size() >= kCapHeight + 2 && os2.S16(kCapHeight) > 0) {
+      metrics.cap_height = os2.S16(kCapHeight) * scale;
+    }
     // Family classes 1 to 7 are the serif styles.
-    const int family_class = os2->sFamilyClass >> 8;
+    const int family_class = os2.S16(kFamilyClass) >> 8;
     if (family_class >= 1 && family_class <= 7) metrics.flags |= kFlagSerif;
     // TrueType carries no stem width; the usual estimate from the weight class.
-    const double weight = os2->usWeightClass / 65.0;
+    const double weight = os2.U16(kWeightClass) / 65.0;
     metrics.stem_v = std::round(50 + weight * weight);
   }
-  if (const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
-      post != nullptr) {
-    metrics.italic_angle = post->italicAngle / 65536.0;
-  }
   if (metrics.postscript_name.empty()) {
-    metrics.postscript_name = face->family_name != nullptr ? face->family_name : "Font";
+    metrics.postscript_name = EnglishName(hb_face_.get(), HB_OT_NAME_ID_FONT_FAMILY);
   }
+  if (metrics.postscript_name.empty()) metrics.postscript_name = "Font";
   return metrics;
 }
 
