@@ -36,6 +36,7 @@ class FontTable {
   }
   size_t size() const { return size_; }
   // Big-endian numbers at `offset`; REQUIRES: they lie inside the table.
+  uint8_t U8(size_t offset) const { return data_[offset]; }
   uint16_t U16(size_t offset) const {
     return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
   }
@@ -70,7 +71,7 @@ std::string EnglishName(hb_face_t* face, hb_ot_name_id_t id) {
     std::string text;
     const size_t step = windows ? 2 : 1;  // Windows names are UTF-16BE
     for (size_t k = 0; k + step <= length; k += step) {
-      const unsigned c = windows ? name.U16(at + k) : name.U16(at + k) >> 8;
+      const unsigned c = windows ? name.U16(at + k) : name.U8(at + k);
       if (c > ' ' && c < 0x7F && std::string_view("[](){}<>/%").find(static_cast<char>(c)) ==
                                      std::string_view::npos) {
         text.push_back(static_cast<char>(c));
