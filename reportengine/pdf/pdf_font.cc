@@ -125,8 +125,6 @@ bool Font::Load(const FontFace& face, std::string* error) {
   hb_font_.reset(hb_font_create(hb_face_.get()));
   hb_font_set_scale(hb_font_.get(), static_cast<int>(units_per_em_),
                     static_cast<int>(units_per_em_));
-  // Advances straight from hmtx: a face of 15,000 glyphs whose pages use a hundred is not worth
-  // a table of every width.
   hmtx_.reset(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'm', 't', 'x')));
   const HbBlob hhea(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a')));
   unsigned hhea_length = 0, hmtx_length = 0;
@@ -139,11 +137,11 @@ bool Font::Load(const FontFace& face, std::string* error) {
     h_metrics_ = std::min(declared, hmtx_length / 4);
   }
   use_.assign(glyph_count_, GlyphUse::kUnused);
+  blocks_.resize((glyph_count_ + kBlockGlyphs - 1) / kBlockGlyphs);
   return true;
 }
 
-float Font::Width(uint32_t glyph) const {
-  if (glyph >= glyph_count_) return 0;
+float Font::AdvanceWidth(uint32_t glyph) const {
   // Glyphs past the last full metric share its advance; a face without metrics gives every
   // glyph half an em, as HarfBuzz does when shaping it.
   unsigned advance = units_per_em_ / 2;
@@ -154,13 +152,24 @@ float Font::Width(uint32_t glyph) const {
   return static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
 }
 
+Font::GlyphBlock& Font::Block(uint32_t glyph) const {
+  std::unique_ptr<GlyphBlock>& block = blocks_[glyph / kBlockGlyphs];
+  if (block == nullptr) {
+    block = std::make_unique<GlyphBlock>();
+    const uint32_t first = glyph / kBlockGlyphs * kBlockGlyphs;
+    for (uint32_t i = 0; i < kBlockGlyphs; ++i) block->width[i] = AdvanceWidth(first + i);
+  }
+  return *block;
+}
+
 const InkBox& Font::Ink(uint32_t glyph) {
   static const InkBox kNone;
   if (glyph >= glyph_count_) return kNone;
-  const auto [it, added] = ink_.try_emplace(glyph);
-  if (added) {
+  GlyphBlock& block = Block(glyph);
+  const uint32_t i = glyph % kBlockGlyphs;
+  if (!block.ink_known[i]) {
     hb_glyph_extents_t extents{};
-    InkBox& box = it->second;
+    InkBox& box = block.ink[i];
     if (hb_font_get_glyph_extents(hb_font_.get(), glyph, &extents) && extents.width != 0 &&
         extents.height != 0) {
       const double scale = 1000.0 / units_per_em_;
@@ -170,8 +179,9 @@ const InkBox& Font::Ink(uint32_t glyph) {
       box.y_min = static_cast<float>((extents.y_bearing + extents.height) * scale);
       box.empty = false;
     }
+    block.ink_known[i] = true;
   }
-  return it->second;
+  return block.ink[i];
 }
 
 void Font::Note(const ShapedLine& line) {

@@ -54,7 +54,9 @@ class Font {
   // Advance of `glyph` in thousandths of the font size, exactly as written in /W (to a tenth,
   // so that runs of text rarely need a position correction). Glyph ids past the face's glyph
   // count have width 0.
-  float Width(uint32_t glyph) const;
+  float Width(uint32_t glyph) const {
+    return glyph < glyph_count_ ? Block(glyph).width[glyph % kBlockGlyphs] : 0;
+  }
   const InkBox& Ink(uint32_t glyph);
   uint32_t glyph_count() const { return glyph_count_; }
 
@@ -71,6 +73,16 @@ class Font {
 
  private:
   struct Metrics;
+  // The widths and ink boxes of a run of glyph ids, made when a page first uses one of them:
+  // a face of 15,000 glyphs whose pages use a hundred is not worth tables of every glyph.
+  static constexpr uint32_t kBlockGlyphs = 256;
+  struct GlyphBlock {
+    float width[kBlockGlyphs];
+    InkBox ink[kBlockGlyphs];
+    bool ink_known[kBlockGlyphs] = {};
+  };
+  GlyphBlock& Block(uint32_t glyph) const;  // REQUIRES: glyph < glyph_count_
+  float AdvanceWidth(uint32_t glyph) const;        // from hmtx, as /W gives it
   struct ObjectNumbers;
   // What became of a glyph id on the pages so far.
   enum class GlyphUse : uint8_t {
@@ -104,7 +116,8 @@ class Font {
   HbBlob hmtx_;                          // the face's horizontal metrics
   const uint8_t* hmtx_data_ = nullptr;   // inside hmtx_
   uint32_t h_metrics_ = 0;               // full (advance, bearing) entries that hmtx_ holds
-  std::unordered_map<uint32_t, InkBox> ink_;  // ink box per glyph id asked for
+  // Filled on first use by a const member, so a Font is not for two threads at once.
+  mutable std::vector<std::unique_ptr<GlyphBlock>> blocks_;  // per kBlockGlyphs glyph ids
   std::vector<GlyphUse> use_;            // per glyph id
   std::unordered_map<uint32_t, std::string> text_;  // UTF-8 text a used glyph shows
   size_t used_count_ = 0;
