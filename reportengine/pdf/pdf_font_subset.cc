@@ -317,7 +317,10 @@ std::string Assemble(std::vector<std::pair<uint32_t, std::string>> tables) {
     power *= 2;
     ++log2;
   }
+  size_t size = 12 + 16 * tables.size();
+  for (const auto& [tag, data] : tables) size += (data.size() + 3) / 4 * 4;
   std::string out;
+  out.reserve(size);
   AppendU32(&out, kTrueTypeVersion);
   AppendU16(&out, count);
   AppendU16(&out, static_cast<uint16_t>(power * 16));
@@ -383,7 +386,12 @@ TrueTypeSubset SubsetTrueType(std::string_view file, int index,
   while (!keep[count - 1]) --count;
 
   // glyf and loca: kept glyphs without instructions, each starting on four bytes; others empty.
+  size_t kept_bytes = 0;
+  for (uint32_t g = 0; g < count; ++g) {
+    if (keep[g]) kept_bytes += source.Data(g)->size() + 3;
+  }
   std::string new_glyf;
+  new_glyf.reserve(kept_bytes);
   std::vector<uint32_t> offsets(count + 1, 0);
   for (uint32_t g = 0; g < count; ++g) {
     offsets[g] = static_cast<uint32_t>(new_glyf.size());
@@ -394,6 +402,7 @@ TrueTypeSubset SubsetTrueType(std::string_view file, int index,
   offsets[count] = static_cast<uint32_t>(new_glyf.size());
   const bool long_offsets = new_glyf.size() > kShortLocaLimit;
   std::string new_loca;
+  new_loca.reserve(offsets.size() * 4);
   for (const uint32_t offset : offsets) {
     if (long_offsets) {
       AppendU32(&new_loca, offset);
@@ -404,6 +413,7 @@ TrueTypeSubset SubsetTrueType(std::string_view file, int index,
 
   // hmtx: a full metric per glyph, zero for the glyphs left out.
   std::string new_hmtx;
+  new_hmtx.reserve(4 * size_t{count});
   for (uint32_t g = 0; g < count; ++g) {
     uint16_t advance = 0, bearing = 0;
     if (keep[g]) {
