@@ -112,7 +112,8 @@ std::optional<Directory> ReadDirectory(std::string_view file, int index) {
   size_t start = 0;
   if (U32(file, 0) == kCollection) {
     const uint32_t faces = U32(file, 8);
-    if (static_cast<uint32_t>(index) >= faces || 12 + 4 * static_cast<uint64_t>(faces) > file.size()) {
+    if (static_cast<uint32_t>(index) >= faces ||
+        12 + 4 * static_cast<uint64_t>(faces) > file.size()) {
       return std::nullopt;
     }
     start = U32(file, 12 + 4 * static_cast<size_t>(index));
@@ -153,7 +154,8 @@ class SourceGlyphs {
 
  private:
   size_t Offset(uint32_t glyph) const {
-    return long_offsets_ ? U32(loca_, 4 * size_t{glyph}) : 2 * size_t{U16(loca_, 2 * size_t{glyph})};
+    return long_offsets_ ? U32(loca_, 4 * size_t{glyph})
+                         : 2 * size_t{U16(loca_, 2 * size_t{glyph})};
   }
 
   std::string_view loca_;
@@ -300,7 +302,7 @@ std::string EmptyCmap() {
   AppendU16(&out, kWindowsPlatform);
   AppendU16(&out, 1);  // Unicode BMP
   AppendU32(&out, 12);
-  for (const uint16_t value : {4, 24, 0,  // format, length, language
+  for (const uint16_t value : {4, 24, 0,    // format, length, language
                                2, 2, 0, 0,  // segCountX2, searchRange, entrySelector, rangeShift
                                0xFFFF, 0, 0xFFFF, 1, 0}) {  // end, pad, start, delta, range offset
     AppendU16(&out, value);
@@ -418,7 +420,8 @@ TrueTypeSubset SubsetTrueType(std::string_view file, int index,
     uint16_t advance = 0, bearing = 0;
     if (keep[g]) {
       advance = U16(hmtx, 4 * (std::min<size_t>(g, metrics - 1)));
-      bearing = g < metrics ? U16(hmtx, 4 * size_t{g} + 2) : U16(hmtx, 4 * metrics + 2 * (g - metrics));
+      bearing =
+          g < metrics ? U16(hmtx, 4 * size_t{g} + 2) : U16(hmtx, 4 * metrics + 2 * (g - metrics));
     }
     AppendU16(&new_hmtx, advance);
     AppendU16(&new_hmtx, bearing);

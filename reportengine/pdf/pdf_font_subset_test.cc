@@ -48,7 +48,8 @@ class FtFace {
       text += " " + std::to_string(outline.points[i].x) + "," +
               std::to_string(outline.points[i].y) + "/" + std::to_string(outline.tags[i] & 1);
     }
-    for (int i = 0; i < outline.n_contours; ++i) text += " end " + std::to_string(outline.contours[i]);
+    for (int i = 0; i < outline.n_contours; ++i)
+      text += " end " + std::to_string(outline.contours[i]);
     return outline.n_points == 0 ? "" : text;
   }
 
@@ -99,8 +100,11 @@ TEST(SubsetTrueTypeTest, KeepsGlyphIdsOutlinesAndComponentsAndEmptiesTheRest) {
     const char* characters;  // ASCII or single characters whose glyphs are kept
     bool has_composite;      // one of them is a composite glyph
   } cases[] = {
-      {kArialFile, "\xC3\x81g", true},                          // Á is A and an acute accent
-      {kGothicFile, "\xE6\x82\xA3\xE8\x80\x85" "A", false},    // 患者A
+      {kArialFile, "\xC3\x81g", true},  // Á is A and an acute accent
+      {kGothicFile,
+       "\xE6\x82\xA3\xE8\x80\x85"
+       "A",
+       false},  // 患者A
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);

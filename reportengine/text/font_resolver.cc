@@ -62,7 +62,8 @@ bool FontconfigReady() {
 
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -91,7 +92,8 @@ bool IsRegularFaceOf(const std::string& file, std::string_view family) {
   hb_blob_t* head = hb_face_reference_table(face, HB_TAG('h', 'e', 'a', 'd'));
   unsigned length = 0;
   const char* data = hb_blob_get_data(head, &length);
-  const bool regular = length >= kMacStyle + 2 && (static_cast<uint8_t>(data[kMacStyle + 1]) & 3) == 0;
+  const bool regular =
+      length >= kMacStyle + 2 && (static_cast<uint8_t>(data[kMacStyle + 1]) & 3) == 0;
   hb_blob_destroy(head);
   hb_face_destroy(face);
   return named && regular;

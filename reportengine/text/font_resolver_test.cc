@@ -55,9 +55,9 @@ TEST(FindFontFileTest, PackagedPlaceIsTakenOnlyForTheRightFaceElseFontconfigFind
 TEST(FindFontFileTest, EveryStandInIsAtItsPackagedPlace) {
   for (const text::FaceSubstitute& s : text::kFaceSubstitutes) {
     SCOPED_TRACE(std::string(s.family));
-    const auto packaged = std::find_if(std::begin(text::kPackagedFaces),
-                                       std::end(text::kPackagedFaces),
-                                       [&](const text::PackagedFace& p) { return p.family == s.family; });
+    const auto packaged =
+        std::find_if(std::begin(text::kPackagedFaces), std::end(text::kPackagedFaces),
+                     [&](const text::PackagedFace& p) { return p.family == s.family; });
     ASSERT_NE(packaged, std::end(text::kPackagedFaces));
     FontFile by_fontconfig;
     std::string error;
