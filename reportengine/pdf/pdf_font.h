@@ -82,7 +82,7 @@ class Font {
     bool ink_known[kBlockGlyphs] = {};
   };
   GlyphBlock& Block(uint32_t glyph) const;  // REQUIRES: glyph < glyph_count_
-  float AdvanceWidth(uint32_t glyph) const;        // from hmtx, as /W gives it
+  float AdvanceWidth(uint32_t glyph) const;  // from hmtx, as /W gives it
   struct ObjectNumbers;
   // What became of a glyph id on the pages so far.
   enum class GlyphUse : uint8_t {
@@ -94,7 +94,7 @@ class Font {
   using Program = TrueTypeSubset;
 
   // The phases of WriteObjects, in order.
-  std::optional<Metrics> ReadMetrics() const;  // nullopt: the face file cannot be opened
+  std::optional<Metrics> ReadMetrics() const;  // nullopt: the face has no head or hhea
   Program SubsetProgram() const;
   float DefaultWidth() const;
   std::string SubsetTag() const;
