@@ -55,7 +55,8 @@ class RowFields {
 using RowRule = std::function<RowOverrides(const RowFields& row)>;
 
 // The preview window. Show opens it (modal) and returns when the user closes it; the window
-// itself starts report.PrepareReport(true) shortly after opening and then shows the pages.
+// itself prepares the report on a thread of its own shortly after opening and shows each page
+// as soon as it is final.
 // Show returns false when that preparation failed (its error box has been shown), else true,
 // also when the window closed before preparing or could not open.
 class Previewer {
