@@ -150,31 +150,45 @@ std::string_view CompiledBand::Evaluate(const Text& text, const DatasetTable& da
 }
 
 void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
-                           std::string_view text, float room, LayoutCache& cache,
-                           std::vector<Memo>& memo, Placed& p) {
-  if (text.empty()) return;  // no lines to draw
-  // Most cells hold one line that fits: nothing to break, and the line is usually memoised.
+                           std::string_view text, float room, LayoutCache& cache, Placed& p) {
+  // Most cells hold one line that fits: nothing to break.
   if (text.find_first_of("\r\n") == std::string_view::npos) {
-    if (memo.empty()) memo.resize(kMemoSlots);
-    Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
-    std::shared_ptr<const ShapedLine> line;
-    if (slot.line && slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
-      line = slot.line;
-    } else {
-      line = cache.shaper().Shape(spec, text);
-      if (line) {
-        slot.text.assign(text);
-        slot.face = spec.name;
-        slot.size_pt = spec.size_pt;
-        slot.line = line;
-      }
-    }
+    std::shared_ptr<const ShapedLine> line = cache.shaper().Shape(spec, text);
     if (!line || line->width <= room + text::kWidthToleranceMm) {
       p.single = std::move(line);
       return;
     }
   }
   p.block = &cache.Block(spec, text, room, object.word_break);
+  // A text that cannot grow and needs more lines than its box shows would lose what is cut
+  // off: it is narrowed to fit if it can be.
+  const bool wraps = object.word_wrap && !object.auto_width;
+  if (wraps && !object.grow_height && p.line_count() > 1) {
+    const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
+    if (p.line_count() > shown) p.block = &cache.Fitted(spec, text, room, object.word_break, shown);
+  }
+}
+
+void CompiledBand::SetTextMemoised(const TextObject& object, const FontSpec& spec,
+                                   std::string_view text, float room, LayoutCache& cache,
+                                   std::vector<Memo>& memo, Placed& p) {
+  if (text.empty()) return;  // no lines to draw
+  if (memo.empty()) memo.resize(kMemoSlots);
+  Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
+  if ((slot.line || (slot.block && slot.generation == cache.generation())) &&
+      slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
+    p.single = slot.line;
+    p.block = slot.line ? nullptr : slot.block;
+    return;
+  }
+  SetText(object, spec, text, room, cache, p);
+  if (!p.single && !p.block) return;  // the face cannot be used: nothing worth keeping
+  slot.text.assign(text);
+  slot.face.assign(spec.name);
+  slot.size_pt = spec.size_pt;
+  slot.line = p.single;
+  slot.block = p.block;
+  slot.generation = cache.generation();
 }
 
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
@@ -254,16 +268,7 @@ CompiledBand::Growth CompiledBand::SizeText(const TextObject& object,
   const bool wraps = object.word_wrap && !object.auto_width;
   const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
   p.metrics = &MetricsFor(spec, cache, compiled);
-  SetText(object, spec, text, room, cache, compiled.memo, p);
-  // A text that cannot grow and needs more lines than its box shows would lose what is cut
-  // off: it is narrowed to fit if it can be.
-  if (wraps && !object.grow_height && p.line_count() > 1) {
-    const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
-    if (p.line_count() > shown) {
-      p.block = &cache.Fitted(spec, text, room, object.word_break, shown);
-      p.single = nullptr;
-    }
-  }
+  SetTextMemoised(object, spec, text, room, cache, compiled.memo, p);
   if (object.auto_width) FitWidthToLines(object.align, p);
   return object.grow_height ? GrowToLines(p) : Growth::kNone;
 }

@@ -9,6 +9,7 @@
 #define REPORTENGINE_LAYOUT_BAND_LAYOUT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <string>
@@ -96,13 +97,16 @@ class CompiledBand {
     std::string text;     // kVerbatim
     ResolvedField field;  // kField
   };
-  // The last lines a text object printed as one line, by text: list columns repeat a small set
-  // of values (names, conditions, dates), and a hit here avoids a look-up in the large cache.
+  // The lines a text object last printed a text as, by text: list columns repeat a small set
+  // of values (names, conditions, dates), and a hit here avoids breaking, narrowing and the
+  // look-ups in the large cache. A block is valid while the cache's generation is `generation`.
   struct Memo {
     std::string text;
     std::string face;
     int size_pt = 0;
-    std::shared_ptr<const ShapedLine> line;
+    std::shared_ptr<const ShapedLine> line;  // the one line of a text that fits, or null
+    const TextBlock* block = nullptr;        // else the lines from the cache
+    uint64_t generation = 0;
   };
   static constexpr size_t kMemoSlots = 256;
   struct Text {
@@ -165,9 +169,14 @@ class CompiledBand {
   static void DrawRect(const RectObject& object, const Placed& p, float x, float y,
                        std::vector<PageItem>& items);
 
-  // Breaks and shapes a text object's text into p (lines, metrics).
-  void SetText(const TextObject& object, const FontSpec& spec, std::string_view text, float room,
-               LayoutCache& cache, std::vector<Memo>& memo, Placed& p);
+  // Breaks and shapes a text object's text into p's lines, narrowed to the lines its box
+  // shows when it cannot grow (p.metrics already set).
+  static void SetText(const TextObject& object, const FontSpec& spec, std::string_view text,
+                      float room, LayoutCache& cache, Placed& p);
+  // SetText through the object's memo.
+  static void SetTextMemoised(const TextObject& object, const FontSpec& spec,
+                              std::string_view text, float room, LayoutCache& cache,
+                              std::vector<Memo>& memo, Placed& p);
 
   std::string_view Evaluate(const Text& text, const DatasetTable& datasets,
                             const EvalContext& context);

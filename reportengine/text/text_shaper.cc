@@ -10,7 +10,6 @@
 #include <functional>
 #include <cmath>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "reportengine/text/font_resolver.h"
 #include "reportengine/text/hyphenation.h"
@@ -59,31 +58,20 @@ LineKey KeyOf(const ShapedLine& line) {
           line.text};
 }
 
-// The cache holds the shared lines themselves and is searched by LineKey, so that no key
+// The cache is keyed by LineKey, its text viewing the cached line's own text, so that no key
 // repeats a line's text.
 struct LineHash {
-  using is_transparent = void;
   size_t operator()(const LineKey& k) const {
     const size_t h = std::hash<std::string_view>()(k.text);
     return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull +
                 static_cast<size_t>(k.char_height_px));
   }
-  size_t operator()(const std::shared_ptr<const ShapedLine>& line) const {
-    return (*this)(KeyOf(*line));
-  }
 };
 
 struct LineEqual {
-  using is_transparent = void;
-  static bool Same(const LineKey& a, const LineKey& b) {
+  bool operator()(const LineKey& a, const LineKey& b) const {
     return a.font == b.font && a.char_height_px == b.char_height_px && a.text == b.text;
   }
-  template <typename A, typename B>
-  bool operator()(const A& a, const B& b) const {
-    return Same(Key(a), Key(b));
-  }
-  static LineKey Key(const LineKey& k) { return k; }
-  static LineKey Key(const std::shared_ptr<const ShapedLine>& line) { return KeyOf(*line); }
 };
 
 struct StringHash {
@@ -156,7 +144,7 @@ class TextShaper::Impl {
         RunShaper(index, p);
         std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, spec.size_pt, p);
         if (line->width <= max_width + text::kWidthToleranceMm) {
-          cache_.insert(line);
+          Keep(line);
           emit(p, false, std::move(line));
           return;
         }
@@ -183,7 +171,16 @@ class TextShaper::Impl {
   }
 
   size_t cached_lines() const { return cache_.size(); }
-  void ForgetLines() { cache_ = {}; }
+  size_t recent_lines() const { return recent_; }
+  void AgeLines() {
+    std::erase_if(cache_, [this](const auto& entry) { return entry.second.period != period_; });
+    ++period_;
+    recent_ = 0;
+  }
+  void ForgetLines() {
+    cache_ = LineMap();
+    recent_ = 0;
+  }
 
  private:
   struct Face {
@@ -274,16 +271,27 @@ class TextShaper::Impl {
     hb_shape(faces_[index].font, buffer_, kFeatures, std::size(kFeatures));
   }
 
-  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) const {
+  // A line found counts as asked for in this period, so it outlives the next AgeLines().
+  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) {
     auto it = cache_.find(LineKey{index, CharHeightPx(size_pt), text});
-    return it != cache_.end() ? *it : nullptr;
+    if (it == cache_.end()) return nullptr;
+    if (it->second.period != period_) {
+      it->second.period = period_;
+      ++recent_;
+    }
+    return it->second.line;
+  }
+
+  // Enters a line just shaped (not found by FindCached) into the cache.
+  void Keep(const std::shared_ptr<const ShapedLine>& line) {
+    if (cache_.try_emplace(KeyOf(*line), CachedLine{line, period_}).second) ++recent_;
   }
 
   std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
     if (std::shared_ptr<const ShapedLine> found = FindCached(index, size_pt, text)) return found;
     RunShaper(index, text);
     std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, size_pt, text);
-    cache_.insert(line);
+    Keep(line);
     return line;
   }
 
@@ -352,7 +360,14 @@ class TextShaper::Impl {
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_
   std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for
-  std::unordered_set<std::shared_ptr<const ShapedLine>, LineHash, LineEqual> cache_;  // shaped lines
+  struct CachedLine {
+    std::shared_ptr<const ShapedLine> line;
+    uint64_t period = 0;  // the last period it was shaped or asked for in
+  };
+  using LineMap = std::unordered_map<LineKey, CachedLine, LineHash, LineEqual>;
+  LineMap cache_;         // shaped lines; each key's text views its line's text
+  uint64_t period_ = 0;   // AgeLines() calls so far
+  size_t recent_ = 0;     // lines shaped or asked for in this period
   Hyphenator hyphenator_;             // Russian patterns, loaded on first use
   bool hyphenator_tried_ = false;
 };
@@ -403,6 +418,10 @@ std::vector<std::shared_ptr<const ShapedLine>> TextShaper::ShapeLines(const Font
 }
 
 size_t TextShaper::cached_lines() const { return impl_->cached_lines(); }
+
+size_t TextShaper::recent_lines() const { return impl_->recent_lines(); }
+
+void TextShaper::AgeLines() { impl_->AgeLines(); }
 
 void TextShaper::ForgetLines() { impl_->ForgetLines(); }
 
