@@ -44,28 +44,24 @@ void ForEachParagraph(std::string_view text, F&& f) {
   f(text.substr(begin));
 }
 
-// What identifies a shaped line: face, character height in pixels and text.
+// What identifies a shaped line: face, character height in pixels and text; with the hash of
+// all three, worked out once per text looked up.
 struct LineKey {
+  LineKey(int font, int char_height_px, std::string_view text)
+      : font(font), char_height_px(char_height_px), text(text),
+        hash(std::hash<std::string_view>()(text) ^
+             (static_cast<size_t>(font) * 0x9E3779B97F4A7C15ull +
+              static_cast<size_t>(char_height_px))) {}
   int font;
   int char_height_px;
   std::string_view text;
+  size_t hash;
 };
-
-LineKey KeyOf(const ShapedLine& line) {
-  return {line.font,
-          static_cast<int>(std::lround(line.size_pt * text::kDevicePixelsPerInch /
-                                       text::kPointsPerInch)),
-          line.text};
-}
 
 // The cache is keyed by LineKey, its text viewing the cached line's own text, so that no key
 // repeats a line's text.
 struct LineHash {
-  size_t operator()(const LineKey& k) const {
-    const size_t h = std::hash<std::string_view>()(k.text);
-    return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull +
-                static_cast<size_t>(k.char_height_px));
-  }
+  size_t operator()(const LineKey& k) const { return k.hash; }
 };
 
 struct LineEqual {
@@ -133,7 +129,8 @@ class TextShaper::Impl {
       // Most cells fit on one line: shape once, cache the line and be done. A paragraph that
       // needs breaking is never drawn whole, so it is measured but not kept.
       std::vector<BreakCluster> clusters;
-      if (std::shared_ptr<const ShapedLine> whole = FindCached(index, spec.size_pt, p)) {
+      const LineKey key(index, CharHeightPx(spec.size_pt), p);
+      if (std::shared_ptr<const ShapedLine> whole = FindCached(key)) {
         if (whole->width <= max_width + text::kWidthToleranceMm) {
           emit(p, false, std::move(whole));
           return;
@@ -144,7 +141,7 @@ class TextShaper::Impl {
         RunShaper(index, p);
         std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, spec.size_pt, p);
         if (line->width <= max_width + text::kWidthToleranceMm) {
-          Keep(line);
+          Keep(key, line);
           emit(p, false, std::move(line));
           return;
         }
@@ -272,8 +269,8 @@ class TextShaper::Impl {
   }
 
   // A line found counts as asked for in this period, so it outlives the next AgeLines().
-  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) {
-    auto it = cache_.find(LineKey{index, CharHeightPx(size_pt), text});
+  std::shared_ptr<const ShapedLine> FindCached(const LineKey& key) {
+    auto it = cache_.find(key);
     if (it == cache_.end()) return nullptr;
     if (it->second.period != period_) {
       it->second.period = period_;
@@ -282,16 +279,19 @@ class TextShaper::Impl {
     return it->second.line;
   }
 
-  // Enters a line just shaped (not found by FindCached) into the cache.
-  void Keep(const std::shared_ptr<const ShapedLine>& line) {
-    if (cache_.try_emplace(KeyOf(*line), CachedLine{line, period_}).second) ++recent_;
+  // Enters `line`, just shaped for `key` (which FindCached did not find), into the cache.
+  void Keep(const LineKey& key, const std::shared_ptr<const ShapedLine>& line) {
+    LineKey own = key;
+    own.text = line->text;  // the same bytes, so the same hash
+    if (cache_.try_emplace(own, CachedLine{line, period_}).second) ++recent_;
   }
 
   std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
-    if (std::shared_ptr<const ShapedLine> found = FindCached(index, size_pt, text)) return found;
+    const LineKey key(index, CharHeightPx(size_pt), text);
+    if (std::shared_ptr<const ShapedLine> found = FindCached(key)) return found;
     RunShaper(index, text);
     std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, size_pt, text);
-    Keep(line);
+    Keep(key, line);
     return line;
   }
 
