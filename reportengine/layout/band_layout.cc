@@ -150,14 +150,13 @@ std::string_view CompiledBand::Evaluate(const Text& text, const DatasetTable& da
 }
 
 void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
-                           std::string_view text, float room, LayoutCache& cache, Placed& p) {
+                           std::string_view text, float room, LayoutCache& cache,
+                           std::shared_ptr<const ShapedLine>& line, Placed& p) {
   // Most cells hold one line that fits: nothing to break.
   if (text.find_first_of("\r\n") == std::string_view::npos) {
-    std::shared_ptr<const ShapedLine> line = cache.shaper().Shape(spec, text);
-    if (!line || line->width <= room + text::kWidthToleranceMm) {
-      p.single = std::move(line);
-      return;
-    }
+    line = cache.shaper().Shape(spec, text);
+    if (!line || line->width <= room + text::kWidthToleranceMm) return;
+    line = nullptr;
   }
   p.block = &cache.Block(spec, text, room, object.word_break);
   // A text that cannot grow and needs more lines than its box shows would lose what is cut
@@ -177,18 +176,23 @@ void CompiledBand::SetTextMemoised(const TextObject& object, const FontSpec& spe
   Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
   if ((slot.line || (slot.block && slot.generation == cache.generation())) &&
       slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
-    p.single = slot.line;
-    p.block = slot.line ? nullptr : slot.block;
+    if (slot.line) {
+      p.single = &slot.line;
+    } else {
+      p.block = slot.block;
+    }
     return;
   }
-  SetText(object, spec, text, room, cache, p);
-  if (!p.single && !p.block) return;  // the face cannot be used: nothing worth keeping
+  std::shared_ptr<const ShapedLine> line;
+  SetText(object, spec, text, room, cache, line, p);
+  if (!line && !p.block) return;  // the face cannot be used: nothing to draw or keep
   slot.text.assign(text);
   slot.face.assign(spec.name);
   slot.size_pt = spec.size_pt;
-  slot.line = p.single;
+  slot.line = std::move(line);
   slot.block = p.block;
   slot.generation = cache.generation();
+  if (slot.line) p.single = &slot.line;
 }
 
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,

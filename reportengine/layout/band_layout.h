@@ -122,13 +122,13 @@ class CompiledBand {
     float left = 0, top = 0, width = 0, height = 0;  // after auto width and growth, before moving
     float growth = 0;
     float shift = 0;                   // how far it moves down
-    // Text objects: the lines, either the one line of a text that fits (most cells) or a block
-    // from the cache.
-    std::shared_ptr<const ShapedLine> single;
+    // Text objects: the lines, either the one line of a text that fits (most cells), held by
+    // the object's memo, or a block from the cache.
+    const std::shared_ptr<const ShapedLine>* single = nullptr;
     const TextBlock* block = nullptr;
     const FontMetrics* metrics = nullptr;
     const std::shared_ptr<const ShapedLine>* lines() const {
-      return block ? block->lines.data() : &single;
+      return block ? block->lines.data() : single;
     }
     size_t line_count() const { return block ? block->lines.size() : (single ? 1 : 0); }
   };
@@ -169,11 +169,13 @@ class CompiledBand {
   static void DrawRect(const RectObject& object, const Placed& p, float x, float y,
                        std::vector<PageItem>& items);
 
-  // Breaks and shapes a text object's text into p's lines, narrowed to the lines its box
-  // shows when it cannot grow (p.metrics already set).
+  // Breaks and shapes a text object's text: into `line` when it is one line that fits, else
+  // into p.block, narrowed to the lines its box shows when it cannot grow (p.metrics already
+  // set).
   static void SetText(const TextObject& object, const FontSpec& spec, std::string_view text,
-                      float room, LayoutCache& cache, Placed& p);
-  // SetText through the object's memo.
+                      float room, LayoutCache& cache, std::shared_ptr<const ShapedLine>& line,
+                      Placed& p);
+  // SetText through the object's memo, which then holds the one line p.single points to.
   static void SetTextMemoised(const TextObject& object, const FontSpec& spec,
                               std::string_view text, float room, LayoutCache& cache,
                               std::vector<Memo>& memo, Placed& p);
