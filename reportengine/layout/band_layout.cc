@@ -170,10 +170,16 @@ void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
 
 void CompiledBand::SetTextMemoised(const TextObject& object, const FontSpec& spec,
                                    std::string_view text, float room, LayoutCache& cache,
-                                   std::vector<Memo>& memo, Placed& p) {
+                                   Text& compiled, Placed& p) {
   if (text.empty()) return;  // no lines to draw
-  if (memo.empty()) memo.resize(kMemoSlots);
-  Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
+  std::vector<Memo>& memo = compiled.memo;
+  if (memo.empty()) memo.resize(kFirstMemoSlots);
+  // Only between layouts: no line of this object is pointed to now.
+  if (memo.size() < kMemoSlots && compiled.memo_misses > kMissesBeforeGrowing) {
+    memo.clear();
+    memo.resize(kMemoSlots);
+  }
+  Memo& slot = memo[std::hash<std::string_view>()(text) & (memo.size() - 1)];
   if ((slot.line || (slot.block && slot.generation == cache.generation())) &&
       slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
     if (slot.line) {
@@ -183,6 +189,7 @@ void CompiledBand::SetTextMemoised(const TextObject& object, const FontSpec& spe
     }
     return;
   }
+  if (memo.size() < kMemoSlots) ++compiled.memo_misses;
   std::shared_ptr<const ShapedLine> line;
   SetText(object, spec, text, room, cache, line, p);
   if (!line && !p.block) return;  // the face cannot be used: nothing to draw or keep
@@ -272,7 +279,7 @@ CompiledBand::Growth CompiledBand::SizeText(const TextObject& object,
   const bool wraps = object.word_wrap && !object.auto_width;
   const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
   p.metrics = &MetricsFor(spec, cache, compiled);
-  SetTextMemoised(object, spec, text, room, cache, compiled.memo, p);
+  SetTextMemoised(object, spec, text, room, cache, compiled, p);
   if (object.auto_width) FitWidthToLines(object.align, p);
   return object.grow_height ? GrowToLines(p) : Growth::kNone;
 }

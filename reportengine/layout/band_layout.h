@@ -108,10 +108,15 @@ class CompiledBand {
     const TextBlock* block = nullptr;        // else the lines from the cache
     uint64_t generation = 0;
   };
+  // A memo starts small (headings, titles and page numbers repeat a text or two) and grows to
+  // its full size once the object has missed in it often (a list column).
+  static constexpr size_t kFirstMemoSlots = 4;
   static constexpr size_t kMemoSlots = 256;
+  static constexpr size_t kMissesBeforeGrowing = 32;
   struct Text {
     std::vector<Part> parts;
-    std::vector<Memo> memo;  // kMemoSlots slots, direct-mapped by the text's hash
+    std::vector<Memo> memo;  // a power of two of slots, direct-mapped by the text's hash
+    size_t memo_misses = 0;  // while the memo is small
     // Metrics of the font last used (the font may change between rows).
     const FontMetrics* metrics = nullptr;
     std::string metrics_face;
@@ -178,7 +183,7 @@ class CompiledBand {
   // SetText through the object's memo, which then holds the one line p.single points to.
   static void SetTextMemoised(const TextObject& object, const FontSpec& spec,
                               std::string_view text, float room, LayoutCache& cache,
-                              std::vector<Memo>& memo, Placed& p);
+                              Text& compiled, Placed& p);
 
   std::string_view Evaluate(const Text& text, const DatasetTable& datasets,
                             const EvalContext& context);
