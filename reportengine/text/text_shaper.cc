@@ -58,16 +58,79 @@ struct LineKey {
   size_t hash;
 };
 
-// The cache is keyed by LineKey, its text viewing the cached line's own text, so that no key
-// repeats a line's text.
-struct LineHash {
-  size_t operator()(const LineKey& k) const { return k.hash; }
-};
+// The shaped lines, found by LineKey: open addressing over a power-of-two array kept at most
+// half full, so a look-up mostly touches one slot and compares the stored hash before it reads
+// a line's text. Forgetting many lines at once rebuilds the array.
+class LineTable {
+ public:
+  struct Slot {
+    std::shared_ptr<const ShapedLine> line;  // null: empty
+    size_t hash = 0;
+    int font = 0;
+    int char_height_px = 0;
+    uint64_t period = 0;  // the last period it was shaped or asked for in
+  };
 
-struct LineEqual {
-  bool operator()(const LineKey& a, const LineKey& b) const {
-    return a.font == b.font && a.char_height_px == b.char_height_px && a.text == b.text;
+  size_t size() const { return size_; }
+
+  Slot* Find(const LineKey& key) {
+    if (slots_.empty()) return nullptr;
+    for (size_t i = key.hash & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      if (!slot.line) return nullptr;
+      if (slot.hash == key.hash && slot.font == key.font &&
+          slot.char_height_px == key.char_height_px && slot.line->text == key.text) {
+        return &slot;
+      }
+    }
   }
+
+  // REQUIRES: Find(key) found nothing.
+  void Insert(const LineKey& key, std::shared_ptr<const ShapedLine> line, uint64_t period) {
+    if (2 * (size_ + 1) > slots_.size()) Rebuild(std::max<size_t>(64, 2 * slots_.size()));
+    Place(Slot{std::move(line), key.hash, key.font, key.char_height_px, period});
+    ++size_;
+  }
+
+  // Keeps the lines for which keep(slot) holds.
+  template <typename Keep>
+  void KeepOnly(Keep&& keep) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.size(), Slot{});
+    size_ = 0;
+    for (Slot& slot : old) {
+      if (slot.line && keep(slot)) {
+        Place(std::move(slot));
+        ++size_;
+      }
+    }
+  }
+
+  void Clear() {
+    slots_ = {};
+    mask_ = 0;
+    size_ = 0;
+  }
+
+ private:
+  void Place(Slot slot) {
+    size_t i = slot.hash & mask_;
+    while (slots_[i].line) i = (i + 1) & mask_;
+    slots_[i] = std::move(slot);
+  }
+
+  void Rebuild(size_t capacity) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    for (Slot& slot : old) {
+      if (slot.line) Place(std::move(slot));
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, or none
+  size_t mask_ = 0;
+  size_t size_ = 0;
 };
 
 struct StringHash {
@@ -170,12 +233,12 @@ class TextShaper::Impl {
   size_t cached_lines() const { return cache_.size(); }
   size_t recent_lines() const { return recent_; }
   void AgeLines() {
-    std::erase_if(cache_, [this](const auto& entry) { return entry.second.period != period_; });
+    cache_.KeepOnly([this](const LineTable::Slot& slot) { return slot.period == period_; });
     ++period_;
     recent_ = 0;
   }
   void ForgetLines() {
-    cache_ = LineMap();
+    cache_.Clear();
     recent_ = 0;
   }
 
@@ -270,20 +333,19 @@ class TextShaper::Impl {
 
   // A line found counts as asked for in this period, so it outlives the next AgeLines().
   std::shared_ptr<const ShapedLine> FindCached(const LineKey& key) {
-    auto it = cache_.find(key);
-    if (it == cache_.end()) return nullptr;
-    if (it->second.period != period_) {
-      it->second.period = period_;
+    LineTable::Slot* slot = cache_.Find(key);
+    if (slot == nullptr) return nullptr;
+    if (slot->period != period_) {
+      slot->period = period_;
       ++recent_;
     }
-    return it->second.line;
+    return slot->line;
   }
 
   // Enters `line`, just shaped for `key` (which FindCached did not find), into the cache.
   void Keep(const LineKey& key, const std::shared_ptr<const ShapedLine>& line) {
-    LineKey own = key;
-    own.text = line->text;  // the same bytes, so the same hash
-    if (cache_.try_emplace(own, CachedLine{line, period_}).second) ++recent_;
+    cache_.Insert(key, line, period_);
+    ++recent_;
   }
 
   std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
@@ -360,12 +422,7 @@ class TextShaper::Impl {
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_
   std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for
-  struct CachedLine {
-    std::shared_ptr<const ShapedLine> line;
-    uint64_t period = 0;  // the last period it was shaped or asked for in
-  };
-  using LineMap = std::unordered_map<LineKey, CachedLine, LineHash, LineEqual>;
-  LineMap cache_;         // shaped lines; each key's text views its line's text
+  LineTable cache_;       // shaped lines
   uint64_t period_ = 0;   // AgeLines() calls so far
   size_t recent_ = 0;     // lines shaped or asked for in this period
   Hyphenator hyphenator_;             // Russian patterns, loaded on first use
