@@ -8,9 +8,12 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/file_helper.h"
@@ -40,6 +43,9 @@ std::string LastModifiedText(int64_t seconds) {
 // is left for the final sync once the last byte arrives; each request costs a system call.
 constexpr int64_t kWriteBehindBytes = 2 * 1024 * 1024;
 
+// New bytes between two background syncs of a download (see DataSyncer).
+constexpr int64_t kSyncBytes = 16 * 1024 * 1024;
+
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
 // The dialog's answer as the update to apply: the first choice is the version-up, the second
@@ -55,6 +61,82 @@ UpdateChoice ChoiceOf(CfmAnswer answer) {
   }
   return UpdateChoice::kNothing;
 }
+
+// Makes a download's data durable while the body still arrives: each time kSyncBytes more have
+// been written, fdatasync on a thread of its own, so that receiving never waits for the disk.
+// Left to the final fsync, the journal commit for the blocks of the whole file took about a
+// fifth of a 200 MB download; after these syncs it has a few megabytes left. The final fsync
+// before the rename stays: these syncs only take work off it.
+//
+// A failed sync is kept and reported by Written and Stop: the kernel reports a write-back error
+// to one sync of a descriptor only, so the final fsync would no longer see it.
+class DataSyncer {
+ public:
+  DataSyncer() = default;
+  DataSyncer(const DataSyncer&) = delete;
+  DataSyncer& operator=(const DataSyncer&) = delete;
+  ~DataSyncer() { Stop(); }
+
+  // `bytes` of `fd` have been written in all. Starts the thread on the first kSyncBytes and
+  // wakes it for every further kSyncBytes. Returns the errno of a failed sync, else 0.
+  int Written(int fd, int64_t bytes) {
+    if (bytes - announced_ >= kSyncBytes) {
+      announced_ = bytes;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        written_ = bytes;
+      }
+      if (!thread_.joinable()) {
+        try {
+          thread_ = std::thread([this, fd] { Run(fd); });
+        } catch (const std::system_error&) {
+          // No thread to be had: the final fsync does all of it, as it would anyway.
+        }
+      } else {
+        wake_.notify_one();
+      }
+    }
+    return error_.load(std::memory_order_relaxed);
+  }
+
+  // Waits for a sync in progress and ends the thread. Returns the errno of a failed sync, else 0.
+  int Stop() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+      }
+      wake_.notify_one();
+      thread_.join();
+    }
+    return error_.load(std::memory_order_relaxed);
+  }
+
+ private:
+  void Run(int fd) {
+    int64_t synced = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stopping_ || written_ - synced >= kSyncBytes; });
+      if (stopping_) return;
+      const int64_t target = written_;
+      lock.unlock();
+      const bool failed = ::fdatasync(fd) != 0;
+      if (failed) error_.store(errno, std::memory_order_relaxed);
+      lock.lock();
+      if (failed) return;
+      synced = target;
+    }
+  }
+
+  int64_t announced_ = 0;  // the last count handed to the thread (receiving thread only)
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  int64_t written_ = 0;    // guarded by mutex_
+  bool stopping_ = false;  // guarded by mutex_
+  std::atomic<int> error_{0};
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -109,6 +191,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
     if (received_ - flushed_ >= kWriteBehindBytes) {
       ::sync_file_range(file_.fd(), flushed_, received_ - flushed_, SYNC_FILE_RANGE_WRITE);
       flushed_ = received_;
+      if (const int error = syncer_.Written(file_.fd(), received_)) return Fail(error);
     }
     const auto now = std::chrono::steady_clock::now();
     const bool last = length_ >= 0 && received_ >= length_;
@@ -125,6 +208,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
   void Commit() {
     if (received_ != reported_) Work(std::chrono::steady_clock::now());
     flow_.RunStep([&] {
+      if (const int error = syncer_.Stop()) Throw(error);
       if (!file_.Commit()) Throw(file_.error());
     });
   }
@@ -156,6 +240,7 @@ class UpdateFlow::DownloadFile final : public BodySink {
   UpdateFlow& flow_;
   const std::string target_;  // pstPathFile
   common::PendingFile file_;  // where the body is written until complete
+  DataSyncer syncer_;         // syncs file_ while it is written; ends before file_ closes
   int64_t length_ = -1;       // announced length, -1 when none
   int64_t received_ = 0;
   int64_t reported_ = 0;      // bytes shown by the last progress report

@@ -3,6 +3,7 @@
 //
 // Usage: tolvan_download_bench [megabytes (default 200)] [no-update runs (default 10)]
 //                             [download rounds (default 9)]
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -108,8 +110,9 @@ std::string Fixed(double value) {
 }
 
 // Runs curl on `url` into `out`; returns its wall time (-1 when it failed) and fills its peak
-// RSS and processor time.
-double CurlDownload(const std::string& url, const std::string& out, long* peak_kb,
+// RSS and processor time. With `durable`, the time also covers an fsync of the file once curl
+// has ended, as AutoDl makes its file durable before it takes the target's place.
+double CurlDownload(const std::string& url, const std::string& out, bool durable, long* peak_kb,
                     double* cpu_seconds) {
   std::vector<std::string> args = {"curl", "-s", "-f", "--tlsv1.2", "--tls-max", "1.2",
                                    "--capath", std::getenv("SSL_CERT_DIR"), "-o", out, url};
@@ -136,10 +139,15 @@ double CurlDownload(const std::string& url, const std::string& out, long* peak_k
     }
     usleep(2000);
   }
-  const double seconds = Seconds(Clock::now() - start);
   *peak_kb = peak;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return seconds;
+  if (durable) {
+    const int fd = ::open(out.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced) return -1;
+  }
+  return Seconds(Clock::now() - start);
 }
 
 }  // namespace
@@ -183,18 +191,20 @@ int main(int argc, char** argv) {
   env.IFWriteIniStr("PARAM", "NVKMST", server.Url("/data/QX/"));
   const std::string url = server.Url("/data/QX/Big");
 
-  // Rounds alternate AutoDl and curl, each round starting with the other one, so that both meet
-  // the same load of the machine; the median of the rounds' ratios is the figure.
+  // Rounds run AutoDl, curl and curl followed by an fsync of its file, each round starting with
+  // the next one, so that all meet the same load of the machine; the median of the rounds'
+  // ratios is the figure. curl does not make its file durable; the third shows what that costs.
   CountingUi ui;
   NoStarts starts;
   const tolvan::UpdateContext options{.env = env, .starter = starts, .http = tolvan::MakeIdHttp};
-  std::vector<double> ours, theirs, ratios, our_cpu, their_cpu;
+  std::vector<double> ours, theirs, ratios, our_cpu, their_cpu, durable, durable_ratios;
   long our_peak_kb = 0;
   long curl_peak_kb = 0;
   bool hwm_reset = true;
   for (int round = 0; round < rounds; ++round) {
     double our_s = 0;
     double their_s = 0;
+    double durable_s = 0;
     const auto run_ours = [&]() -> bool {
       tolvan::UpdateFlow flow(ui, options);
       flow.IniSet();
@@ -213,13 +223,22 @@ int main(int argc, char** argv) {
     const auto run_curl = [&]() -> bool {
       long peak = 0;
       double cpu = 0;
-      their_s = CurlDownload(url, root.path() + "curl.out", &peak, &cpu);
+      their_s = CurlDownload(url, root.path() + "curl.out", false, &peak, &cpu);
       std::filesystem::remove(root.path() + "curl.out");
       curl_peak_kb = std::max(curl_peak_kb, peak);
       their_cpu.push_back(cpu);
       return their_s > 0;
     };
-    const bool ok = round % 2 == 0 ? run_ours() && run_curl() : run_curl() && run_ours();
+    const auto run_durable = [&]() -> bool {
+      long peak = 0;
+      double cpu = 0;
+      durable_s = CurlDownload(url, root.path() + "curl.out", true, &peak, &cpu);
+      std::filesystem::remove(root.path() + "curl.out");
+      return durable_s > 0;
+    };
+    const std::function<bool()> runs_in_order[] = {run_ours, run_curl, run_durable};
+    bool ok = true;
+    for (int i = 0; i < 3 && ok; ++i) ok = runs_in_order[(round + i) % 3]();
     if (!ok) {
       std::fprintf(stderr, "round %d: AutoDl gave the wrong file or curl failed\n", round + 1);
       return 1;
@@ -227,9 +246,11 @@ int main(int argc, char** argv) {
     ours.push_back(our_s);
     theirs.push_back(their_s);
     ratios.push_back(their_s / our_s);
+    durable.push_back(durable_s);
+    durable_ratios.push_back(durable_s / our_s);
   }
 
-  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1, %d alternating rounds\n",
+  std::printf("download of %ld MB over HTTPS (TLS 1.2) from 127.0.0.1, %d rounds (order rotating)\n",
               megabytes, rounds);
   std::printf("  AutoDl : %7.3f s  %8.1f MB/s (median; best %.3f s, CPU %.3f s)  peak RSS %6.1f MB "
               "during the download\n",
@@ -239,11 +260,15 @@ int main(int argc, char** argv) {
               Median(theirs), bytes / Median(theirs) / 1e6,
               *std::min_element(theirs.begin(), theirs.end()), Median(their_cpu),
               curl_peak_kb / 1024.0);
+  std::printf("  curl -o + fsync: %7.3f s  %8.1f MB/s (median; best %.3f s)\n", Median(durable),
+              bytes / Median(durable) / 1e6, *std::min_element(durable.begin(), durable.end()));
   std::string each;
   for (double r : ratios) each += (each.empty() ? "" : " ") + Fixed(r);
   std::printf("  throughput ratio AutoDl / curl: %.2f (median of the rounds: %s; goal >= 0.95); "
               "AutoDl also makes the file durable before renaming it, curl does not\n",
               Median(ratios), each.c_str());
+  std::printf("  throughput ratio AutoDl / (curl -o + fsync): %.2f (median of the rounds)\n",
+              Median(durable_ratios));
   std::printf("  peak RSS of this process during AutoDl: %.1f MB (goal <= 40 MB%s; %.1f MB at "
               "start), %ld progress reports per download\n",
               our_peak_kb / 1024.0, hwm_reset ? "" : ", high-water mark not resettable: since start",

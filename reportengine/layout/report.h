@@ -55,7 +55,8 @@ class RowFields {
 using RowRule = std::function<RowOverrides(const RowFields& row)>;
 
 // The preview window. Show opens it (modal) and returns when the user closes it; the window
-// itself starts report.PrepareReport(true) shortly after opening and then shows the pages.
+// itself prepares the report on a thread of its own shortly after opening and shows each page
+// as soon as it is final.
 // Show returns false when that preparation failed (its error box has been shown), else true,
 // also when the window closed before preparing or could not open.
 class Previewer {
@@ -91,6 +92,7 @@ class Report {
 
   void set_row_rule(RowRule rule) { row_rule_ = std::move(rule); }
   void set_error_reporter(ErrorReporter* reporter) { error_reporter_ = reporter; }
+  ErrorReporter* error_reporter() const { return error_reporter_; }
   void set_previewer(Previewer* previewer) { previewer_ = previewer; }
   void set_clock(Clock clock) { clock_ = std::move(clock); }
 

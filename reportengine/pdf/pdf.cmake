@@ -1,5 +1,5 @@
 # The PDF writer: its libraries and tests.
-pkg_check_modules(PDF_DEPS REQUIRED IMPORTED_TARGET zlib harfbuzz harfbuzz-subset freetype2)
+pkg_check_modules(PDF_DEPS REQUIRED IMPORTED_TARGET zlib harfbuzz freetype2)
 target_link_libraries(reportengine_pdf PUBLIC PkgConfig::PDF_DEPS)
 
 project_test(pdf_syntax_test
@@ -11,3 +11,6 @@ project_test(pdf_exporter_test
 project_test(pdf_output_file_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pdf_output_file_test.cc
   LIBS reportengine common)
+project_test(pdf_font_subset_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/pdf_font_subset_test.cc
+  LIBS reportengine)

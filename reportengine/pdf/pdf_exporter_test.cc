@@ -1,5 +1,8 @@
 #include "reportengine/pdf/pdf_exporter.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -265,6 +268,37 @@ TEST_F(PdfExporterTest, EveryTemplateFaceFromTheShaperEmbedsAndReadsBack) {
   EXPECT_EQ(report.fonts.size(), std::size(cells));
   const std::string text = RunTool("pdftotext -enc UTF-8 '" + exporter.FileName + "' -").second;
   for (const auto& cell : cells) EXPECT_THAT(text, HasSubstr(cell.text));
+
+  // Each descriptor says what FreeType reads from the face's own tables.
+  const std::string pdf = ReadFile(exporter.FileName);
+  for (const FontFace& face : report.fonts) {
+    SCOPED_TRACE(face.file);
+    FT_Library library = nullptr;
+    FT_Face ft = nullptr;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    ASSERT_EQ(FT_New_Face(library, face.file.c_str(), face.index, &ft), 0);
+    const double scale = 1000.0 / ft->units_per_EM;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(ft, FT_SFNT_POST));
+    ASSERT_TRUE(os2 != nullptr && post != nullptr);
+    const int family_class = os2->sFamilyClass >> 8;
+    const int flags = 4 | (FT_IS_FIXED_WIDTH(ft) ? 1 : 0) |
+                      (family_class >= 1 && family_class <= 7 ? 2 : 0);
+    const double weight = os2->usWeightClass / 65.0;
+    const double cap_height = os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight * scale
+                                                                      : ft->ascender * scale;
+    auto whole = [](double v) { return std::to_string(std::lround(v)); };
+    const std::string expected =
+        "+" + std::string(FT_Get_Postscript_Name(ft)) + "/Flags " + std::to_string(flags) +
+        "/FontBBox[" + whole(ft->bbox.xMin * scale) + " " + whole(ft->bbox.yMin * scale) + " " +
+        whole(ft->bbox.xMax * scale) + " " + whole(ft->bbox.yMax * scale) + "]/ItalicAngle " +
+        whole(post->italicAngle / 65536.0) + "/Ascent " + whole(ft->ascender * scale) +
+        "/Descent " + whole(ft->descender * scale) + "/CapHeight " + whole(cap_height) +
+        "/StemV " + whole(50 + weight * weight) + "/FontFile2 ";
+    EXPECT_THAT(pdf, HasSubstr(expected));
+    FT_Done_Face(ft);
+    FT_Done_FreeType(library);
+  }
 }
 
 // Renders part of a page at `dpi` with poppler and returns the RGB pixels (row-major).

@@ -1,9 +1,6 @@
 #include "reportengine/pdf/pdf_font.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
-#include <hb-subset.h>
+#include <hb-ot.h>
 #include <hb.h>
 
 #include <algorithm>
@@ -15,15 +12,6 @@
 
 namespace re::pdf {
 namespace {
-
-// Tables a PDF reader never looks at in an embedded TrueType program: layout, vertical metrics
-// and signatures. Dropping them keeps the subset small.
-constexpr hb_tag_t kDroppedTables[] = {
-    HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
-    HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'), HB_TAG('v', 'h', 'e', 'a'),
-    HB_TAG('v', 'm', 't', 'x'), HB_TAG('V', 'O', 'R', 'G'), HB_TAG('D', 'S', 'I', 'G'),
-    HB_TAG('k', 'e', 'r', 'n'), HB_TAG('m', 'o', 'r', 'x'), HB_TAG('g', 'a', 's', 'p'),
-};
 
 constexpr int kFlagFixedPitch = 1;
 constexpr int kFlagSerif = 2;
@@ -38,31 +26,68 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
   return hash;
 }
 
-class FreeTypeFace {
+// One table of the face, held while it is read; empty when the face has no such table.
+class FontTable {
  public:
-  FreeTypeFace(const std::string& file, int index) {
-    if (FT_Init_FreeType(&library_) != 0) return;
-    if (FT_New_Face(library_, file.c_str(), index, &face_) != 0) face_ = nullptr;
+  FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {
+    unsigned length = 0;
+    data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(blob_.get(), &length));
+    size_ = length;
   }
-  ~FreeTypeFace() {
-    if (face_ != nullptr) FT_Done_Face(face_);
-    if (library_ != nullptr) FT_Done_FreeType(library_);
+  size_t size() const { return size_; }
+  // Big-endian numbers at `offset`; REQUIRES: they lie inside the table.
+  uint8_t U8(size_t offset) const { return data_[offset]; }
+  uint16_t U16(size_t offset) const {
+    return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
   }
-  FreeTypeFace(const FreeTypeFace&) = delete;
-  FreeTypeFace& operator=(const FreeTypeFace&) = delete;
-  FT_Face get() const { return face_; }
+  int16_t S16(size_t offset) const { return static_cast<int16_t>(U16(offset)); }
+  uint32_t U32(size_t offset) const {
+    return static_cast<uint32_t>(U16(offset)) << 16 | U16(offset + 2);
+  }
 
  private:
-  FT_Library library_ = nullptr;
-  FT_Face face_ = nullptr;
+  HbBlob blob_;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
 };
+
+// The face's English name `id` (Windows, else Macintosh), with only the characters a PDF name
+// of a font may hold; "" when the face has none.
+std::string EnglishName(hb_face_t* face, hb_ot_name_id_t id) {
+  constexpr uint16_t kWindows = 3, kMac = 1, kWindowsEnglish = 0x409, kMacEnglish = 0;
+  const FontTable name(face, HB_TAG('n', 'a', 'm', 'e'));
+  if (name.size() < 6) return {};
+  const size_t count = name.U16(2), storage = name.U16(4);
+  std::string mac;
+  for (size_t i = 0; i < count && 6 + 12 * (i + 1) <= name.size(); ++i) {
+    const size_t record = 6 + 12 * i;
+    const uint16_t platform = name.U16(record), encoding = name.U16(record + 2);
+    const uint16_t language = name.U16(record + 4);
+    const size_t length = name.U16(record + 8), at = storage + name.U16(record + 10);
+    if (name.U16(record + 6) != id || at + length > name.size()) continue;
+    const bool windows = platform == kWindows && encoding <= 1 && language == kWindowsEnglish;
+    const bool macintosh = platform == kMac && encoding == 0 && language == kMacEnglish;
+    if (!windows && !macintosh) continue;
+    std::string text;
+    const size_t step = windows ? 2 : 1;  // Windows names are UTF-16BE
+    for (size_t k = 0; k + step <= length; k += step) {
+      const unsigned c = windows ? name.U16(at + k) : name.U8(at + k);
+      if (c > ' ' && c < 0x7F && std::string_view("[](){}<>/%").find(static_cast<char>(c)) ==
+                                     std::string_view::npos) {
+        text.push_back(static_cast<char>(c));
+      }
+    }
+    if (windows && !text.empty()) return text;
+    if (macintosh && mac.empty()) mac = text;
+  }
+  return mac;
+}
 
 }  // namespace
 
 void HbRelease::operator()(hb_blob_t* blob) const { hb_blob_destroy(blob); }
 void HbRelease::operator()(hb_face_t* face) const { hb_face_destroy(face); }
 void HbRelease::operator()(hb_font_t* font) const { hb_font_destroy(font); }
-void HbRelease::operator()(hb_subset_input_t* input) const { hb_subset_input_destroy(input); }
 
 struct Font::Metrics {
   std::string postscript_name;
@@ -91,8 +116,8 @@ bool Font::Load(const FontFace& face, std::string* error) {
     return false;
   }
   hb_face_.reset(hb_face_create(blob_.get(), static_cast<unsigned>(face.index)));
-  const unsigned count = hb_face_get_glyph_count(hb_face_.get());
-  if (count == 0) {
+  glyph_count_ = hb_face_get_glyph_count(hb_face_.get());
+  if (glyph_count_ == 0) {
     *error = kErrFontFile + face.file;
     return false;
   }
@@ -100,23 +125,51 @@ bool Font::Load(const FontFace& face, std::string* error) {
   hb_font_.reset(hb_font_create(hb_face_.get()));
   hb_font_set_scale(hb_font_.get(), static_cast<int>(units_per_em_),
                     static_cast<int>(units_per_em_));
-  widths_.resize(count);
-  for (unsigned g = 0; g < count; ++g) {
-    const hb_position_t advance = hb_font_get_glyph_h_advance(hb_font_.get(), g);
-    widths_[g] = static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
+  hmtx_.reset(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'm', 't', 'x')));
+  const HbBlob hhea(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a')));
+  unsigned hhea_length = 0, hmtx_length = 0;
+  const char* hhea_data = hb_blob_get_data(hhea.get(), &hhea_length);
+  hmtx_data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(hmtx_.get(), &hmtx_length));
+  constexpr unsigned kNumberOfHMetrics = 34;  // offset in hhea
+  if (hhea_length >= kNumberOfHMetrics + 2) {
+    const unsigned declared = static_cast<uint8_t>(hhea_data[kNumberOfHMetrics]) << 8 |
+                              static_cast<uint8_t>(hhea_data[kNumberOfHMetrics + 1]);
+    h_metrics_ = std::min(declared, hmtx_length / 4);
   }
-  ink_.resize(count);
-  ink_known_.assign(count, 0);
-  use_.assign(count, GlyphUse::kUnused);
+  use_.assign(glyph_count_, GlyphUse::kUnused);
+  blocks_.resize((glyph_count_ + kBlockGlyphs - 1) / kBlockGlyphs);
   return true;
+}
+
+float Font::AdvanceWidth(uint32_t glyph) const {
+  // Glyphs past the last full metric share its advance; a face without metrics gives every
+  // glyph half an em, as HarfBuzz does when shaping it.
+  unsigned advance = units_per_em_ / 2;
+  if (h_metrics_ > 0) {
+    const size_t at = 4 * size_t{std::min(glyph, h_metrics_ - 1)};
+    advance = hmtx_data_[at] << 8 | hmtx_data_[at + 1];
+  }
+  return static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
+}
+
+Font::GlyphBlock& Font::Block(uint32_t glyph) const {
+  std::unique_ptr<GlyphBlock>& block = blocks_[glyph / kBlockGlyphs];
+  if (block == nullptr) {
+    block = std::make_unique<GlyphBlock>();
+    const uint32_t first = glyph / kBlockGlyphs * kBlockGlyphs;
+    for (uint32_t i = 0; i < kBlockGlyphs; ++i) block->width[i] = AdvanceWidth(first + i);
+  }
+  return *block;
 }
 
 const InkBox& Font::Ink(uint32_t glyph) {
   static const InkBox kNone;
-  if (glyph >= ink_.size()) return kNone;
-  if (ink_known_[glyph] == 0) {
+  if (glyph >= glyph_count_) return kNone;
+  GlyphBlock& block = Block(glyph);
+  const uint32_t i = glyph % kBlockGlyphs;
+  if (!block.ink_known[i]) {
     hb_glyph_extents_t extents{};
-    InkBox& box = ink_[glyph];
+    InkBox& box = block.ink[i];
     if (hb_font_get_glyph_extents(hb_font_.get(), glyph, &extents) && extents.width != 0 &&
         extents.height != 0) {
       const double scale = 1000.0 / units_per_em_;
@@ -126,9 +179,9 @@ const InkBox& Font::Ink(uint32_t glyph) {
       box.y_min = static_cast<float>((extents.y_bearing + extents.height) * scale);
       box.empty = false;
     }
-    ink_known_[glyph] = 1;
+    block.ink_known[i] = true;
   }
-  return ink_[glyph];
+  return block.ink[i];
 }
 
 void Font::Note(const ShapedLine& line) {
@@ -155,39 +208,55 @@ void Font::Note(const ShapedLine& line) {
 }
 
 std::optional<Font::Metrics> Font::ReadMetrics() const {
-  FreeTypeFace ft(face_.file, face_.index);
-  const FT_Face face = ft.get();
-  if (face == nullptr) return std::nullopt;
-  Metrics metrics;
-  const double scale = 1000.0 / face->units_per_EM;
-  if (const char* name = FT_Get_Postscript_Name(face); name != nullptr) {
-    metrics.postscript_name = name;
+  const FontTable head(hb_face_.get(), HB_TAG('h', 'e', 'a', 'd'));
+  const FontTable hhea(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a'));
+  const FontTable os2(hb_face_.get(), HB_TAG('O', 'S', '/', '2'));
+  const FontTable post(hb_face_.get(), HB_TAG('p', 'o', 's', 't'));
+  constexpr size_t kUnitsPerEm = 18, kXMin = 36;                     // head
+  constexpr size_t kAscender = 4, kDescender = 6;                    // hhea
+  constexpr size_t kItalicAngle = 4, kIsFixedPitch = 12;             // post
+  constexpr size_t kWeightClass = 4, kFamilyClass = 30, kTypoAscender = 68, kTypoDescender = 70,
+                   kWinAscent = 74, kWinDescent = 76, kCapHeight = 88;  // OS/2
+  if (head.size() < kXMin + 8 || hhea.size() < kDescender + 2 || head.U16(kUnitsPerEm) == 0) {
+    return std::nullopt;
   }
-  metrics.bbox[0] = face->bbox.xMin * scale;
-  metrics.bbox[1] = face->bbox.yMin * scale;
-  metrics.bbox[2] = face->bbox.xMax * scale;
-  metrics.bbox[3] = face->bbox.yMax * scale;
-  metrics.ascent = face->ascender * scale;
-  metrics.descent = face->descender * scale;
+  Metrics metrics;
+  const double scale = 1000.0 / head.U16(kUnitsPerEm);
+  metrics.postscript_name = EnglishName(hb_face_.get(), HB_OT_NAME_ID_POSTSCRIPT_NAME);
+  for (int i = 0; i < 4; ++i) metrics.bbox[i] = head.S16(kXMin + 2 * i) * scale;
+  // The ascent and descent of hhea; of OS/2 where hhea has none, as FreeType reads them.
+  int ascender = hhea.S16(kAscender), descender = hhea.S16(kDescender);
+  if (ascender == 0 && descender == 0 && os2.size() >= kWinDescent + 2) {
+    ascender = os2.S16(kTypoAscender);
+    descender = os2.S16(kTypoDescender);
+    if (ascender == 0 && descender == 0) {
+      ascender = os2.U16(kWinAscent);
+      descender = -os2.U16(kWinDescent);
+    }
+  }
+  metrics.ascent = ascender * scale;
+  metrics.descent = descender * scale;
   metrics.cap_height = metrics.ascent;
-  if (FT_IS_FIXED_WIDTH(face)) metrics.flags |= kFlagFixedPitch;
-  if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-      os2 != nullptr && os2->version != 0xFFFF) {
-    if (os2->version >= 2 && os2->sCapHeight > 0) metrics.cap_height = os2->sCapHeight * scale;
+  if (post.size() >= kIsFixedPitch + 4) {
+    if (post.U32(kIsFixedPitch) != 0) metrics.flags |= kFlagFixedPitch;
+    metrics.italic_angle = static_cast<int32_t>(post.U32(kItalicAngle)) / 65536.0;
+  }
+  if (os2.size() >= kWinDescent + 2) {
+    const unsigned version = os2.U16(0);
+    if (version >= 2 && os2.size() >= kCapHeight + 2 && os2.S16(kCapHeight) > 0) {
+      metrics.cap_height = os2.S16(kCapHeight) * scale;
+    }
     // Family classes 1 to 7 are the serif styles.
-    const int family_class = os2->sFamilyClass >> 8;
+    const int family_class = os2.S16(kFamilyClass) >> 8;
     if (family_class >= 1 && family_class <= 7) metrics.flags |= kFlagSerif;
     // TrueType carries no stem width; the usual estimate from the weight class.
-    const double weight = os2->usWeightClass / 65.0;
+    const double weight = os2.U16(kWeightClass) / 65.0;
     metrics.stem_v = std::round(50 + weight * weight);
   }
-  if (const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
-      post != nullptr) {
-    metrics.italic_angle = post->italicAngle / 65536.0;
-  }
   if (metrics.postscript_name.empty()) {
-    metrics.postscript_name = face->family_name != nullptr ? face->family_name : "Font";
+    metrics.postscript_name = EnglishName(hb_face_.get(), HB_OT_NAME_ID_FONT_FAMILY);
   }
+  if (metrics.postscript_name.empty()) metrics.postscript_name = "Font";
   return metrics;
 }
 
@@ -222,12 +291,12 @@ std::string Font::WidthArray(float default_width) const {
     run.clear();
   };
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] == GlyphUse::kUnused || widths_[g] == default_width) {
+    if (use_[g] == GlyphUse::kUnused || Width(g) == default_width) {
       flush();
       continue;
     }
     if (run.empty()) run_start = g;
-    run.push_back(widths_[g]);
+    run.push_back(Width(g));
   }
   flush();
   out.push_back(']');
@@ -265,35 +334,13 @@ std::string Font::ToUnicodeCMap() const {
 }
 
 Font::Program Font::SubsetProgram() const {
-  Program program;
-  // A CIDFontType2 font program must have TrueType outlines; a CFF-flavoured face would be
-  // embedded as a program no reader can draw.
-  const HbBlob glyf(hb_face_reference_table(hb_face_.get(), HB_TAG('g', 'l', 'y', 'f')));
-  if (hb_blob_get_length(glyf.get()) == 0) {
-    program.status = Program::Status::kNotTrueType;
-    return program;
-  }
-  const HbSubsetInput input(hb_subset_input_create_or_fail());
-  if (input == nullptr) return program;
-  hb_set_t* glyph_set = hb_subset_input_glyph_set(input.get());
-  hb_set_add(glyph_set, 0);  // .notdef must stay glyph 0
+  std::vector<uint32_t> glyphs;
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] != GlyphUse::kUnused) hb_set_add(glyph_set, g);
+    if (use_[g] != GlyphUse::kUnused) glyphs.push_back(g);
   }
-  hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
-  for (const hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
-  // Hinting instructions only matter to rasterisers at screen sizes; dropping them nearly
-  // halves the embedded bytes of the IPA faces.
-  hb_subset_input_set_flags(input.get(),
-                            HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
-  const HbFace subset(hb_subset_or_fail(hb_face_.get(), input.get()));
-  if (subset == nullptr) return program;
-  const HbBlob blob(hb_face_reference_blob(subset.get()));
   unsigned length = 0;
-  const char* data = hb_blob_get_data(blob.get(), &length);
-  program.bytes.assign(data, length);
-  if (!program.bytes.empty()) program.status = Program::Status::kMade;
-  return program;
+  const char* data = hb_blob_get_data(blob_.get(), &length);
+  return SubsetTrueType(std::string_view(data, length), face_.index, glyphs);
 }
 
 // The most frequent whole width becomes /DW so /W lists only the others (/DW must be an
@@ -301,8 +348,8 @@ Font::Program Font::SubsetProgram() const {
 float Font::DefaultWidth() const {
   std::map<float, size_t> width_counts;
   for (uint32_t g = 0; g < use_.size(); ++g) {
-    if (use_[g] != GlyphUse::kUnused && widths_[g] == std::round(widths_[g])) {
-      ++width_counts[widths_[g]];
+    if (use_[g] != GlyphUse::kUnused && Width(g) == std::round(Width(g))) {
+      ++width_counts[Width(g)];
     }
   }
   float default_width = 1000;

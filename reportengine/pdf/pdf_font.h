@@ -14,13 +14,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "reportengine/pdf/pdf_font_subset.h"
 #include "reportengine/pdf/pdf_object_writer.h"
 #include "reportengine/layout/prepared_page.h"
 
 struct hb_blob_t;
 struct hb_face_t;
 struct hb_font_t;
-struct hb_subset_input_t;
 
 namespace re::pdf {
 
@@ -35,12 +35,10 @@ struct HbRelease {
   void operator()(hb_blob_t* blob) const;
   void operator()(hb_face_t* face) const;
   void operator()(hb_font_t* font) const;
-  void operator()(hb_subset_input_t* input) const;
 };
 using HbBlob = std::unique_ptr<hb_blob_t, HbRelease>;
 using HbFace = std::unique_ptr<hb_face_t, HbRelease>;
 using HbFont = std::unique_ptr<hb_font_t, HbRelease>;
-using HbSubsetInput = std::unique_ptr<hb_subset_input_t, HbRelease>;
 
 class Font {
  public:
@@ -56,9 +54,11 @@ class Font {
   // Advance of `glyph` in thousandths of the font size, exactly as written in /W (to a tenth,
   // so that runs of text rarely need a position correction). Glyph ids past the face's glyph
   // count have width 0.
-  float Width(uint32_t glyph) const { return glyph < widths_.size() ? widths_[glyph] : 0; }
+  float Width(uint32_t glyph) const {
+    return glyph < glyph_count_ ? Block(glyph).width[glyph % kBlockGlyphs] : 0;
+  }
   const InkBox& Ink(uint32_t glyph);
-  uint32_t glyph_count() const { return static_cast<uint32_t>(widths_.size()); }
+  uint32_t glyph_count() const { return glyph_count_; }
 
   // Records the glyphs of `line` for the subset and the text of their clusters for ToUnicode.
   // The first text seen for a glyph is kept.
@@ -73,6 +73,16 @@ class Font {
 
  private:
   struct Metrics;
+  // The widths and ink boxes of a run of glyph ids, made when a page first uses one of them:
+  // a face of 15,000 glyphs whose pages use a hundred is not worth tables of every glyph.
+  static constexpr uint32_t kBlockGlyphs = 256;
+  struct GlyphBlock {
+    float width[kBlockGlyphs];
+    InkBox ink[kBlockGlyphs];
+    bool ink_known[kBlockGlyphs] = {};
+  };
+  GlyphBlock& Block(uint32_t glyph) const;  // REQUIRES: glyph < glyph_count_
+  float AdvanceWidth(uint32_t glyph) const;  // from hmtx, as /W gives it
   struct ObjectNumbers;
   // What became of a glyph id on the pages so far.
   enum class GlyphUse : uint8_t {
@@ -81,14 +91,10 @@ class Font {
     kUsedWithText,  // drawn, and text_ holds what it shows
   };
   // The embedded font program, or why there is none.
-  struct Program {
-    enum class Status { kMade, kNotTrueType, kFailed };
-    Status status = Status::kFailed;
-    std::string bytes;  // kMade: the subset's TrueType file
-  };
+  using Program = TrueTypeSubset;
 
   // The phases of WriteObjects, in order.
-  std::optional<Metrics> ReadMetrics() const;  // nullopt: the face file cannot be opened
+  std::optional<Metrics> ReadMetrics() const;  // nullopt: the face has no head or hhea
   Program SubsetProgram() const;
   float DefaultWidth() const;
   std::string SubsetTag() const;
@@ -106,9 +112,12 @@ class Font {
   HbFace hb_face_;                       // the face inside it
   HbFont hb_font_;                       // at a scale of one font unit
   unsigned units_per_em_ = 1000;
-  std::vector<float> widths_;            // /W width per glyph id
-  std::vector<InkBox> ink_;              // ink box per glyph id, filled on first use
-  std::vector<uint8_t> ink_known_;       // 1 where ink_ holds the glyph's box
+  uint32_t glyph_count_ = 0;
+  HbBlob hmtx_;                          // the face's horizontal metrics
+  const uint8_t* hmtx_data_ = nullptr;   // inside hmtx_
+  uint32_t h_metrics_ = 0;               // full (advance, bearing) entries that hmtx_ holds
+  // Filled on first use by a const member, so a Font is not for two threads at once.
+  mutable std::vector<std::unique_ptr<GlyphBlock>> blocks_;  // per kBlockGlyphs glyph ids
   std::vector<GlyphUse> use_;            // per glyph id
   std::unordered_map<uint32_t, std::string> text_;  // UTF-8 text a used glyph shows
   size_t used_count_ = 0;

@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 #include "reportengine/qt/export_progress_dialog.h"
@@ -127,7 +128,82 @@ void PreviewWindow::ApplyButtons() {
   page_count_action_->setVisible((buttons & kPbNavigator) != 0);
 }
 
+// What the preparing thread has handed over and the window has not taken yet. The first item
+// put after a take asks the window's thread, by a queued call, to take everything there is.
+class PreviewWindow::PageInbox final : public PageStream {
+ public:
+  explicit PageInbox(PreviewWindow* window) : window_(window) {}
+
+  void Fonts(const std::vector<FontFace>& fonts) override {
+    Put([&] {
+      fonts_ = fonts;
+      fonts_new_ = true;
+    });
+  }
+  void Page(PreparedPage page) override { Put([&] { pages_.push_back(std::move(page)); }); }
+  // The preparation has ended, with the complete font table or with an exception.
+  void End(std::vector<FontFace> fonts, std::exception_ptr failure) {
+    Put([&] {
+      ended_ = true;
+      final_fonts_ = std::move(fonts);
+      failure_ = failure;
+    });
+  }
+
+  struct Arrived {
+    std::optional<std::vector<FontFace>> fonts;  // the font table, when new
+    std::vector<PreparedPage> pages;
+    bool ended = false;
+    std::vector<FontFace> final_fonts;
+    std::exception_ptr failure;
+  };
+  Arrived Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Arrived arrived;
+    if (fonts_new_) arrived.fonts = fonts_;
+    fonts_new_ = false;
+    arrived.pages = std::move(pages_);
+    pages_.clear();
+    arrived.ended = ended_;
+    arrived.final_fonts = final_fonts_;
+    arrived.failure = failure_;
+    called_ = false;
+    return arrived;
+  }
+
+ private:
+  template <typename F>
+  void Put(F&& put) {
+    bool call = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      put();
+      call = !called_;
+      called_ = true;
+    }
+    // The window joins this thread before it goes, so it is there when the call arrives.
+    if (call) {
+      QMetaObject::invokeMethod(window_, [w = window_] { w->TakeArrivedPages(); },
+                                Qt::QueuedConnection);
+    }
+  }
+
+  PreviewWindow* const window_;
+  std::mutex mutex_;
+  bool called_ = false;  // a take has been asked for and has not happened yet
+  std::vector<FontFace> fonts_;
+  bool fonts_new_ = false;
+  std::vector<PreparedPage> pages_;
+  bool ended_ = false;
+  std::vector<FontFace> final_fonts_;
+  std::exception_ptr failure_;
+};
+
 PreviewWindow::~PreviewWindow() {
+  if (preparing_thread_.joinable()) {
+    preparing_thread_.join();
+    QApplication::restoreOverrideCursor();
+  }
   // The view points into the pages and renderer_; let go of them before they go.
   view_->SetPages(nullptr, nullptr);
 }
@@ -334,6 +410,10 @@ void PreviewWindow::showEvent(QShowEvent* event) {
 void PreviewWindow::done(int result) {
   if (printing_) return;  // the print's progress window ends it first
   prepare_timer_.stop();
+  if (preparing_thread_.joinable()) {
+    preparing_thread_.join();
+    TakeArrivedPages();
+  }
   thumbnail_timer_.stop();
   SaveSettings();
   QDialog::done(result);
@@ -393,11 +473,86 @@ void PreviewWindow::OnEscape() {
 
 void PreviewWindow::Prepare() {
   prepare_timer_.stop();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  PreparedReport pages = source_.Prepare();
+  if (preparing_thread_.joinable()) return;
+  if (!source_.PreparesInSteps()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PreparedReport pages = source_.Prepare();
+    QApplication::restoreOverrideCursor();
+    prepared_ = true;
+    SetReport(std::move(pages));
+    return;
+  }
+  SetReport(PreparedReport{});
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  inbox_ = std::make_shared<PageInbox>(this);
+  preparing_thread_ = std::thread([this, inbox = inbox_] {
+    std::vector<FontFace> fonts;
+    std::exception_ptr failure;
+    try {
+      fonts = source_.PrepareInSteps(*inbox);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    inbox->End(std::move(fonts), failure);
+  });
+  UpdateControls();
+}
+
+void PreviewWindow::TakeArrivedPages() {
+  if (!inbox_) return;
+  PageInbox::Arrived arrived = inbox_->Take();
+  if (arrived.fonts) {
+    report_.fonts = std::move(*arrived.fonts);
+    renderer_ = std::make_unique<PageRenderer>(report_.fonts);
+    view_->SetPages(renderer_.get(), &shown_pages());
+  }
+  if (!arrived.pages.empty()) AppendPages(std::move(arrived.pages));
+  if (arrived.ended) EndPreparing(std::move(arrived.final_fonts), arrived.failure);
+}
+
+void PreviewWindow::AppendPages(std::vector<PreparedPage> pages) {
+  const int before = page_count();
+  report_.pages.reserve(report_.pages.size() + pages.size());
+  for (PreparedPage& page : pages) report_.pages.push_back(std::move(page));
+  view_->SetPages(renderer_.get(), &shown_pages());
+  if (before == 0 && zoom_mode_ == ZoomMode::kPageWidth) FitPageWidth();
+  if (before == 0 && zoom_mode_ == ZoomMode::kWholePage) FitWholePage();
+  QList<QTreeWidgetItem*> entries;
+  QPixmap blank(thumbnails_->iconSize());
+  blank.fill(Qt::white);
+  const QIcon placeholder(blank);
+  for (int i = before; i < page_count(); ++i) {
+    entries.append(new QTreeWidgetItem(QStringList{Text(kOutlinePageFormat).arg(i + 1)}));
+    auto* item = new QListWidgetItem(placeholder, QString::number(i + 1));
+    item->setTextAlignment(Qt::AlignHCenter);
+    thumbnails_->addItem(item);
+  }
+  outline_->addTopLevelItems(entries);
+  if (before == 0) {
+    ScrollToPage(0);
+  } else {
+    UpdateControls();
+  }
+}
+
+void PreviewWindow::EndPreparing(std::vector<FontFace> fonts, std::exception_ptr failure) {
+  if (preparing_thread_.joinable()) preparing_thread_.join();
+  inbox_.reset();
   QApplication::restoreOverrideCursor();
+  if (failure) std::rethrow_exception(failure);
+  // A face first met after the first page (a row's own font) is only in the final table.
+  if (fonts.size() != report_.fonts.size()) {
+    report_.fonts = std::move(fonts);
+    renderer_ = std::make_unique<PageRenderer>(report_.fonts);
+    view_->SetPages(renderer_.get(), &shown_pages());
+  }
+  // The pictures of the thumbnails wait for the last page: until then the window's thread
+  // leaves the processor to the preparation.
+  next_thumbnail_ = 0;
+  if (page_count() > 0) thumbnail_timer_.start();
+  source_.EndPreparation();
   prepared_ = true;
-  SetReport(std::move(pages));
+  UpdateControls();
 }
 
 const std::vector<PreparedPage>& PreviewWindow::shown_pages() const {
@@ -478,7 +633,13 @@ void PreviewWindow::SyncPageLists() {
 
 void PreviewWindow::UpdateControls() {
   const bool any = page_count() > 0;
-  for (const char* name : {"print", "save", "export", "find"}) action(name)->setEnabled(any);
+  const bool complete = !preparing_thread_.joinable();
+  for (const char* name : {"print", "save", "export", "find"}) {
+    action(name)->setEnabled(any && complete);
+  }
+  for (const char* name : {"open", "pageSettings"}) {
+    if (QAction* a = action(name)) a->setEnabled(complete);
+  }
   action("first")->setEnabled(page_ > 0);
   action("prior")->setEnabled(page_ > 0);
   action("next")->setEnabled(any && page_ < page_count() - 1);

@@ -9,7 +9,7 @@
 // Printing sends the engine's own PDF of the chosen pages to the printer through CUPS, with a
 // progress window that can cancel. Its own settings (zoom, side panel) are remembered per user
 // under the place kIniFile names. All window work runs on the window's thread; only the sending
-// to the printer runs beside it.
+// to the printer and the preparation of the pages (see Prepare) run beside it.
 #ifndef REPORTENGINE_QT_PREVIEW_WINDOW_H_
 #define REPORTENGINE_QT_PREVIEW_WINDOW_H_
 
@@ -18,9 +18,11 @@
 #include <QString>
 #include <QTimer>
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "reportengine/layout/prepared_page.h"
@@ -77,6 +79,8 @@ class PreviewWindow : public QDialog {
 
   // State, for callers and tests.
   bool prepared() const { return prepared_; }
+  // Pages are still being made on the preparing thread; those made so far are shown.
+  bool preparing() const { return preparing_thread_.joinable(); }
   const PreparedReport& report() const { return report_; }
   // The pages as they are shown and printed: the report's own, or put on the paper chosen in
   // the page settings.
@@ -98,6 +102,10 @@ class PreviewWindow : public QDialog {
   QAction* action(const QString& name) const;
 
   // Operations behind the buttons.
+  // Builds the pages. A source that prepares in steps does so on a thread of its own: each page
+  // is shown as it arrives (the page count and navigation grow with them) while the window
+  // stays responsive; printing, saving, export, open, find and the page settings wait for the
+  // last page. Closing the window waits for the preparation to end.
   void Prepare();
   void GoToPage(int page_number);  // clamped to the pages there are; scrolls its top into view
   void First();
@@ -134,6 +142,11 @@ class PreviewWindow : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class PageInbox;  // pages on their way from the preparing thread to the window's
+
+  void TakeArrivedPages();
+  void AppendPages(std::vector<PreparedPage> pages);
+  void EndPreparing(std::vector<FontFace> fonts, std::exception_ptr failure);
   void BuildUi();
   void ApplyButtons();  // leaves out what the report's button set does not hold
   QAction* AddAction(const char* name, const char* text, const char* tip, QKeySequence key);
@@ -186,6 +199,8 @@ class PreviewWindow : public QDialog {
   QTimer prepare_timer_;                   // starts the preparation once the window is open
   QTimer thumbnail_timer_;                 // renders thumbnails a few at a time
   bool started_ = false;                   // the first show has happened
+  std::shared_ptr<PageInbox> inbox_;       // set while a preparation in steps runs
+  std::thread preparing_thread_;           // runs source_.PrepareInSteps
 
   QSplitter* splitter_ = nullptr;
   QTabWidget* side_panel_ = nullptr;

@@ -26,7 +26,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "reportengine/pdf/pdf_exporter.h"
 #include "reportengine/layout/prepared_report_file.h"
@@ -82,6 +85,40 @@ class FakeSource : public PreviewSource {
 
  private:
   PreparedReport pages_;
+};
+
+// A source that prepares in steps, as the engine's does: page 1 at once, the others only once
+// the test lets them come.
+class SteppedSource : public FakeSource {
+ public:
+  explicit SteppedSource(PreparedReport pages) : FakeSource(pages), all_(std::move(pages)) {}
+
+  bool PreparesInSteps() const override { return true; }
+  std::vector<FontFace> PrepareInSteps(PageStream& stream) override {
+    stream.Fonts(all_.fonts);
+    stream.Page(all_.pages[0]);
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      released_.wait_for(lock, std::chrono::seconds(10), [&] { return release_; });
+    }
+    for (size_t i = 1; i < all_.pages.size(); ++i) stream.Page(all_.pages[i]);
+    return all_.fonts;
+  }
+  void EndPreparation() override { ++end_calls; }
+
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    release_ = true;
+    released_.notify_all();
+  }
+
+  int end_calls = 0;  // the window's thread only
+
+ private:
+  const PreparedReport all_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool release_ = false;
 };
 
 class FakeDialogs : public PreviewDialogs {
@@ -221,6 +258,50 @@ TEST_F(PreviewWindowTest, OpensModalLargeAndJapaneseThenPreparesFromTheTimer) {
   EXPECT_TRUE(checked_open);
   EXPECT_TRUE(checked_prepared);
   EXPECT_FALSE(window.isVisible());
+}
+
+// The first page is drawn while the others are still being made; the window answers meanwhile,
+// its page count grows as pages arrive, and what needs every page waits for the last one. A
+// window closed while pages are still coming waits for them and ends the preparation.
+TEST_F(PreviewWindowTest, FirstPageShowsWhileTheRestArePrepared) {
+  for (const bool close_early : {false, true}) {
+    SCOPED_TRACE(close_early ? "closed while preparing" : "left open");
+    SteppedSource source(pages_);
+    PreviewWindow window(source, dialogs_, PreviewOptions{}, PrintOptions{});
+    window.resize(1000, 800);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.page_count() == 1; }, 5000));
+    EXPECT_TRUE(window.preparing());
+    EXPECT_FALSE(window.prepared());
+    EXPECT_EQ(window.page_number(), 1);
+    const PageView* view = window.findChild<PageView*>();
+    ASSERT_NE(view, nullptr);
+    const QImage drawn = const_cast<PageView*>(view)->grab(view->PageRect(0)).toImage();
+    bool inked = false;
+    for (int y = 0; y < drawn.height() && !inked; y += 2) {
+      for (int x = 0; x < drawn.width() && !inked; x += 2) inked = qGray(drawn.pixel(x, y)) < 128;
+    }
+    EXPECT_TRUE(inked);
+    for (const char* name : {"print", "save", "export", "find", "open"}) {
+      EXPECT_FALSE(window.action(name)->isEnabled()) << name;
+    }
+    source.Release();
+    if (close_early) {
+      window.close();
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return window.prepared(); }, 5000));
+    }
+    EXPECT_TRUE(window.prepared());
+    EXPECT_FALSE(window.preparing());
+    EXPECT_EQ(source.end_calls, 1);
+    EXPECT_EQ(SerializePreparedReport(window.report()), SerializePreparedReport(pages_));
+    EXPECT_EQ(window.findChild<QListWidget*>()->count(), 3);
+    for (const char* name : {"print", "save", "export", "find", "open"}) {
+      EXPECT_TRUE(window.action(name)->isEnabled()) << name;
+    }
+    window.Last();
+    EXPECT_EQ(window.page_number(), 3);
+  }
 }
 
 TEST_F(PreviewWindowTest, EscLeavesTheFindBarAndFullScreenBeforeItCloses) {

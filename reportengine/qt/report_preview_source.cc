@@ -20,6 +20,75 @@ PreparedReport ReportPreviewSource::Prepare() {
   return report_.prepared();
 }
 
+namespace {
+
+// Takes the pages of Report::PrepareAndExport, which hands them out one by one as they are made,
+// to the window's stream, keeping a copy for the report.
+class PageCollector final : public PageStreamExporter {
+ public:
+  explicit PageCollector(PageStream& stream) : stream_(stream) {}
+  bool Export(const PreparedReport&, ExportProgress*, std::vector<std::string>*) override {
+    return false;  // only ever streamed
+  }
+  bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>*) override {
+    stream_.Fonts(fonts);
+    return true;
+  }
+  bool AddPage(const PreparedPage& page) override {
+    pages_.push_back(page);
+    stream_.Page(page);
+    return true;
+  }
+  bool Finish(std::vector<std::string>*) override { return true; }
+  void Abandon() override {}  // the pages made so far are still shown
+
+  std::vector<PreparedPage> TakePages() { return std::move(pages_); }
+
+ private:
+  PageStream& stream_;
+  std::vector<PreparedPage> pages_;
+};
+
+// Holds the report's error box off the preparing thread; it is shown later on the window's.
+class HeldErrors final : public ErrorReporter {
+ public:
+  explicit HeldErrors(std::vector<std::pair<std::string, std::string>>& held) : held_(held) {}
+  void ShowError(const std::string& caption, const std::string& text) override {
+    held_.emplace_back(caption, text);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>>& held_;
+};
+
+}  // namespace
+
+std::vector<FontFace> ReportPreviewSource::PrepareInSteps(PageStream& stream) {
+  held_errors_.clear();
+  ErrorReporter* const box = report_.error_reporter();
+  HeldErrors held(held_errors_);
+  report_.set_error_reporter(&held);
+  PageCollector collector(stream);
+  try {
+    prepared_ok_ = report_.PrepareAndExport(collector);
+  } catch (...) {
+    report_.set_error_reporter(box);
+    throw;
+  }
+  report_.set_error_reporter(box);
+  // The report keeps the pages, as after PrepareReport: export and save start from them.
+  report_.SetPrepared(PreparedReport{report_.prepared().fonts, collector.TakePages()});
+  return report_.prepared().fonts;
+}
+
+void ReportPreviewSource::EndPreparation() {
+  std::vector<std::pair<std::string, std::string>> held = std::move(held_errors_);
+  held_errors_.clear();
+  if (ErrorReporter* box = report_.error_reporter()) {
+    for (const auto& [caption, text] : held) box->ShowError(caption, text);
+  }
+}
+
 bool ReportPreviewSource::Save(const PreparedReport& report, const std::string& path,
                                std::string* error) {
   return SavePreparedReport(report, path, error);

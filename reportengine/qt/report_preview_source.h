@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reportengine/layout/exporter.h"
@@ -28,6 +29,10 @@ class ReportPreviewSource : public PreviewSource {
   ReportPreviewSource(Report& report, ErrorReporter* errors, PdfExporterFactory pdf);
 
   PreparedReport Prepare() override;
+  bool PreparesInSteps() const override { return true; }
+  // The report's own pages are those handed out, once all are made.
+  std::vector<FontFace> PrepareInSteps(PageStream& stream) override;
+  void EndPreparation() override;
   // Whether the last Prepare succeeded (true before the first).
   bool prepared_ok() const { return prepared_ok_; }
   bool Save(const PreparedReport& report, const std::string& path, std::string* error) override;
@@ -42,6 +47,8 @@ class ReportPreviewSource : public PreviewSource {
   ErrorReporter* errors_;      // the engine's error box; may be null
   PdfExporterFactory pdf_;     // may be empty: the default PdfExporter
   bool prepared_ok_ = true;    // the last Prepare succeeded
+  // The error box of the last PrepareInSteps, held for EndPreparation: caption and text.
+  std::vector<std::pair<std::string, std::string>> held_errors_;
 };
 
 }  // namespace re

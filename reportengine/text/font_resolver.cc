@@ -1,10 +1,18 @@
 #include "reportengine/text/font_resolver.h"
 
 #include <fontconfig/fontconfig.h>
+#include <hb-ot.h>
+#include <hb.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 #include "reportengine/text/text_constants.h"
 #include "reportengine/text/text_leak_scope.h"
@@ -41,25 +49,74 @@ bool Fail(std::string_view face_name, std::string* error) {
   return false;
 }
 
-}  // namespace
-
-std::string_view FamilyForFace(std::string_view face_name) {
-  const text::FaceSubstitute* s = SubstituteFor(face_name);
-  return s ? s->family : face_name;
-}
-
-bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error) {
+// Reads fontconfig's configuration the first time it is needed; false when it cannot.
+bool FontconfigReady() {
   static std::once_flag init_once;
   static bool initialised = false;
   std::call_once(init_once, [] {
     LibraryLeakScope scope;
     initialised = FcInit() == FcTrue;
   });
-  if (!initialised || face_name.empty()) return Fail(face_name, error);
+  return initialised;
+}
 
-  const std::string family(FamilyForFace(face_name));
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// True when `file` holds a face that names itself `family` (in any of its languages) and is
+// neither bold nor italic.
+bool IsRegularFaceOf(const std::string& file, std::string_view family) {
+  hb_blob_t* blob = hb_blob_create_from_file_or_fail(file.c_str());
+  if (blob == nullptr) return false;
+  hb_face_t* face = hb_face_create(blob, 0);
+  hb_blob_destroy(blob);
+  bool named = false;
+  unsigned count = 0;
+  const hb_ot_name_entry_t* names = hb_ot_name_list_names(face, &count);
+  for (unsigned i = 0; i < count && !named; ++i) {
+    if (names[i].name_id != HB_OT_NAME_ID_FONT_FAMILY &&
+        names[i].name_id != HB_OT_NAME_ID_TYPOGRAPHIC_FAMILY) {
+      continue;
+    }
+    char text[128];
+    unsigned size = sizeof text;
+    hb_ot_name_get_utf8(face, names[i].name_id, names[i].language, &size, text);
+    named = SameIgnoringAsciiCase(std::string_view(text, size), family);
+  }
+  // head's macStyle: bit 0 bold, bit 1 italic.
+  constexpr unsigned kMacStyle = 44;
+  hb_blob_t* head = hb_face_reference_table(face, HB_TAG('h', 'e', 'a', 'd'));
+  unsigned length = 0;
+  const char* data = hb_blob_get_data(head, &length);
+  const bool regular =
+      length >= kMacStyle + 2 && (static_cast<uint8_t>(data[kMacStyle + 1]) & 3) == 0;
+  hb_blob_destroy(head);
+  hb_face_destroy(face);
+  return named && regular;
+}
+
+// The packaged file of `family`, when it is there and is that family's regular face.
+std::optional<std::filesystem::path> PackagedFile(std::span<const text::PackagedFace> packaged,
+                                                  std::string_view family) {
+  for (const text::PackagedFace& p : packaged) {
+    if (p.family != family) continue;
+    const std::string file(p.file);
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::canonical(file, ec);
+    if (!ec && IsRegularFaceOf(path.string(), family)) return path;
+  }
+  return std::nullopt;
+}
+
+// The file fontconfig finds for the regular face of `family` and its face index.
+std::optional<std::pair<std::filesystem::path, int>> FontconfigFile(const std::string& family) {
+  if (!FontconfigReady()) return std::nullopt;
   PatternPtr pattern(FcPatternCreate());
-  if (!pattern) return Fail(face_name, error);
+  if (!pattern) return std::nullopt;
   FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
@@ -68,20 +125,42 @@ bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error)
 
   FcResult result = FcResultNoMatch;
   PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
-  if (!match || result != FcResultMatch || !HasFamily(match.get(), family)) {
-    return Fail(face_name, error);
-  }
+  if (!match || result != FcResultMatch || !HasFamily(match.get(), family)) return std::nullopt;
   FcChar8* file = nullptr;
-  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
-    return Fail(face_name, error);
-  }
+  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) return std::nullopt;
   int index = 0;
   FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
 
   std::error_code ec;
   std::filesystem::path path = std::filesystem::canonical(reinterpret_cast<const char*>(file), ec);
-  if (ec) return Fail(face_name, error);
+  if (ec) return std::nullopt;
+  return std::make_pair(std::move(path), index);
+}
 
+}  // namespace
+
+std::string_view FamilyForFace(std::string_view face_name) {
+  const text::FaceSubstitute* s = SubstituteFor(face_name);
+  return s ? s->family : face_name;
+}
+
+bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error) {
+  return FindFontFile(face_name, text::kPackagedFaces, out, error);
+}
+
+bool FindFontFile(std::string_view face_name, std::span<const text::PackagedFace> packaged,
+                  FontFile* out, std::string* error) {
+  if (face_name.empty()) return Fail(face_name, error);
+  const std::string family(FamilyForFace(face_name));
+  std::filesystem::path path;
+  int index = 0;
+  if (std::optional<std::filesystem::path> file = PackagedFile(packaged, family)) {
+    path = std::move(*file);
+  } else if (auto found = FontconfigFile(family)) {
+    std::tie(path, index) = std::move(*found);
+  } else {
+    return Fail(face_name, error);
+  }
   const text::FaceSubstitute* s = SubstituteFor(face_name);
   out->family = family;
   out->file = path.string();
@@ -99,7 +178,7 @@ bool LocateSavedFont(std::string_view face_name, std::string_view file_name, int
     *out = by_face;
     return true;
   }
-  if (!file_name.empty()) {
+  if (!file_name.empty() && FontconfigReady()) {
     std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> objects(
         FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr), FcObjectSetDestroy);
     PatternPtr any(FcPatternCreate());

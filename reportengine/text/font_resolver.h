@@ -1,11 +1,16 @@
 // Finds the installed font file for a face name as the templates write it, through our table of
-// stand-ins for the Windows faces and fontconfig. Never substitutes another family: fontconfig
-// always offers some font, so the family it offers is checked against the one asked for.
+// stand-ins for the Windows faces, the places their packages put them, and fontconfig. Never
+// substitutes another family: a packaged file is taken only when its own names say it is the
+// family asked for, and fontconfig always offers some font, so the family it offers is checked
+// against the one asked for. fontconfig is started only when a face is not at its packaged place.
 #ifndef REPORTENGINE_TEXT_FONT_RESOLVER_H_
 #define REPORTENGINE_TEXT_FONT_RESOLVER_H_
 
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "reportengine/text/text_constants.h"
 
 namespace re {
 
@@ -23,6 +28,9 @@ std::string_view FamilyForFace(std::string_view face_name);
 // Looks up the regular face of face_name's family. Returns false and sets *error (when non-null)
 // to "Font not found: <face_name>" when no installed font belongs to that family.
 bool FindFontFile(std::string_view face_name, FontFile* out, std::string* error);
+// The same, with `packaged` in place of the packages' places of the stand-ins (for tests).
+bool FindFontFile(std::string_view face_name, std::span<const text::PackagedFace> packaged,
+                  FontFile* out, std::string* error);
 
 // Finds, on this machine, the font a saved prepared report used: it names the face as the
 // template did, and the file's name (no folder) and face index as found where it was saved.

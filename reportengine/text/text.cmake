@@ -1,6 +1,6 @@
-# Fonts, shaping and line breaking: FreeType for metrics, HarfBuzz for shaping (its subsetter
-# serves the PDF writer), fontconfig to find faces, libhyphen for Russian word breaks.
-pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz harfbuzz-subset freetype2 fontconfig)
+# Fonts, shaping and line breaking: FreeType for metrics, HarfBuzz for shaping, fontconfig to find
+# faces not at their packages' places, libhyphen for Russian word breaks.
+pkg_check_modules(TEXT_LIBS REQUIRED IMPORTED_TARGET harfbuzz freetype2 fontconfig)
 find_library(HYPHEN_LIBRARY NAMES hyphen REQUIRED)
 find_path(HYPHEN_INCLUDE_DIR NAMES hyphen.h REQUIRED)
 target_include_directories(reportengine_text PRIVATE ${HYPHEN_INCLUDE_DIR})
@@ -10,6 +10,7 @@ project_test(reportengine_text_shaper_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/tex
 project_test(reportengine_line_break_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/line_break_test.cc LIBS reportengine)
 project_test(reportengine_hyphenation_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/hyphenation_test.cc LIBS reportengine)
 project_test(reportengine_font_metrics_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/font_metrics_test.cc LIBS reportengine)
+project_test(reportengine_font_resolver_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/font_resolver_test.cc LIBS reportengine)
 
 # Figures, not a test: run by hand or from scripts/bench.
 add_executable(reportengine_text_shaper_perftest ${CMAKE_CURRENT_LIST_DIR}/text_shaper_perftest.cc)

@@ -45,6 +45,22 @@ inline constexpr FaceSubstitute kFaceSubstitutes[] = {
     {"Arial", "Liberation Sans", false},
 };
 
+// Where the packages of the stand-ins (fonts-ipafont-gothic, fonts-ipafont-mincho,
+// fonts-liberation2) put their regular faces. A file found there whose own names say it is that
+// family is taken without asking fontconfig, which takes longer to read its configuration than
+// a one-page report takes to print.
+struct PackagedFace {
+  std::string_view family;
+  std::string_view file;
+};
+inline constexpr PackagedFace kPackagedFaces[] = {
+    {"IPAPGothic", "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf"},
+    {"IPAGothic", "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"},
+    {"IPAPMincho", "/usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf"},
+    {"IPAMincho", "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf"},
+    {"Liberation Sans", "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"},
+};
+
 // Russian hyphenation patterns (package hyphen-ru), KOI8-R encoded.
 inline constexpr char kRussianHyphenationDictionary[] = "/usr/share/hyphen/hyph_ru_RU.dic";
 // Fewest letters left on either side of a hyphenation point.

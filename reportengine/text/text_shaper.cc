@@ -1,8 +1,5 @@
 #include "reportengine/text/text_shaper.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
 #include <hb.h>
 
 #include <algorithm>
@@ -26,6 +23,30 @@ const hb_feature_t kFeatures[] = {
     {HB_TAG('c', 'l', 'i', 'g'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END},
 };
 
+
+// One table of a face, held while it is read; empty when the face has no such table.
+class FontTable {
+ public:
+  FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {
+    unsigned length = 0;
+    data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(blob_, &length));
+    size_ = length;
+  }
+  ~FontTable() { hb_blob_destroy(blob_); }
+  FontTable(const FontTable&) = delete;
+  FontTable& operator=(const FontTable&) = delete;
+
+  size_t size() const { return size_; }
+  // The big-endian 16-bit number at `offset`; REQUIRES: offset + 2 <= size().
+  uint16_t U16(size_t offset) const {
+    return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
+  }
+
+ private:
+  hb_blob_t* blob_;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 bool ValidSize(int size_pt) {
   return size_pt >= text::kMinFontSizePt && size_pt <= text::kMaxFontSizePt;
@@ -148,7 +169,6 @@ class TextShaper::Impl {
       hb_font_destroy(f.font);
     }
     hb_buffer_destroy(buffer_);
-    if (ft_) FT_Done_FreeType(ft_);
   }
 
   bool Resolve(const FontSpec& spec, std::string* error) {
@@ -273,10 +293,6 @@ class TextShaper::Impl {
 
     Face face;
     face.no_internal_leading = file.no_internal_leading;
-    if (!ReadVerticalMetrics(file, &face)) {
-      result.error = std::string(text::kFontUnreadable) + name;
-      return result;
-    }
     hb_blob_t* blob = hb_blob_create_from_file_or_fail(file.file.c_str());
     if (!blob) {
       result.error = std::string(text::kFontUnreadable) + name;
@@ -284,6 +300,11 @@ class TextShaper::Impl {
     }
     hb_face_t* hb_face = hb_face_create(blob, static_cast<unsigned>(file.index));
     hb_blob_destroy(blob);
+    if (!ReadVerticalMetrics(hb_face, &face)) {
+      hb_face_destroy(hb_face);
+      result.error = std::string(text::kFontUnreadable) + name;
+      return result;
+    }
     face.font = hb_font_create(hb_face);
     hb_face_destroy(hb_face);
     // Positions come back in font units; converting them to mm at the pixel-rounded em is ours.
@@ -296,25 +317,24 @@ class TextShaper::Impl {
   }
 
   // Units per em and the Windows ascent and descent, which fix the line cell as Windows sees it.
-  bool ReadVerticalMetrics(const FontFile& file, Face* face) {
-    if (!ft_ && FT_Init_FreeType(&ft_) != 0) {
-      ft_ = nullptr;
+  // A face without them in its OS/2 table has the ascent and descent of its hhea table.
+  static bool ReadVerticalMetrics(hb_face_t* hb_face, Face* face) {
+    if (hb_face_get_glyph_count(hb_face) == 0) return false;  // no font, or not this face
+    face->units_per_em = static_cast<int>(hb_face_get_upem(hb_face));
+    constexpr unsigned kWinAscent = 74, kWinDescent = 76;  // offsets in OS/2
+    constexpr unsigned kAscender = 4, kDescender = 6;      // offsets in hhea
+    const FontTable os2(hb_face, HB_TAG('O', 'S', '/', '2'));
+    const FontTable hhea(hb_face, HB_TAG('h', 'h', 'e', 'a'));
+    if (os2.size() >= kWinDescent + 2 && os2.U16(kWinAscent) + os2.U16(kWinDescent) > 0) {
+      face->win_ascent = os2.U16(kWinAscent);
+      face->win_descent = os2.U16(kWinDescent);
+    } else if (hhea.size() >= kDescender + 2) {
+      face->win_ascent = static_cast<int16_t>(hhea.U16(kAscender));
+      face->win_descent = -static_cast<int16_t>(hhea.U16(kDescender));
+    } else {
       return false;
     }
-    FT_Face ft_face = nullptr;
-    if (FT_New_Face(ft_, file.file.c_str(), file.index, &ft_face) != 0) return false;
-    bool ok = ft_face->units_per_EM > 0;
-    face->units_per_em = ft_face->units_per_EM;
-    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_OS2));
-        os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
-      face->win_ascent = os2->usWinAscent;
-      face->win_descent = os2->usWinDescent;
-    } else {
-      face->win_ascent = ft_face->ascender;
-      face->win_descent = -ft_face->descender;
-    }
-    FT_Done_Face(ft_face);
-    return ok;
+    return true;
   }
 
   // Millimetres per font unit at size_pt.
@@ -417,7 +437,6 @@ class TextShaper::Impl {
     return hyphenator_.loaded();
   }
 
-  FT_Library ft_ = nullptr;           // owned; opened on the first face
   hb_buffer_t* buffer_;               // owned; reused for every shaping run
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_

@@ -3,7 +3,9 @@
 // copy route that installs both files or neither.
 #include <gmock/gmock.h>
 
+#include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <string>
 
 #include "tests/tolvan_flow/flow_fixture.h"
@@ -129,6 +131,33 @@ TEST_F(ScriptedFlowTest, DownloadCutOffOrCancelledHalfWayLeavesEverythingAsItWas
       EXPECT_EQ(ReadFile(pf_ + "Log/Update.log"), log_at_close);
       EXPECT_EQ(ReadFile(pf_ + "user.ini"), ini_at_close);
     }
+  }
+}
+
+// A body of many megabytes is made durable on another thread while it arrives: it still lands
+// whole, and one that breaks off once that thread is at work leaves the earlier download as it
+// was and no temporary file behind.
+TEST_F(ScriptedFlowTest, LongDownloadSyncedWhileArrivingLandsWholeOrNotAtAll) {
+  std::string body(24 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 131 + i / 4093);
+  for (const bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "cut off" : "whole");
+    NewWindow();
+    script_.Reset();
+    std::filesystem::create_directories(pf_ + "DownLoad");
+    WriteFile(pf_ + "DownLoad/MST.FDB", "earlier download");
+    script_.Set("GET", "MST.FDB", Answer{.body = body, .cut_after = cut ? size_t{20} << 20 : SIZE_MAX});
+    tolvan::UpdateFlow& flow = MakeFlow();
+    flow.IniSet();
+    const std::string url = std::string(kScriptedBase) + "MST.FDB";
+    if (cut) {
+      EXPECT_THROW(flow.AutoDl(pf_ + "DownLoad/MST.FDB", url), tolvan::RunError);
+      EXPECT_EQ(ReadFile(pf_ + "DownLoad/MST.FDB"), "earlier download");
+    } else {
+      EXPECT_FALSE(flow.AutoDl(pf_ + "DownLoad/MST.FDB", url));
+      EXPECT_TRUE(ReadFile(pf_ + "DownLoad/MST.FDB") == body);
+    }
+    EXPECT_THAT(FilesIn("DownLoad"), ElementsAre("MST.FDB"));
   }
 }
 
