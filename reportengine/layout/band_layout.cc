@@ -151,30 +151,55 @@ std::string_view CompiledBand::Evaluate(const Text& text, const DatasetTable& da
 
 void CompiledBand::SetText(const TextObject& object, const FontSpec& spec,
                            std::string_view text, float room, LayoutCache& cache,
-                           std::vector<Memo>& memo, Placed& p) {
-  if (text.empty()) return;  // no lines to draw
-  // Most cells hold one line that fits: nothing to break, and the line is usually memoised.
+                           std::shared_ptr<const ShapedLine>& line, Placed& p) {
+  // Most cells hold one line that fits: nothing to break.
   if (text.find_first_of("\r\n") == std::string_view::npos) {
-    if (memo.empty()) memo.resize(kMemoSlots);
-    Memo& slot = memo[std::hash<std::string_view>()(text) % kMemoSlots];
-    std::shared_ptr<const ShapedLine> line;
-    if (slot.line && slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
-      line = slot.line;
-    } else {
-      line = cache.shaper().Shape(spec, text);
-      if (line) {
-        slot.text.assign(text);
-        slot.face = spec.name;
-        slot.size_pt = spec.size_pt;
-        slot.line = line;
-      }
-    }
-    if (!line || line->width <= room + text::kWidthToleranceMm) {
-      p.single = std::move(line);
-      return;
-    }
+    line = cache.shaper().Shape(spec, text);
+    if (!line || line->width <= room + text::kWidthToleranceMm) return;
+    line = nullptr;
   }
   p.block = &cache.Block(spec, text, room, object.word_break);
+  // A text that cannot grow and needs more lines than its box shows would lose what is cut
+  // off: it is narrowed to fit if it can be.
+  const bool wraps = object.word_wrap && !object.auto_width;
+  if (wraps && !object.grow_height && p.line_count() > 1) {
+    const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
+    if (p.line_count() > shown) p.block = &cache.Fitted(spec, text, room, object.word_break, shown);
+  }
+}
+
+void CompiledBand::SetTextMemoised(const TextObject& object, const FontSpec& spec,
+                                   std::string_view text, float room, LayoutCache& cache,
+                                   Text& compiled, Placed& p) {
+  if (text.empty()) return;  // no lines to draw
+  std::vector<Memo>& memo = compiled.memo;
+  if (memo.empty()) memo.resize(kFirstMemoSlots);
+  // Only between layouts: no line of this object is pointed to now.
+  if (memo.size() < kMemoSlots && compiled.memo_misses > kMissesBeforeGrowing) {
+    memo.clear();
+    memo.resize(kMemoSlots);
+  }
+  Memo& slot = memo[std::hash<std::string_view>()(text) & (memo.size() - 1)];
+  if ((slot.line || (slot.block && slot.generation == cache.generation())) &&
+      slot.size_pt == spec.size_pt && slot.text == text && slot.face == spec.name) {
+    if (slot.line) {
+      p.single = &slot.line;
+    } else {
+      p.block = slot.block;
+    }
+    return;
+  }
+  if (memo.size() < kMemoSlots) ++compiled.memo_misses;
+  std::shared_ptr<const ShapedLine> line;
+  SetText(object, spec, text, room, cache, line, p);
+  if (!line && !p.block) return;  // the face cannot be used: nothing to draw or keep
+  slot.text.assign(text);
+  slot.face.assign(spec.name);
+  slot.size_pt = spec.size_pt;
+  slot.line = std::move(line);
+  slot.block = p.block;
+  slot.generation = cache.generation();
+  if (slot.line) p.single = &slot.line;
 }
 
 float CompiledBand::LayOut(float x, float y, const DatasetTable& datasets,
@@ -254,16 +279,7 @@ CompiledBand::Growth CompiledBand::SizeText(const TextObject& object,
   const bool wraps = object.word_wrap && !object.auto_width;
   const float room = wraps ? std::max(0.0f, p.width - 2 * kInsetX) : kNoWrap;
   p.metrics = &MetricsFor(spec, cache, compiled);
-  SetText(object, spec, text, room, cache, compiled.memo, p);
-  // A text that cannot grow and needs more lines than its box shows would lose what is cut
-  // off: it is narrowed to fit if it can be.
-  if (wraps && !object.grow_height && p.line_count() > 1) {
-    const size_t shown = ShownLines(*p.metrics, p.height, p.line_count());
-    if (p.line_count() > shown) {
-      p.block = &cache.Fitted(spec, text, room, object.word_break, shown);
-      p.single = nullptr;
-    }
-  }
+  SetTextMemoised(object, spec, text, room, cache, compiled, p);
   if (object.auto_width) FitWidthToLines(object.align, p);
   return object.grow_height ? GrowToLines(p) : Growth::kNone;
 }

@@ -9,6 +9,7 @@
 #define REPORTENGINE_LAYOUT_BAND_LAYOUT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <string>
@@ -97,18 +98,26 @@ class CompiledBand {
     std::string text;     // kVerbatim
     ResolvedField field;  // kField
   };
-  // The last lines a text object printed as one line, by text: list columns repeat a small set
-  // of values (names, conditions, dates), and a hit here avoids a look-up in the large cache.
+  // The lines a text object last printed a text as, by text: list columns repeat a small set
+  // of values (names, conditions, dates), and a hit here avoids breaking, narrowing and the
+  // look-ups in the large cache. A block is valid while the cache's generation is `generation`.
   struct Memo {
     std::string text;
     std::string face;
     int size_pt = 0;
-    std::shared_ptr<const ShapedLine> line;
+    std::shared_ptr<const ShapedLine> line;  // the one line of a text that fits, or null
+    const TextBlock* block = nullptr;        // else the lines from the cache
+    uint64_t generation = 0;
   };
+  // A memo starts small (headings, titles and page numbers repeat a text or two) and grows to
+  // its full size once the object has missed in it often (a list column).
+  static constexpr size_t kFirstMemoSlots = 4;
   static constexpr size_t kMemoSlots = 256;
+  static constexpr size_t kMissesBeforeGrowing = 32;
   struct Text {
     std::vector<Part> parts;
-    std::vector<Memo> memo;  // kMemoSlots slots, direct-mapped by the text's hash
+    std::vector<Memo> memo;  // a power of two of slots, direct-mapped by the text's hash
+    size_t memo_misses = 0;  // while the memo is small
     // Metrics of the font last used (the font may change between rows).
     const FontMetrics* metrics = nullptr;
     std::string metrics_face;
@@ -119,13 +128,13 @@ class CompiledBand {
     float left = 0, top = 0, width = 0, height = 0;  // after auto width and growth, before moving
     float growth = 0;
     float shift = 0;                   // how far it moves down
-    // Text objects: the lines, either the one line of a text that fits (most cells) or a block
-    // from the cache.
-    std::shared_ptr<const ShapedLine> single;
+    // Text objects: the lines, either the one line of a text that fits (most cells), held by
+    // the object's memo, or a block from the cache.
+    const std::shared_ptr<const ShapedLine>* single = nullptr;
     const TextBlock* block = nullptr;
     const FontMetrics* metrics = nullptr;
     const std::shared_ptr<const ShapedLine>* lines() const {
-      return block ? block->lines.data() : &single;
+      return block ? block->lines.data() : single;
     }
     size_t line_count() const { return block ? block->lines.size() : (single ? 1 : 0); }
   };
@@ -166,9 +175,16 @@ class CompiledBand {
   static void DrawRect(const RectObject& object, const Placed& p, float x, float y,
                        std::vector<PageItem>& items);
 
-  // Breaks and shapes a text object's text into p (lines, metrics).
-  void SetText(const TextObject& object, const FontSpec& spec, std::string_view text, float room,
-               LayoutCache& cache, std::vector<Memo>& memo, Placed& p);
+  // Breaks and shapes a text object's text: into `line` when it is one line that fits, else
+  // into p.block, narrowed to the lines its box shows when it cannot grow (p.metrics already
+  // set).
+  static void SetText(const TextObject& object, const FontSpec& spec, std::string_view text,
+                      float room, LayoutCache& cache, std::shared_ptr<const ShapedLine>& line,
+                      Placed& p);
+  // SetText through the object's memo, which then holds the one line p.single points to.
+  static void SetTextMemoised(const TextObject& object, const FontSpec& spec,
+                              std::string_view text, float room, LayoutCache& cache,
+                              Text& compiled, Placed& p);
 
   std::string_view Evaluate(const Text& text, const DatasetTable& datasets,
                             const EvalContext& context);

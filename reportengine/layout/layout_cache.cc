@@ -33,15 +33,14 @@ const TextBlock& LayoutCache::Block(const FontSpec& spec, std::string_view text,
   AppendFontKey(key_, spec);
   key_.append(reinterpret_cast<const char*>(&max_width_mm), sizeof max_width_mm);
   key_.push_back(hyphenate ? 'h' : '-');
-  auto it = blocks_.find(key_);
-  if (it != blocks_.end()) return it->second;
+  if (const TextBlock* found = Find(blocks_, key_)) return *found;
 
   TextBlock block;
   block.lines = shaper_.ShapeLines(spec, text, max_width_mm, hyphenate);
   for (const auto& line : block.lines) {
     if (line) block.max_line_width = std::max(block.max_line_width, line->width);
   }
-  return blocks_.emplace(key_, std::move(block)).first->second;
+  return Keep(blocks_, key_, std::move(block));
 }
 
 const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text,
@@ -49,8 +48,7 @@ const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text
   const TextBlock& plain = Block(spec, text, max_width_mm, hyphenate);
   if (plain.lines.size() <= shown_lines || !(max_width_mm > 0)) return plain;
   key_.append(reinterpret_cast<const char*>(&shown_lines), sizeof shown_lines);
-  auto it = fitted_.find(key_);
-  if (it != fitted_.end()) return it->second;
+  if (const TextBlock* found = Find(fitted_, key_)) return *found;
   const std::string key = key_;
 
   // Fewer lines never come from a narrower wrap width, so the least narrowing that fits is
@@ -98,18 +96,41 @@ const TextBlock& LayoutCache::Fitted(const FontSpec& spec, std::string_view text
       fitted.max_line_width = std::max(fitted.max_line_width, fitted.lines.back()->width);
     }
   }
-  return fitted_.emplace(key, std::move(fitted)).first->second;
+  return Keep(fitted_, key, std::move(fitted));
+}
+
+const TextBlock* LayoutCache::Find(Blocks& blocks, const std::string& key) {
+  auto it = blocks.find(key);
+  if (it == blocks.end()) return nullptr;
+  if (it->second.period != generation_) {
+    it->second.period = generation_;
+    ++recent_;
+  }
+  return &it->second.block;
+}
+
+const TextBlock& LayoutCache::Keep(Blocks& blocks, std::string key, TextBlock block) {
+  ++recent_;
+  return blocks.insert_or_assign(std::move(key), CachedBlock{std::move(block), generation_})
+      .first->second.block;
 }
 
 void LayoutCache::TrimBetweenPages() {
-  if (blocks_.size() + fitted_.size() + shaper_.cached_lines() <= kTrimAtTexts) return;
-  ClearBlocks();
-  shaper_.ForgetLines();
+  if (recent_ + shaper_.recent_lines() <= kTrimAtTexts) return;
+  // What was not asked for since the last trim goes; the rest is kept for one more period.
+  auto stale = [this](const auto& entry) { return entry.second.period != generation_; };
+  std::erase_if(blocks_, stale);
+  std::erase_if(fitted_, stale);
+  shaper_.AgeLines();
+  ++generation_;
+  recent_ = 0;
 }
 
 void LayoutCache::ClearBlocks() {
   blocks_.clear();
   fitted_.clear();
+  ++generation_;
+  recent_ = 0;
 }
 
 }  // namespace re

@@ -4,6 +4,7 @@
 #ifndef REPORTENGINE_LAYOUT_LAYOUT_CACHE_H_
 #define REPORTENGINE_LAYOUT_LAYOUT_CACHE_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,17 +50,34 @@ class LayoutCache {
   // the cache never outgrows one preparation's texts.
   void ClearBlocks();
 
-  // Called between pages, when no block is in use: once the cache holds more distinct texts
-  // than kTrimAtTexts (a long list of names and numbers), forgets the broken texts and the
-  // shaped lines, so memory stays flat however long the list is. Pages keep the lines they hold.
+  // Called between pages, when no block is in use: once more than kTrimAtTexts distinct texts
+  // were broken, shaped or asked for since the last trim (a long list of names and numbers),
+  // forgets every text not asked for since then. Memory stays flat however long the list is
+  // (at most the texts of two such periods), while the texts a list repeats (dates, names,
+  // conditions) stay broken and shaped. Pages keep the lines they hold.
   void TrimBetweenPages();
   static constexpr size_t kTrimAtTexts = 4096;
 
+  // Changes whenever blocks may have been dropped (a trim or ClearBlocks): a block reference
+  // kept from a layout is valid while this stays the same.
+  uint64_t generation() const { return generation_; }
+
  private:
   TextShaper shaper_;                                      // fonts and the shaped-line cache
+  struct CachedBlock {
+    TextBlock block;
+    uint64_t period = 0;  // the last trim period it was broken or asked for in
+  };
+  using Blocks = std::unordered_map<std::string, CachedBlock>;
+  // The block under `key` in `blocks`, marked as asked for in this period; null when absent.
+  const TextBlock* Find(Blocks& blocks, const std::string& key);
+  const TextBlock& Keep(Blocks& blocks, std::string key, TextBlock block);
+
   std::unordered_map<std::string, FontMetrics> metrics_;   // by face and size
-  std::unordered_map<std::string, TextBlock> blocks_;      // by text, face, size, width, flags
-  std::unordered_map<std::string, TextBlock> fitted_;      // by the same and the lines shown
+  Blocks blocks_;          // by text, face, size, width, flags
+  Blocks fitted_;          // by the same and the lines shown
+  uint64_t generation_ = 0;  // trims and clears so far
+  size_t recent_ = 0;        // blocks broken or asked for since the last trim
   std::string key_;                                        // scratch key, reused
 };
 

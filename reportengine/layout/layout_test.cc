@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reportengine/model/layout_memory_rows.h"
+#include "reportengine/layout/layout_cache.h"
 #include "reportengine/layout/report.h"
 #include "reportengine/text/text_shaper.h"
 
@@ -372,6 +373,35 @@ Template CheckList() {
           {.name = "PageFooter1", .kind = BandKind::kPageFooter, .height = 6,
            .objects = {TextObject{.name = "SysMemo1", .rect = {86, 1, 15, 5}, .text = "[PAGE#]"}}},
       }};
+}
+
+// A long list of distinct numbers among repeated values: a trim forgets the numbers of the
+// period before the last trim but keeps every block asked for since then, at the same address.
+TEST(LayoutCacheTest, TrimKeepsTheBlocksAskedForSinceTheLastTrim) {
+  LayoutCache cache;
+  const FontSpec font{"ＭＳ ゴシック", 9};
+  auto block = [&](const std::string& text) { return &cache.Block(font, text, 20, false); };
+  auto fill_period = [&](const std::string& prefix) {
+    for (size_t i = 0; i <= LayoutCache::kTrimAtTexts; ++i) block(prefix + std::to_string(i));
+  };
+  const TextBlock* repeated = block("主病");
+  fill_period("a");
+  const std::shared_ptr<const ShapedLine> a0 = block("a0")->lines.front();
+  const std::shared_ptr<const ShapedLine> a1 = block("a1")->lines.front();
+  cache.TrimBetweenPages();  // everything was asked for in the period that ended
+  EXPECT_EQ(block("主病"), repeated);
+  EXPECT_EQ(block("a0")->lines.front(), a0);
+  fill_period("b");
+  cache.TrimBetweenPages();  // "a1" and the other numbers of "a" were not asked for again
+  EXPECT_EQ(block("主病"), repeated);
+  EXPECT_EQ(block("a0")->lines.front(), a0);
+  const std::shared_ptr<const ShapedLine> a1_anew = block("a1")->lines.front();
+  EXPECT_NE(a1_anew, a1);
+  EXPECT_EQ(*a1_anew, *a1);
+  EXPECT_LE(cache.shaper().cached_lines(), 2 * LayoutCache::kTrimAtTexts + 8);
+  const uint64_t generation = cache.generation();
+  cache.ClearBlocks();
+  EXPECT_NE(cache.generation(), generation);
 }
 
 TEST(BandLayoutTest, ThreeLineTextGrowsAndTheDottedLineMovesUnderIt) {

@@ -39,17 +39,18 @@ void ObjectWriter::WriteObject(int number, std::string_view body) {
 void ObjectWriter::WriteStream(int number, std::string_view dict_entries, std::string_view data,
                                bool compress) {
   std::string_view payload = data;
-  std::string compressed;
   if (compress && zlib_ready_) {
-    compressed.resize(deflateBound(&zlib_, data.size()));
+    // The buffer keeps its size from stream to stream, so it is neither allocated nor cleared
+    // again for every page.
+    const size_t bound = deflateBound(&zlib_, data.size());
+    if (compressed_.size() < bound) compressed_.resize(bound);
     deflateReset(&zlib_);
     zlib_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     zlib_.avail_in = static_cast<uInt>(data.size());
-    zlib_.next_out = reinterpret_cast<Bytef*>(compressed.data());
-    zlib_.avail_out = static_cast<uInt>(compressed.size());
+    zlib_.next_out = reinterpret_cast<Bytef*>(compressed_.data());
+    zlib_.avail_out = static_cast<uInt>(compressed_.size());
     if (deflate(&zlib_, Z_FINISH) == Z_STREAM_END) {
-      compressed.resize(zlib_.total_out);
-      payload = compressed;
+      payload = std::string_view(compressed_.data(), zlib_.total_out);
     } else {
       compress = false;  // written plain rather than not at all
     }
@@ -57,13 +58,13 @@ void ObjectWriter::WriteStream(int number, std::string_view dict_entries, std::s
     compress = false;
   }
   Begin(number);
-  std::string head = "<<";
-  head.append(dict_entries);
-  if (compress) head.append("/Filter/FlateDecode");
-  head.append("/Length ");
-  AppendInt(&head, static_cast<long long>(payload.size()));
-  head.append(">>\nstream\n");
-  file_->Write(head);
+  scratch_.assign("<<");
+  scratch_.append(dict_entries);
+  if (compress) scratch_.append("/Filter/FlateDecode");
+  scratch_.append("/Length ");
+  AppendInt(&scratch_, static_cast<long long>(payload.size()));
+  scratch_.append(">>\nstream\n");
+  file_->Write(scratch_);
   file_->Write(payload);
   file_->Write("\nendstream\nendobj\n");
 }

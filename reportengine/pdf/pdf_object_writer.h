@@ -47,7 +47,8 @@ class ObjectWriter {
   std::vector<uint64_t> offsets_;   // byte offset per object number, 0 while unwritten
   z_stream zlib_{};                 // one deflater reset for every stream
   bool zlib_ready_ = false;         // deflateInit succeeded
-  std::string scratch_;             // compressed data and object headers
+  std::string scratch_;             // object headers
+  std::string compressed_;          // a stream's compressed data; only grows
 };
 
 }  // namespace re::pdf

@@ -99,9 +99,32 @@ void ContentBuilder::SetDotted(bool dotted, float width_mm) {
   state_.dotted = true;
 }
 
+// The two bytes of a glyph code inside a literal string, escaped as AppendLiteralStringBytes
+// escapes them, in one append (a page has thousands of glyphs).
 void ContentBuilder::AppendGlyphCode(uint32_t glyph) {
-  const char bytes[2] = {static_cast<char>((glyph >> 8) & 0xFF), static_cast<char>(glyph & 0xFF)};
-  AppendLiteralStringBytes(out_, std::string_view(bytes, sizeof bytes));
+  char bytes[4];
+  size_t n = 0;
+  for (const char c : {static_cast<char>((glyph >> 8) & 0xFF), static_cast<char>(glyph & 0xFF)}) {
+    switch (c) {
+      case '(':
+      case ')':
+      case '\\':
+        bytes[n++] = '\\';
+        bytes[n++] = c;
+        break;
+      case '\r':
+        bytes[n++] = '\\';
+        bytes[n++] = 'r';
+        break;
+      case '\n':
+        bytes[n++] = '\\';
+        bytes[n++] = 'n';
+        break;
+      default:
+        bytes[n++] = c;
+    }
+  }
+  out_->append(bytes, n);
 }
 
 bool ContentBuilder::InkInside(const TextItem& item, Font* font) const {

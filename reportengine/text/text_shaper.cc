@@ -7,7 +7,6 @@
 #include <functional>
 #include <cmath>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "reportengine/text/font_resolver.h"
 #include "reportengine/text/hyphenation.h"
@@ -66,45 +65,93 @@ void ForEachParagraph(std::string_view text, F&& f) {
   f(text.substr(begin));
 }
 
-// What identifies a shaped line: face, character height in pixels and text.
+// What identifies a shaped line: face, character height in pixels and text; with the hash of
+// all three, worked out once per text looked up.
 struct LineKey {
+  LineKey(int font, int char_height_px, std::string_view text)
+      : font(font), char_height_px(char_height_px), text(text),
+        hash(std::hash<std::string_view>()(text) ^
+             (static_cast<size_t>(font) * 0x9E3779B97F4A7C15ull +
+              static_cast<size_t>(char_height_px))) {}
   int font;
   int char_height_px;
   std::string_view text;
+  size_t hash;
 };
 
-LineKey KeyOf(const ShapedLine& line) {
-  return {line.font,
-          static_cast<int>(std::lround(line.size_pt * text::kDevicePixelsPerInch /
-                                       text::kPointsPerInch)),
-          line.text};
-}
+// The shaped lines, found by LineKey: open addressing over a power-of-two array kept at most
+// half full, so a look-up mostly touches one slot and compares the stored hash before it reads
+// a line's text. Forgetting many lines at once rebuilds the array.
+class LineTable {
+ public:
+  struct Slot {
+    std::shared_ptr<const ShapedLine> line;  // null: empty
+    size_t hash = 0;
+    int font = 0;
+    int char_height_px = 0;
+    uint64_t period = 0;  // the last period it was shaped or asked for in
+  };
 
-// The cache holds the shared lines themselves and is searched by LineKey, so that no key
-// repeats a line's text.
-struct LineHash {
-  using is_transparent = void;
-  size_t operator()(const LineKey& k) const {
-    const size_t h = std::hash<std::string_view>()(k.text);
-    return h ^ (static_cast<size_t>(k.font) * 0x9E3779B97F4A7C15ull +
-                static_cast<size_t>(k.char_height_px));
-  }
-  size_t operator()(const std::shared_ptr<const ShapedLine>& line) const {
-    return (*this)(KeyOf(*line));
-  }
-};
+  size_t size() const { return size_; }
 
-struct LineEqual {
-  using is_transparent = void;
-  static bool Same(const LineKey& a, const LineKey& b) {
-    return a.font == b.font && a.char_height_px == b.char_height_px && a.text == b.text;
+  Slot* Find(const LineKey& key) {
+    if (slots_.empty()) return nullptr;
+    for (size_t i = key.hash & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      if (!slot.line) return nullptr;
+      if (slot.hash == key.hash && slot.font == key.font &&
+          slot.char_height_px == key.char_height_px && slot.line->text == key.text) {
+        return &slot;
+      }
+    }
   }
-  template <typename A, typename B>
-  bool operator()(const A& a, const B& b) const {
-    return Same(Key(a), Key(b));
+
+  // REQUIRES: Find(key) found nothing.
+  void Insert(const LineKey& key, std::shared_ptr<const ShapedLine> line, uint64_t period) {
+    if (2 * (size_ + 1) > slots_.size()) Rebuild(std::max<size_t>(64, 2 * slots_.size()));
+    Place(Slot{std::move(line), key.hash, key.font, key.char_height_px, period});
+    ++size_;
   }
-  static LineKey Key(const LineKey& k) { return k; }
-  static LineKey Key(const std::shared_ptr<const ShapedLine>& line) { return KeyOf(*line); }
+
+  // Keeps the lines for which keep(slot) holds.
+  template <typename Keep>
+  void KeepOnly(Keep&& keep) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.size(), Slot{});
+    size_ = 0;
+    for (Slot& slot : old) {
+      if (slot.line && keep(slot)) {
+        Place(std::move(slot));
+        ++size_;
+      }
+    }
+  }
+
+  void Clear() {
+    slots_ = {};
+    mask_ = 0;
+    size_ = 0;
+  }
+
+ private:
+  void Place(Slot slot) {
+    size_t i = slot.hash & mask_;
+    while (slots_[i].line) i = (i + 1) & mask_;
+    slots_[i] = std::move(slot);
+  }
+
+  void Rebuild(size_t capacity) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    for (Slot& slot : old) {
+      if (slot.line) Place(std::move(slot));
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, or none
+  size_t mask_ = 0;
+  size_t size_ = 0;
 };
 
 struct StringHash {
@@ -165,7 +212,8 @@ class TextShaper::Impl {
       // Most cells fit on one line: shape once, cache the line and be done. A paragraph that
       // needs breaking is never drawn whole, so it is measured but not kept.
       std::vector<BreakCluster> clusters;
-      if (std::shared_ptr<const ShapedLine> whole = FindCached(index, spec.size_pt, p)) {
+      const LineKey key(index, CharHeightPx(spec.size_pt), p);
+      if (std::shared_ptr<const ShapedLine> whole = FindCached(key)) {
         if (whole->width <= max_width + text::kWidthToleranceMm) {
           emit(p, false, std::move(whole));
           return;
@@ -176,7 +224,7 @@ class TextShaper::Impl {
         RunShaper(index, p);
         std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, spec.size_pt, p);
         if (line->width <= max_width + text::kWidthToleranceMm) {
-          cache_.insert(line);
+          Keep(key, line);
           emit(p, false, std::move(line));
           return;
         }
@@ -203,7 +251,16 @@ class TextShaper::Impl {
   }
 
   size_t cached_lines() const { return cache_.size(); }
-  void ForgetLines() { cache_ = {}; }
+  size_t recent_lines() const { return recent_; }
+  void AgeLines() {
+    cache_.KeepOnly([this](const LineTable::Slot& slot) { return slot.period == period_; });
+    ++period_;
+    recent_ = 0;
+  }
+  void ForgetLines() {
+    cache_.Clear();
+    recent_ = 0;
+  }
 
  private:
   struct Face {
@@ -294,16 +351,29 @@ class TextShaper::Impl {
     hb_shape(faces_[index].font, buffer_, kFeatures, std::size(kFeatures));
   }
 
-  std::shared_ptr<const ShapedLine> FindCached(int index, int size_pt, std::string_view text) const {
-    auto it = cache_.find(LineKey{index, CharHeightPx(size_pt), text});
-    return it != cache_.end() ? *it : nullptr;
+  // A line found counts as asked for in this period, so it outlives the next AgeLines().
+  std::shared_ptr<const ShapedLine> FindCached(const LineKey& key) {
+    LineTable::Slot* slot = cache_.Find(key);
+    if (slot == nullptr) return nullptr;
+    if (slot->period != period_) {
+      slot->period = period_;
+      ++recent_;
+    }
+    return slot->line;
+  }
+
+  // Enters `line`, just shaped for `key` (which FindCached did not find), into the cache.
+  void Keep(const LineKey& key, const std::shared_ptr<const ShapedLine>& line) {
+    cache_.Insert(key, line, period_);
+    ++recent_;
   }
 
   std::shared_ptr<const ShapedLine> ShapeCached(int index, int size_pt, std::string_view text) {
-    if (std::shared_ptr<const ShapedLine> found = FindCached(index, size_pt, text)) return found;
+    const LineKey key(index, CharHeightPx(size_pt), text);
+    if (std::shared_ptr<const ShapedLine> found = FindCached(key)) return found;
     RunShaper(index, text);
     std::shared_ptr<const ShapedLine> line = LineFromBuffer(index, size_pt, text);
-    cache_.insert(line);
+    Keep(key, line);
     return line;
   }
 
@@ -371,7 +441,9 @@ class TextShaper::Impl {
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_
   std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for
-  std::unordered_set<std::shared_ptr<const ShapedLine>, LineHash, LineEqual> cache_;  // shaped lines
+  LineTable cache_;       // shaped lines
+  uint64_t period_ = 0;   // AgeLines() calls so far
+  size_t recent_ = 0;     // lines shaped or asked for in this period
   Hyphenator hyphenator_;             // Russian patterns, loaded on first use
   bool hyphenator_tried_ = false;
 };
@@ -422,6 +494,10 @@ std::vector<std::shared_ptr<const ShapedLine>> TextShaper::ShapeLines(const Font
 }
 
 size_t TextShaper::cached_lines() const { return impl_->cached_lines(); }
+
+size_t TextShaper::recent_lines() const { return impl_->recent_lines(); }
+
+void TextShaper::AgeLines() { impl_->AgeLines(); }
 
 void TextShaper::ForgetLines() { impl_->ForgetLines(); }
 

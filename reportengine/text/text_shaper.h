@@ -96,10 +96,16 @@ class TextShaper {
                                                             std::string_view text,
                                                             float max_width_mm, bool hyphenate);
 
-  // The number of distinct lines shaped so far (for tests and benchmarks).
+  // The number of distinct lines the cache holds (for tests and benchmarks).
   size_t cached_lines() const;
-  // Forgets the shaped lines (lines held elsewhere stay valid); later calls shape anew, giving
-  // equal lines in new objects. Fonts stay loaded.
+  // The number of lines shaped or asked for since the last AgeLines() (or since the start).
+  size_t recent_lines() const;
+  // Keeps the lines asked for since the previous call and forgets the others (lines held
+  // elsewhere stay valid), so a long list of distinct texts never holds more than two such
+  // periods' lines while the texts it repeats (dates, names, conditions) stay shaped. A line
+  // forgotten is shaped anew when asked for again, in a new object. Fonts stay loaded.
+  void AgeLines();
+  // Forgets every shaped line, as AgeLines() twice.
   void ForgetLines();
 
  private:

@@ -120,6 +120,27 @@ TEST(TextShaperTest, EachDistinctTextIsShapedOnce) {
   EXPECT_EQ(shaper.Width(kPGothic9, "カルテ番号"), first->width);
 }
 
+TEST(TextShaperTest, AgingForgetsOnlyTheLinesNotAskedForSinceTheLastAging) {
+  TextShaper shaper;
+  const auto repeated = shaper.Shape(kPGothic9, "主病");
+  const auto once = shaper.Shape(kPGothic9, "1234567");
+  shaper.AgeLines();  // both were asked for in the period that ended: both stay
+  EXPECT_EQ(shaper.cached_lines(), 2u);
+  EXPECT_EQ(shaper.recent_lines(), 0u);
+  // Asked for again, through wrapping as through Shape.
+  EXPECT_EQ(shaper.ShapeLines(kPGothic9, "主病", 50, false).front().get(), repeated.get());
+  EXPECT_EQ(shaper.recent_lines(), 1u);
+  shaper.AgeLines();
+  EXPECT_EQ(shaper.cached_lines(), 1u);
+  EXPECT_EQ(shaper.Shape(kPGothic9, "主病").get(), repeated.get());
+  const auto anew = shaper.Shape(kPGothic9, "1234567");
+  EXPECT_NE(anew.get(), once.get());
+  EXPECT_EQ(*anew, *once);
+  shaper.ForgetLines();
+  EXPECT_EQ(shaper.cached_lines(), 0u);
+  EXPECT_NE(shaper.Shape(kPGothic9, "主病").get(), repeated.get());
+}
+
 TEST(TextShaperTest, ProportionalFaceSetsNarrowLettersCloser) {
   TextShaper shaper;
   // The fixed-pitch face gives every half-width letter the same advance, the proportional one not.
