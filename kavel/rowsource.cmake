@@ -29,6 +29,12 @@ target_link_libraries(kavel_mdb_reader_core PUBLIC common kavel_mdb_file PRIVATE
 # that opens the database gets a link to it beside itself (kavel_reader_beside).
 add_executable(kavel-mdb-reader ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader_main.cc)
 target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core)
+# Kavel waits for the reader's first answer, and resolving libstdc++'s symbols is a good part of
+# a small program's start: the reader carries its own copy (it shares no C++ objects with any
+# library; libmdb and GLib are C). Sanitizer builds keep the shared one their runtimes expect.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT ENABLE_SANITIZERS)
+  target_link_options(kavel-mdb-reader PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 # Whatever links the row sources needs the reader built.
 add_dependencies(kavel_db kavel-mdb-reader)
 

@@ -118,9 +118,13 @@ void RunFlow::FormShow() {
     env_.WrtLog(LogPath(), common::FillIn(kLogCaption, {parameters_.gstNgt}));
 
     // 2. Without a database there is nothing to print. The reader that checks it goes on with
-    //    the rows of the report the dispatch will print.
+    //    the rows of the report the dispatch will print; that report's faces are looked up
+    //    meanwhile.
     MdbTableSource* first = nullptr;
-    if (re::Report* report = DispatchedReport()) first = components_->SourceOf(*report);
+    if (re::Report* report = DispatchedReport()) {
+      report->LookUpFontsAhead();
+      first = components_->SourceOf(*report);
+    }
     if (!components_->database.OpenMDB(parameters_.gstFile, first)) return;
 
     // 3. The title object: each true test replaces the earlier choice.

@@ -38,6 +38,10 @@ class PageStreamExporter : public Exporter {
   // Starts the output for a report with the font table `fonts` (complete before the first
   // page). Returns false with error texts appended to *errors when the output cannot be started.
   virtual bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) = 0;
+  // Loads what the font table needs ahead of the first page; called on the thread that writes
+  // the pages, before its first AddPage, while that page is still being laid out. A font that
+  // cannot be loaded fails only the page that uses it, as without this call.
+  virtual void LoadFonts() {}
   // Writes one page. Returns false once the output has failed; Finish then says why.
   virtual bool AddPage(const PreparedPage& page) = 0;
   // Completes the output (a report without pages gets one blank page). Returns true when it

@@ -115,6 +115,7 @@ class PageHandOver {
 
  private:
   void WriteAll() {
+    exporter_.LoadFonts();
     bool all_written = true;
     for (;;) {
       PreparedPage page;
@@ -142,6 +143,67 @@ class PageHandOver {
 
 }  // namespace
 
+// The faces a template's visible text objects name, looked up on a thread of its own or on the
+// calling one. The names are taken on the calling thread, so the template may change while the
+// thread runs; only the look-up cache is shared, and nobody else uses it until Wait returns.
+class FontLookUp {
+ public:
+  enum class On { kOwnThread, kCallingThread };
+
+  FontLookUp(const Template& layout, LayoutCache& cache, On on) : cache_(cache) {
+    for (const Band& band : layout.bands) {
+      for (const ReportObject& object : band.objects) {
+        if (const auto* text = std::get_if<TextObject>(&object); text && text->visible) {
+          specs_.push_back(text->font);
+          if (specs_.back().name.empty()) specs_.back().name = kDefaultFontFace;
+        }
+      }
+    }
+    if (on == On::kOwnThread) {
+      thread_ = std::thread([this] { Run(); });
+    } else {
+      Run();
+    }
+  }
+  ~FontLookUp() {
+    if (thread_.joinable()) thread_.join();
+  }
+  FontLookUp(const FontLookUp&) = delete;
+  FontLookUp& operator=(const FontLookUp&) = delete;
+
+  // Waits for the look-up and returns the faces that could not be found, one text each; a
+  // failure of the look-up itself is thrown here.
+  std::vector<std::string> Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (failure_) std::rethrow_exception(failure_);
+    return std::move(errors_);
+  }
+
+ private:
+  void Run() {
+    try {
+      for (const FontSpec& spec : specs_) {
+        std::string error;
+        if (!cache_.shaper().Resolve(spec, &error)) errors_.push_back(std::move(error));
+      }
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+
+  LayoutCache& cache_;
+  std::vector<FontSpec> specs_;
+  std::vector<std::string> errors_;
+  std::exception_ptr failure_;
+  std::thread thread_;
+};
+
+void Report::LookUpFontsAhead() {
+  if (font_look_up_) return;
+  if (!cache_) cache_ = std::make_unique<LayoutCache>();
+  font_look_up_ = std::make_unique<FontLookUp>(template_, *cache_, FontLookUp::On::kOwnThread);
+}
+
 std::vector<std::string> Report::Prepare(
     bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
     const std::function<void(PreparedPage&& page)>* stream) {
@@ -153,40 +215,28 @@ std::vector<std::string> Report::Prepare(
 
   if (clear) prepared_.pages.clear();
   context.page_number = static_cast<int>(prepared_.pages.size()) + 1;
-  if (!cache_) cache_ = std::make_unique<LayoutCache>();
-  cache_->ClearBlocks();
 
   // Fonts first, so a face that is not installed is reported once, by name. They are looked
-  // up (the font configuration read, the faces loaded) on a thread of their own while the row
+  // up on a thread of their own (unless LookUpFontsAhead started that already) while the row
   // sources open, which mostly waits for the database reader.
-  std::vector<std::string> font_errors;
-  std::exception_ptr font_failure;
-  std::thread fonts([this, &font_errors, &font_failure] {
-    try {
-      for (const Band& band : template_.bands) {
-        for (const ReportObject& object : band.objects) {
-          if (const auto* text = std::get_if<TextObject>(&object); text && text->visible) {
-            FontSpec spec = text->font;
-            if (spec.name.empty()) spec.name = kDefaultFontFace;
-            std::string error;
-            if (!cache_->shaper().Resolve(spec, &error)) font_errors.push_back(std::move(error));
-          }
-        }
-      }
-    } catch (...) {
-      font_failure = std::current_exception();
-    }
-  });
+  const bool looked_up_ahead = font_look_up_ != nullptr;
+  if (!looked_up_ahead) LookUpFontsAhead();
+  const std::unique_ptr<FontLookUp> fonts = std::move(font_look_up_);
   DatasetTable datasets;
   try {
     datasets = BindDatasets(template_.datasets, bindings_, errors);
   } catch (...) {
-    fonts.join();
+    fonts->Wait();
     throw;
   }
-  fonts.join();
-  if (font_failure) std::rethrow_exception(font_failure);
-  for (std::string& error : font_errors) errors.Add(std::move(error));
+  for (std::string& error : fonts->Wait()) errors.Add(std::move(error));
+  // A font changed since the look-up ahead is looked up now (the others are found at once).
+  if (looked_up_ahead) {
+    for (std::string& error : FontLookUp(template_, *cache_, FontLookUp::On::kCallingThread).Wait()) {
+      errors.Add(std::move(error));
+    }
+  }
+  cache_->ClearBlocks();
   Paginator paginator(template_, datasets, *cache_, errors);
   BeforeRowHook before_row;
   if (row_rule_) {

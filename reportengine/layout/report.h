@@ -69,6 +69,7 @@ class Previewer {
 using Clock = std::function<common::LocalDateTime()>;
 
 class LayoutCache;
+class FontLookUp;
 
 class Report {
  public:
@@ -107,6 +108,12 @@ class Report {
   // Returns true when the exporter wrote its output completely; else false after the error box.
   bool Export(Exporter& exporter, ExportProgress* progress = nullptr);
 
+  // Starts looking up the faces the template's text objects name (font configuration, face
+  // files) on a thread of its own, so that time a caller spends waiting for something else (the
+  // database reader) serves the next preparation, which takes the result over. Objects' fonts
+  // changed after this call are looked up by that preparation as usual.
+  void LookUpFontsAhead();
+
   // Prepares anew and hands every page to `exporter` as soon as it is final, keeping none: the
   // memory a list needs does not grow with its length. The output is what PrepareReport(true)
   // followed by Export would write. When the preparation collects errors the output is
@@ -144,6 +151,7 @@ class Report {
   Previewer* previewer_ = nullptr;
   Clock clock_;                            // empty: the system clock
   std::unique_ptr<LayoutCache> cache_;     // fonts and shaped texts, kept across preparations
+  std::unique_ptr<FontLookUp> font_look_up_;  // faces being looked up, until a preparation
   PreparedReport prepared_;                // pages of the last preparation
   std::vector<std::string> errors_;        // errors of the last operation
 };

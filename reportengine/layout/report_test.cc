@@ -209,11 +209,17 @@ TEST(ReportTest, ExportGoesThroughTheExporterAndReportsItsFailure) {
 
 struct FakeStreamExporter : PageStreamExporter {
   bool Export(const PreparedReport&, ExportProgress*, std::vector<std::string>*) override { return false; }
-  bool Begin(const std::vector<FontFace>&, std::vector<std::string>*) override { return true; }
+  bool Begin(const std::vector<FontFace>& table, std::vector<std::string>*) override {
+    for (const FontFace& face : table) fonts.push_back(face.name);
+    return true;
+  }
+  void LoadFonts() override { fonts_loaded_before_first_page = pages == 0; }
   bool AddPage(const PreparedPage&) override {
     ++pages;
     return true;
   }
+  std::vector<std::string> fonts;
+  bool fonts_loaded_before_first_page = false;
   bool Finish(std::vector<std::string>*) override { return finished = true; }
   void Abandon() override { abandoned = true; }
   int pages = 0;
@@ -235,6 +241,27 @@ TEST(ReportTest, RowsThatBreakOffFailThePreparationAndAbandonTheStreamedExport) 
   EXPECT_THAT(report.errors(), ElementsAre("Unrecognized database format '/data/Data.Rpt'."));
   EXPECT_EQ(box.shown.size(), 1u);
   EXPECT_FALSE(report.PrepareReport(true)) << "the whole-report path fails alike";
+}
+
+TEST(ReportTest, FacesLookedUpAheadAreTakenOverAndFacesChangedSinceAreLookedUpToo) {
+  MemoryRows rows({"Line1"}, Rows(3));
+  Report report(Sample());
+  report.AddDataset({"DBDataset1", &rows});
+  report.LookUpFontsAhead();
+  report.FindObject("Memo1")->font.name = "ＭＳ 明朝";  // the ahead look-up may be running
+  FakeStreamExporter exporter;
+  ASSERT_TRUE(report.PrepareAndExport(exporter));
+  EXPECT_THAT(exporter.fonts, ::testing::Contains("ＭＳ 明朝"));
+  EXPECT_TRUE(exporter.fonts_loaded_before_first_page);
+
+  Report missing(Sample());
+  missing.AddDataset({"DBDataset1", &rows});
+  missing.LookUpFontsAhead();
+  missing.FindObject("Memo1")->font.name = "No Such Face";
+  FakeStreamExporter abandoned;
+  EXPECT_FALSE(missing.PrepareAndExport(abandoned));
+  EXPECT_THAT(missing.errors(), ElementsAre("Font not found: No Such Face"));
+  EXPECT_TRUE(abandoned.abandoned);
 }
 
 struct FakePreview : Previewer {

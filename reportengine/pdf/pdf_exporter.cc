@@ -109,6 +109,14 @@ bool PdfExporter::Begin(const std::vector<FontFace>& fonts, std::vector<std::str
   return true;
 }
 
+void PdfExporter::LoadFonts() {
+  if (!output_) return;
+  for (size_t f = 0; f < output_->fonts.size(); ++f) {
+    std::string ignored;  // kept by the font set for the page that uses the font
+    output_->font_set.Get(static_cast<int>(f), &ignored);
+  }
+}
+
 bool PdfExporter::AddPage(const PreparedPage& page) {
   if (!output_ || output_->failed) return false;
   Output& out = *output_;

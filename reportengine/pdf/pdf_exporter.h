@@ -51,6 +51,7 @@ class PdfExporter : public PageStreamExporter {
   // Begin stamps the creation time and opens the output; the bytes equal those Export writes
   // for the same pages at the same moment.
   bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) override;
+  void LoadFonts() override;
   bool AddPage(const PreparedPage& page) override;
   bool Finish(std::vector<std::string>* errors) override;
   void Abandon() override;
