@@ -4,6 +4,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "reportengine/layout/band_layout.h"
@@ -221,21 +222,33 @@ std::vector<std::string> Report::Prepare(
   // sources open, which mostly waits for the database reader.
   const bool looked_up_ahead = font_look_up_ != nullptr;
   if (!looked_up_ahead) LookUpFontsAhead();
-  const std::unique_ptr<FontLookUp> fonts = std::move(font_look_up_);
+  std::unique_ptr<FontLookUp> fonts = std::move(font_look_up_);
+  const auto take_fonts = [&] {
+    for (std::string& error : fonts->Wait()) errors.Add(std::move(error));
+    fonts.reset();
+    // A font changed since the look-up ahead is looked up now (the others are found at once).
+    if (looked_up_ahead) {
+      for (std::string& error :
+           FontLookUp(template_, *cache_, FontLookUp::On::kCallingThread).Wait()) {
+        errors.Add(std::move(error));
+      }
+    }
+  };
+  // With the faces looked up ahead, an export begins (its writer loading the fonts) while the
+  // row sources open.
+  std::optional<bool> begun;
+  if (looked_up_ahead && stream != nullptr) {
+    take_fonts();
+    begun = (*started)(cache_->shaper().fonts());
+  }
   DatasetTable datasets;
   try {
     datasets = BindDatasets(template_.datasets, bindings_, errors);
   } catch (...) {
-    fonts->Wait();
+    if (fonts) fonts->Wait();
     throw;
   }
-  for (std::string& error : fonts->Wait()) errors.Add(std::move(error));
-  // A font changed since the look-up ahead is looked up now (the others are found at once).
-  if (looked_up_ahead) {
-    for (std::string& error : FontLookUp(template_, *cache_, FontLookUp::On::kCallingThread).Wait()) {
-      errors.Add(std::move(error));
-    }
-  }
+  if (fonts) take_fonts();
   cache_->ClearBlocks();
   Paginator paginator(template_, datasets, *cache_, errors);
   BeforeRowHook before_row;
@@ -246,8 +259,9 @@ std::vector<std::string> Report::Prepare(
   }
   if (stream == nullptr) {
     paginator.Run(context, before_row, prepared_.pages);
-  } else if ((*started)(cache_->shaper().fonts())) {
-    paginator.Run(context, before_row, *stream);
+  } else {
+    if (!begun) begun = (*started)(cache_->shaper().fonts());
+    if (*begun) paginator.Run(context, before_row, *stream);
   }
   prepared_.fonts = cache_->shaper().fonts();
   return errors.Sorted();

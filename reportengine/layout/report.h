@@ -110,8 +110,9 @@ class Report {
 
   // Starts looking up the faces the template's text objects name (font configuration, face
   // files) on a thread of its own, so that time a caller spends waiting for something else (the
-  // database reader) serves the next preparation, which takes the result over. Objects' fonts
-  // changed after this call are looked up by that preparation as usual.
+  // database reader) serves the next preparation, which takes the result over; a streamed
+  // export then also begins (its writer loading the fonts) while the row sources open. Objects'
+  // fonts changed after this call are looked up by that preparation as usual.
   void LookUpFontsAhead();
 
   // Prepares anew and hands every page to `exporter` as soon as it is final, keeping none: the

@@ -262,6 +262,18 @@ TEST(ReportTest, FacesLookedUpAheadAreTakenOverAndFacesChangedSinceAreLookedUpTo
   EXPECT_FALSE(missing.PrepareAndExport(abandoned));
   EXPECT_THAT(missing.errors(), ElementsAre("Font not found: No Such Face"));
   EXPECT_TRUE(abandoned.abandoned);
+
+  // The export begins while the rows open; rows that cannot be opened abandon it.
+  MemoryRows unreadable({"Line1"}, Rows(3));
+  unreadable.FailOpen("[Microsoft][ODBC] Could not find file 'Data.Rpt'.");
+  Report closed(Sample());
+  closed.AddDataset({"DBDataset1", &unreadable});
+  closed.LookUpFontsAhead();
+  FakeStreamExporter begun;
+  EXPECT_FALSE(closed.PrepareAndExport(begun));
+  EXPECT_THAT(closed.errors(), ElementsAre("[Microsoft][ODBC] Could not find file 'Data.Rpt'."));
+  EXPECT_TRUE(begun.abandoned);
+  EXPECT_FALSE(begun.finished);
 }
 
 struct FakePreview : Previewer {
