@@ -7,8 +7,10 @@
 #include <cmath>
 #include <map>
 
+#include "common/big_endian.h"
 #include "reportengine/pdf/pdf_syntax.h"
 #include "reportengine/pdf/pdf_texts.h"
+#include "reportengine/text/font_table.h"
 
 namespace re::pdf {
 namespace {
@@ -26,30 +28,6 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
   return hash;
 }
 
-// One table of the face, held while it is read; empty when the face has no such table.
-class FontTable {
- public:
-  FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {
-    unsigned length = 0;
-    data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(blob_.get(), &length));
-    size_ = length;
-  }
-  size_t size() const { return size_; }
-  // Big-endian numbers at `offset`; REQUIRES: they lie inside the table.
-  uint8_t U8(size_t offset) const { return data_[offset]; }
-  uint16_t U16(size_t offset) const {
-    return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
-  }
-  int16_t S16(size_t offset) const { return static_cast<int16_t>(U16(offset)); }
-  uint32_t U32(size_t offset) const {
-    return static_cast<uint32_t>(U16(offset)) << 16 | U16(offset + 2);
-  }
-
- private:
-  HbBlob blob_;
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-};
 
 // The face's English name `id` (Windows, else Macintosh), with only the characters a PDF name
 // of a font may hold; "" when the face has none.
@@ -126,15 +104,12 @@ bool Font::Load(const FontFace& face, std::string* error) {
   hb_font_set_scale(hb_font_.get(), static_cast<int>(units_per_em_),
                     static_cast<int>(units_per_em_));
   hmtx_.reset(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'm', 't', 'x')));
-  const HbBlob hhea(hb_face_reference_table(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a')));
-  unsigned hhea_length = 0, hmtx_length = 0;
-  const char* hhea_data = hb_blob_get_data(hhea.get(), &hhea_length);
+  const FontTable hhea(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a'));
+  unsigned hmtx_length = 0;
   hmtx_data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(hmtx_.get(), &hmtx_length));
   constexpr unsigned kNumberOfHMetrics = 34;  // offset in hhea
-  if (hhea_length >= kNumberOfHMetrics + 2) {
-    const unsigned declared = static_cast<uint8_t>(hhea_data[kNumberOfHMetrics]) << 8 |
-                              static_cast<uint8_t>(hhea_data[kNumberOfHMetrics + 1]);
-    h_metrics_ = std::min(declared, hmtx_length / 4);
+  if (hhea.size() >= kNumberOfHMetrics + 2) {
+    h_metrics_ = std::min(unsigned{hhea.U16(kNumberOfHMetrics)}, hmtx_length / 4);
   }
   use_.assign(glyph_count_, GlyphUse::kUnused);
   blocks_.resize((glyph_count_ + kBlockGlyphs - 1) / kBlockGlyphs);
@@ -147,7 +122,7 @@ float Font::AdvanceWidth(uint32_t glyph) const {
   unsigned advance = units_per_em_ / 2;
   if (h_metrics_ > 0) {
     const size_t at = 4 * size_t{std::min(glyph, h_metrics_ - 1)};
-    advance = hmtx_data_[at] << 8 | hmtx_data_[at + 1];
+    advance = common::ReadBe16(hmtx_data_ + at);
   }
   return static_cast<float>(std::round(advance * 10000.0 / units_per_em_) / 10);
 }

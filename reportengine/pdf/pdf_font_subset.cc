@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "common/big_endian.h"
+
 namespace re::pdf {
 namespace {
 
@@ -56,13 +58,8 @@ constexpr uint16_t kLastKeptNameId = 6;  // the PostScript name
 constexpr uint16_t kWindowsPlatform = 3, kMacPlatform = 1, kUnicodePlatform = 0;
 constexpr uint16_t kWindowsEnglish = 0x0409;
 
-uint16_t U16(std::string_view data, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(data[at]) << 8 |
-                               static_cast<uint8_t>(data[at + 1]));
-}
-uint32_t U32(std::string_view data, size_t at) {
-  return static_cast<uint32_t>(U16(data, at)) << 16 | U16(data, at + 2);
-}
+uint16_t U16(std::string_view data, size_t at) { return common::ReadBe16(data.data() + at); }
+uint32_t U32(std::string_view data, size_t at) { return common::ReadBe32(data.data() + at); }
 void PutU16(std::string* out, size_t at, uint16_t value) {
   (*out)[at] = static_cast<char>(value >> 8);
   (*out)[at + 1] = static_cast<char>(value);

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "reportengine/text/font_resolver.h"
+#include "reportengine/text/font_table.h"
 #include "reportengine/text/hyphenation.h"
 #include "reportengine/text/line_break.h"
 #include "reportengine/text/text_constants.h"
@@ -24,29 +25,6 @@ const hb_feature_t kFeatures[] = {
 };
 
 
-// One table of a face, held while it is read; empty when the face has no such table.
-class FontTable {
- public:
-  FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {
-    unsigned length = 0;
-    data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(blob_, &length));
-    size_ = length;
-  }
-  ~FontTable() { hb_blob_destroy(blob_); }
-  FontTable(const FontTable&) = delete;
-  FontTable& operator=(const FontTable&) = delete;
-
-  size_t size() const { return size_; }
-  // The big-endian 16-bit number at `offset`; REQUIRES: offset + 2 <= size().
-  uint16_t U16(size_t offset) const {
-    return static_cast<uint16_t>(data_[offset] << 8 | data_[offset + 1]);
-  }
-
- private:
-  hb_blob_t* blob_;
-  const uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-};
 
 bool ValidSize(int size_pt) {
   return size_pt >= text::kMinFontSizePt && size_pt <= text::kMaxFontSizePt;
