@@ -49,16 +49,14 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource, MdbTableSource* fi
   database->path = path;
   // The catalog is checked by the reader: libmdb never runs in this process. Its stream starts
   // with the signature and the check record once the catalog is whole.
-  const size_t head = kRowStreamSignature.size() + kRecordHeadSize;
-  auto checked = [head](std::string_view stream) {
-    return stream.size() >= head && stream.substr(0, kRowStreamSignature.size()) == kRowStreamSignature &&
-           stream[kRowStreamSignature.size()] == kRecordChecked &&
-           stream.substr(kRowStreamSignature.size() + 1, 4) == std::string_view("\0\0\0\0", 4);
-  };
+  const size_t head = kCheckedStreamHead.size();
   const int timeout = IsolationTimeoutSeconds(*database);
   if (first == nullptr) {
     std::string stream;
-    if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, path}, timeout, &stream) || !checked(stream)) return false;
+    if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, path}, timeout, &stream) ||
+        !stream.starts_with(kCheckedStreamHead)) {
+      return false;
+    }
   } else {
     std::unique_ptr<IsolatedProgram> reader =
         StartIsolated({MdbReaderPath(), kMdbReaderRows, path, first->table()}, timeout);
@@ -70,7 +68,7 @@ bool MdbConnection::OpenMDB(const std::string& pstDataSource, MdbTableSource* fi
       if (reader->Read(buffer, sizeof buffer, &size) != IsolatedProgram::ReadResult::kData) return false;
       stream.append(buffer, size);
     }
-    if (!checked(stream)) return false;
+    if (!stream.starts_with(kCheckedStreamHead)) return false;
     first->TakeReader(std::move(reader), stream.substr(head));
   }
   database_ = std::move(database);

@@ -56,6 +56,12 @@ inline constexpr char kRecordError = 'E';
 inline constexpr char kRecordEnd = 'Z';
 inline constexpr size_t kRecordHeadSize = 5;
 
+// How a stream starts when the catalog is whole: the signature and an empty check record.
+inline constexpr std::string_view kCheckedStreamHead{"KMR2C\0\0\0\0", 9};
+static_assert(kCheckedStreamHead.substr(0, 4) == kRowStreamSignature &&
+              kCheckedStreamHead[4] == kRecordChecked &&
+              kCheckedStreamHead.size() == kRowStreamSignature.size() + kRecordHeadSize);
+
 // Where the reader writes its stream.
 class RowStreamOutput {
  public:

@@ -31,9 +31,13 @@ MdbTableSource::~MdbTableSource() = default;
 void MdbTableSource::Close() {
   open_ = false;
   field_names_.clear();
+  ForgetStream();
+  buffer_ = {};
+}
+
+void MdbTableSource::ForgetStream() {
   reader_.reset();
   handed_over_ = false;
-  buffer_ = {};
   begin_ = end_ = 0;
   values_.clear();
   rows_read_ = 0;
@@ -89,12 +93,7 @@ bool MdbTableSource::First(std::string* error) {
   if (!open_) return false;
   if (rows_read_ > 0 || at_end_ || !reader_) {
     // Read before: the rows come again from a reader of their own, with the same fields.
-    reader_.reset();
-    handed_over_ = false;
-    begin_ = end_ = 0;
-    values_.clear();
-    rows_read_ = 0;
-    at_end_ = false;
+    ForgetStream();
     std::vector<std::string> fields;
     StreamResult result = StartStream(&fields, error);
     if (result == StreamResult::kDone && fields != field_names_) result = StreamResult::kBroken;
@@ -154,6 +153,16 @@ bool MdbTableSource::Have(size_t count, bool* broken) {
   return true;
 }
 
+bool MdbTableSource::RecordAt(size_t at, char* kind, size_t* length) {
+  bool broken = false;
+  if (!Have(at + kRecordHeadSize, &broken)) return false;
+  const uint64_t size = common::ReadLittleEndian(buffer_.data() + begin_ + at + 1, 4);
+  if (size > kLargestRecord || !Have(at + kRecordHeadSize + size, &broken)) return false;
+  *kind = buffer_[begin_ + at];
+  *length = static_cast<size_t>(size);
+  return true;
+}
+
 MdbTableSource::StreamResult MdbTableSource::StartStream(std::vector<std::string>* fields, std::string* error) {
   const bool checked = handed_over_;
   if (!reader_) {
@@ -162,22 +171,17 @@ MdbTableSource::StreamResult MdbTableSource::StartStream(std::vector<std::string
   }
   bool broken = false;
   if (!checked) {
-    // The signature and the check record.
-    const size_t head = kRowStreamSignature.size() + kRecordHeadSize;
-    if (!Have(head, &broken) ||
-        std::string_view(buffer_.data() + begin_, kRowStreamSignature.size()) != kRowStreamSignature ||
-        buffer_[begin_ + kRowStreamSignature.size()] != kRecordChecked ||
-        common::ReadLittleEndian(buffer_.data() + begin_ + kRowStreamSignature.size() + 1, 4) != 0) {
+    const size_t head = kCheckedStreamHead.size();
+    if (!Have(head, &broken) || std::string_view(buffer_.data() + begin_, head) != kCheckedStreamHead) {
       return StreamResult::kBroken;
     }
     begin_ += head;
   }
   for (;;) {
-    if (!Have(kRecordHeadSize, &broken)) return StreamResult::kBroken;
-    const char kind = buffer_[begin_];
-    const uint64_t length = common::ReadLittleEndian(buffer_.data() + begin_ + 1, 4);
-    if (length > kLargestRecord || !Have(kRecordHeadSize + length, &broken)) return StreamResult::kBroken;
-    const std::string_view payload(buffer_.data() + begin_ + kRecordHeadSize, static_cast<size_t>(length));
+    char kind = 0;
+    size_t length = 0;
+    if (!RecordAt(0, &kind, &length)) return StreamResult::kBroken;
+    const std::string_view payload(buffer_.data() + begin_ + kRecordHeadSize, length);
     begin_ += kRecordHeadSize + payload.size();
     switch (kind) {
       case kRecordField:
@@ -202,18 +206,17 @@ MdbTableSource::StreamResult MdbTableSource::ReadRow(std::string* error) {
   cells.clear();
   size_t at = 0;
   while (cells.size() < field_names_.size()) {
-    if (!Have(at + kRecordHeadSize, &broken)) return StreamResult::kBroken;
-    const char kind = buffer_[begin_ + at];
-    const uint64_t length = common::ReadLittleEndian(buffer_.data() + begin_ + at + 1, 4);
-    if (length > kLargestRecord || !Have(at + kRecordHeadSize + length, &broken)) return StreamResult::kBroken;
+    char kind = 0;
+    size_t length = 0;
+    if (!RecordAt(at, &kind, &length)) return StreamResult::kBroken;
     const size_t payload_at = at + kRecordHeadSize;
-    at = payload_at + static_cast<size_t>(length);
+    at = payload_at + length;
     if (kind == kRecordValue) {
-      cells.emplace_back(payload_at, static_cast<size_t>(length));
+      cells.emplace_back(payload_at, length);
       continue;
     }
     if (kind == kRecordError) {
-      *error = std::string(buffer_.data() + begin_ + payload_at, static_cast<size_t>(length));
+      *error = std::string(buffer_.data() + begin_ + payload_at, length);
       return StreamResult::kProviderError;
     }
     // The end, between rows only, with the count of rows delivered and nothing after it; the

@@ -63,6 +63,12 @@ class MdbTableSource : public re::RowSource {
   // Makes at least `count` bytes from begin_ on available; false at the stream's end or when the
   // reader failed (*broken set then too).
   bool Have(size_t count, bool* broken);
+  // Makes the whole record whose head lies `at` bytes after begin_ available and gives its kind
+  // and payload length; false when the stream breaks off before its end or the length is not
+  // believable.
+  bool RecordAt(size_t at, char* kind, size_t* length);
+  // Drops the reader and what was read of its stream (the buffer's room is kept).
+  void ForgetStream();
   // Sets *error for `result` and stops reading: no row is current any more.
   bool Fail(StreamResult result, std::string* error);
 
