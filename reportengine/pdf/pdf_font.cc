@@ -32,7 +32,8 @@ uint64_t Fnv1a(uint64_t hash, const void* data, size_t size) {
 // The face's English name `id` (Windows, else Macintosh), with only the characters a PDF name
 // of a font may hold; "" when the face has none.
 std::string EnglishName(hb_face_t* face, hb_ot_name_id_t id) {
-  constexpr uint16_t kWindows = 3, kMac = 1, kWindowsEnglish = 0x409, kMacEnglish = 0;
+  using ot::kWindowsEnglish;
+  constexpr uint16_t kWindows = ot::kPlatformWindows, kMac = ot::kPlatformMac, kMacEnglish = 0;
   const FontTable name(face, HB_TAG('n', 'a', 'm', 'e'));
   if (name.size() < 6) return {};
   const size_t count = name.U16(2), storage = name.U16(4);
@@ -107,9 +108,8 @@ bool Font::Load(const FontFace& face, std::string* error) {
   const FontTable hhea(hb_face_.get(), HB_TAG('h', 'h', 'e', 'a'));
   unsigned hmtx_length = 0;
   hmtx_data_ = reinterpret_cast<const uint8_t*>(hb_blob_get_data(hmtx_.get(), &hmtx_length));
-  constexpr unsigned kNumberOfHMetrics = 34;  // offset in hhea
-  if (hhea.size() >= kNumberOfHMetrics + 2) {
-    h_metrics_ = std::min(unsigned{hhea.U16(kNumberOfHMetrics)}, hmtx_length / 4);
+  if (hhea.size() >= ot::kHheaNumberOfHMetrics + 2) {
+    h_metrics_ = std::min(unsigned{hhea.U16(ot::kHheaNumberOfHMetrics)}, hmtx_length / 4);
   }
   use_.assign(glyph_count_, GlyphUse::kUnused);
   blocks_.resize((glyph_count_ + kBlockGlyphs - 1) / kBlockGlyphs);
@@ -188,10 +188,11 @@ std::optional<Font::Metrics> Font::ReadMetrics() const {
   const FontTable os2(hb_face_.get(), HB_TAG('O', 'S', '/', '2'));
   const FontTable post(hb_face_.get(), HB_TAG('p', 'o', 's', 't'));
   constexpr size_t kUnitsPerEm = 18, kXMin = 36;                     // head
-  constexpr size_t kAscender = 4, kDescender = 6;                    // hhea
+  constexpr size_t kAscender = ot::kHheaAscender, kDescender = ot::kHheaDescender;
   constexpr size_t kItalicAngle = 4, kIsFixedPitch = 12;             // post
   constexpr size_t kWeightClass = 4, kFamilyClass = 30, kTypoAscender = 68, kTypoDescender = 70,
-                   kWinAscent = 74, kWinDescent = 76, kCapHeight = 88;  // OS/2
+                   kWinAscent = ot::kOs2WinAscent, kWinDescent = ot::kOs2WinDescent,
+                   kCapHeight = 88;  // OS/2
   if (head.size() < kXMin + 8 || hhea.size() < kDescender + 2 || head.U16(kUnitsPerEm) == 0) {
     return std::nullopt;
   }

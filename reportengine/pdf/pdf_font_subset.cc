@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/big_endian.h"
+#include "reportengine/text/font_table.h"
 
 namespace re::pdf {
 namespace {
@@ -28,7 +29,7 @@ constexpr size_t kHeadSize = 54;
 constexpr size_t kHeadChecksumAdjustment = 8;
 constexpr size_t kHeadIndexToLocFormat = 50;
 constexpr size_t kHheaSize = 36;
-constexpr size_t kHheaNumberOfHMetrics = 34;
+using ot::kHheaNumberOfHMetrics;
 constexpr size_t kMaxpNumGlyphs = 4;
 constexpr size_t kMaxpVersion1Size = 32;
 constexpr size_t kMaxpSizeOfInstructions = 26;
@@ -55,8 +56,9 @@ constexpr uint8_t kYSameOrPositive = 0x20;
 
 // Names a reader may show; the rest (licence, URLs, descriptions) is long and never looked at.
 constexpr uint16_t kLastKeptNameId = 6;  // the PostScript name
-constexpr uint16_t kWindowsPlatform = 3, kMacPlatform = 1, kUnicodePlatform = 0;
-constexpr uint16_t kWindowsEnglish = 0x0409;
+using ot::kWindowsEnglish;
+constexpr uint16_t kWindowsPlatform = ot::kPlatformWindows, kMacPlatform = ot::kPlatformMac,
+                   kUnicodePlatform = ot::kPlatformUnicode;
 
 uint16_t U16(std::string_view data, size_t at) { return common::ReadBe16(data.data() + at); }
 uint32_t U32(std::string_view data, size_t at) { return common::ReadBe32(data.data() + at); }

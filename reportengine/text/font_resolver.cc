@@ -14,6 +14,7 @@
 #include <tuple>
 #include <utility>
 
+#include "reportengine/text/font_table.h"
 #include "reportengine/text/text_constants.h"
 #include "reportengine/text/text_leak_scope.h"
 
@@ -88,13 +89,12 @@ bool IsRegularFaceOf(const std::string& file, std::string_view family) {
     named = SameIgnoringAsciiCase(std::string_view(text, size), family);
   }
   // head's macStyle: bit 0 bold, bit 1 italic.
-  constexpr unsigned kMacStyle = 44;
-  hb_blob_t* head = hb_face_reference_table(face, HB_TAG('h', 'e', 'a', 'd'));
-  unsigned length = 0;
-  const char* data = hb_blob_get_data(head, &length);
-  const bool regular =
-      length >= kMacStyle + 2 && (static_cast<uint8_t>(data[kMacStyle + 1]) & 3) == 0;
-  hb_blob_destroy(head);
+  constexpr size_t kMacStyle = 44;
+  bool regular = false;
+  {
+    const FontTable head(face, HB_TAG('h', 'e', 'a', 'd'));
+    regular = head.size() >= kMacStyle + 2 && (head.U16(kMacStyle) & 3) == 0;
+  }
   hb_face_destroy(face);
   return named && regular;
 }

@@ -11,6 +11,20 @@
 
 namespace re {
 
+// Where numbers that more than one reader takes lie in a face's tables (offsets in bytes), and
+// the name table's platforms and language.
+namespace ot {
+inline constexpr size_t kHheaAscender = 4;
+inline constexpr size_t kHheaDescender = 6;
+inline constexpr size_t kHheaNumberOfHMetrics = 34;
+inline constexpr size_t kOs2WinAscent = 74;
+inline constexpr size_t kOs2WinDescent = 76;
+inline constexpr uint16_t kPlatformUnicode = 0;
+inline constexpr uint16_t kPlatformMac = 1;
+inline constexpr uint16_t kPlatformWindows = 3;
+inline constexpr uint16_t kWindowsEnglish = 0x0409;
+}  // namespace ot
+
 class FontTable {
  public:
   FontTable(hb_face_t* face, hb_tag_t tag) : blob_(hb_face_reference_table(face, tag)) {

@@ -299,16 +299,15 @@ class TextShaper::Impl {
   static bool ReadVerticalMetrics(hb_face_t* hb_face, Face* face) {
     if (hb_face_get_glyph_count(hb_face) == 0) return false;  // no font, or not this face
     face->units_per_em = static_cast<int>(hb_face_get_upem(hb_face));
-    constexpr unsigned kWinAscent = 74, kWinDescent = 76;  // offsets in OS/2
-    constexpr unsigned kAscender = 4, kDescender = 6;      // offsets in hhea
+    using ot::kHheaAscender, ot::kHheaDescender, ot::kOs2WinAscent, ot::kOs2WinDescent;
     const FontTable os2(hb_face, HB_TAG('O', 'S', '/', '2'));
     const FontTable hhea(hb_face, HB_TAG('h', 'h', 'e', 'a'));
-    if (os2.size() >= kWinDescent + 2 && os2.U16(kWinAscent) + os2.U16(kWinDescent) > 0) {
-      face->win_ascent = os2.U16(kWinAscent);
-      face->win_descent = os2.U16(kWinDescent);
-    } else if (hhea.size() >= kDescender + 2) {
-      face->win_ascent = static_cast<int16_t>(hhea.U16(kAscender));
-      face->win_descent = -static_cast<int16_t>(hhea.U16(kDescender));
+    if (os2.size() >= kOs2WinDescent + 2 && os2.U16(kOs2WinAscent) + os2.U16(kOs2WinDescent) > 0) {
+      face->win_ascent = os2.U16(kOs2WinAscent);
+      face->win_descent = os2.U16(kOs2WinDescent);
+    } else if (hhea.size() >= kHheaDescender + 2) {
+      face->win_ascent = static_cast<int16_t>(hhea.U16(kHheaAscender));
+      face->win_descent = -static_cast<int16_t>(hhea.U16(kHheaDescender));
     } else {
       return false;
     }
