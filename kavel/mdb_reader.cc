@@ -283,10 +283,8 @@ MdbCatalogEntry* FindTable(MdbHandle* mdb, std::string_view name) {
 
 // A record's head: kind and payload length, appended to *out.
 void AppendRecordHead(char kind, size_t length, std::string* out) {
-  const auto n = static_cast<uint32_t>(length);
-  const char head[kRecordHeadSize] = {kind, static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                                      static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
-  out->append(head, sizeof head);
+  out->push_back(kind);
+  common::AppendLittleEndian(out, static_cast<uint32_t>(length), kRecordHeadSize - 1);
 }
 
 void WriteRecord(RowStreamOutput& output, char kind, std::string_view payload) {
@@ -298,7 +296,7 @@ void WriteRecord(RowStreamOutput& output, char kind, std::string_view payload) {
 
 void WriteEnd(RowStreamOutput& output, uint64_t rows) {
   std::string count;
-  for (int i = 0; i < 8; ++i) count.push_back(static_cast<char>((rows >> (8 * i)) & 0xFF));
+  common::AppendLittleEndian(&count, rows, sizeof rows);
   WriteRecord(output, kRecordEnd, count);
 }
 

@@ -122,18 +122,9 @@ void Put32(uint8_t* p, uint32_t v) {
   Put16(p + 2, v >> 16);
 }
 
-void Append16(std::string* s, uint32_t v) {
-  s->push_back(static_cast<char>(v & 0xFF));
-  s->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Append32(std::string* s, uint32_t v) {
-  Append16(s, v & 0xFFFF);
-  Append16(s, v >> 16);
-}
-void Append64(std::string* s, uint64_t v) {
-  Append32(s, static_cast<uint32_t>(v));
-  Append32(s, static_cast<uint32_t>(v >> 32));
-}
+void Append16(std::string* s, uint32_t v) { common::AppendLittleEndian(s, v, 2); }
+void Append32(std::string* s, uint32_t v) { common::AppendLittleEndian(s, v, 4); }
+void Append64(std::string* s, uint64_t v) { common::AppendLittleEndian(s, v, 8); }
 void AppendDouble(std::string* s, double d) {
   uint64_t bits;
   std::memcpy(&bits, &d, sizeof bits);
