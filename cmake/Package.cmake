@@ -21,13 +21,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-# The libraries the programs link (Qt 6, libcurl, libmdb, HarfBuzz, FreeType, fontconfig,
-# libhyphen...) as dpkg-shlibdeps finds them, plus what they load or read at run time: Qt's
-# platform plugins for X11 and Wayland, the X client library the display check loads, the
-# hyphenation patterns, the fonts the templates name and the certificates for HTTPS.
+# The libraries the programs link (Qt 6, libcurl, libmdb...) as dpkg-shlibdeps finds them, plus
+# what they load or read at run time: HarfBuzz, fontconfig and libhyphen, which Kavel loads on
+# first use (at the versions the functions it takes from them need), Qt's platform plugins for
+# X11 and Wayland, the X client library the display check loads, the hyphenation patterns, the
+# fonts the templates name and the certificates for HTTPS.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-wayland, qt6-translations-l10n, libxcb1, fontconfig, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
+    "libharfbuzz0b (>= 5.1.0), libfontconfig1 (>= 2.12.6), libhyphen0 (>= 2.7.1), qt6-qpa-plugins, qt6-wayland, qt6-translations-l10n, libxcb1, fontconfig, hyphen-ru, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation2, ca-certificates, adduser")
 
 # The program folder becomes writable for the group "norvik" when the package is configured.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/postinst.in ${PROJECT_BINARY_DIR}/packaging/postinst

@@ -12,6 +12,7 @@
 #include "reportengine/layout/layout_cache.h"
 #include "reportengine/layout/paginator.h"
 #include "reportengine/model/report_texts.h"
+#include "reportengine/text/text_libraries.h"
 
 namespace re {
 
@@ -183,6 +184,9 @@ class FontLookUp {
  private:
   void Run() {
     try {
+      // HarfBuzz is loaded on first use; on a thread of its own its loading overlaps the
+      // calling thread's work.
+      PreloadTextLibraries();
       for (const FontSpec& spec : specs_) {
         std::string error;
         if (!cache_.shaper().Resolve(spec, &error)) errors_.push_back(std::move(error));

@@ -13,6 +13,8 @@ inline constexpr std::string_view kFontUnreadable = "Font file cannot be read: "
 inline constexpr std::string_view kFontSizeInvalid = "Invalid font size: ";
 inline constexpr std::string_view kHyphenationUnreadable = "Hyphenation patterns cannot be read: ";
 inline constexpr std::string_view kHyphenationNotKoi8r = "Hyphenation patterns are not KOI8-R: ";
+// A library the engine loads on first use that cannot be loaded: its soname, the loader's text.
+inline constexpr char kLibraryUnloadable[] = "ライブラリ %s を読み込めません: %s";
 
 // The templates are drawn for a Windows screen of 96 pixels per inch.
 inline constexpr int kDevicePixelsPerInch = 96;
@@ -63,6 +65,11 @@ inline constexpr PackagedFace kPackagedFaces[] = {
 
 // Russian hyphenation patterns (package hyphen-ru), KOI8-R encoded.
 inline constexpr char kRussianHyphenationDictionary[] = "/usr/share/hyphen/hyph_ru_RU.dic";
+// The libraries loaded on first use (text_libraries.h), by the sonames their packages install
+// (libharfbuzz0b, libfontconfig1, libhyphen0).
+inline constexpr char kHarfBuzzLibrary[] = "libharfbuzz.so.0";
+inline constexpr char kFontconfigLibrary[] = "libfontconfig.so.1";
+inline constexpr char kHyphenLibrary[] = "libhyphen.so.0";
 // Fewest letters left on either side of a hyphenation point.
 inline constexpr int kMinHyphenationPart = 2;
 

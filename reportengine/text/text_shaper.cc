@@ -141,7 +141,7 @@ struct StringHash {
 
 class TextShaper::Impl {
  public:
-  Impl() : buffer_(hb_buffer_create()) {}
+  Impl() = default;
   ~Impl() {
     for (Face& f : faces_) {
       hb_font_destroy(f.font);
@@ -321,6 +321,7 @@ class TextShaper::Impl {
   }
 
   void RunShaper(int index, std::string_view text) {
+    if (buffer_ == nullptr) buffer_ = hb_buffer_create();
     hb_buffer_clear_contents(buffer_);
     hb_buffer_add_utf8(buffer_, text.data(), static_cast<int>(text.size()), 0,
                        static_cast<int>(text.size()));
@@ -414,7 +415,9 @@ class TextShaper::Impl {
     return hyphenator_.loaded();
   }
 
-  hb_buffer_t* buffer_;               // owned; reused for every shaping run
+  // Owned; reused for every shaping run. Made by the first one, so that making a shaper does not
+  // load HarfBuzz (text_libraries.h) on the thread that makes it.
+  hb_buffer_t* buffer_ = nullptr;
   std::vector<FontFace> fonts_;       // the report's font table
   std::vector<Face> faces_;           // parallel to fonts_
   std::unordered_map<std::string, Lookup, StringHash, std::equal_to<>> by_name_;  // every name asked for

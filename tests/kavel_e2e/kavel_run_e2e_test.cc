@@ -225,5 +225,20 @@ TEST(KavelRun, UnwritableLogOrSettingsEndTheRunWithAMessage) {
   }
 }
 
+// HarfBuzz is loaded when the faces are looked up. One that lacks its functions ends the export
+// with a message naming it and the loader's reason, never a crash; no file, no flag.
+TEST(KavelRun, ShapingLibraryThatCannotBeLoadedEndsTheExportWithAMessage) {
+  ProgramFolder folder;
+  WriteDatabase(folder.File("Data.Rpt"), SmallTables());
+  ProcessResult run =
+      folder.RunWith({std::string("LD_LIBRARY_PATH=") + NOT_HARFBUZZ_FOLDER}, {kCaption, "", "5"});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("ライブラリ libharfbuzz.so.0 を読み込めません: "), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("undefined symbol: hb_"), std::string::npos) << run.err;
+  EXPECT_FALSE(folder.Exists("Rep.pdf"));
+  EXPECT_FALSE(folder.Exists("user.ini"));
+}
+
 }  // namespace
 }  // namespace kavel_e2e
