@@ -66,7 +66,7 @@
   X(hnj_hyphen_load)
 
 #define REPORTENGINE_SLOT(name) decltype(&::name) name = nullptr;
-#define REPORTENGINE_TAKE(name) opened.Take(#name, &table_.name);
+#define REPORTENGINE_TAKE(name) library.Take(#name, &name);
 
 namespace re {
 namespace {
@@ -106,32 +106,42 @@ class OpenedLibrary {
   void* handle_;  // owned until Keep()
 };
 
-// Loads once, on the first call of Get() that succeeds; a failed load is tried again next time.
-#define REPORTENGINE_LIBRARY(Class, soname, FUNCTIONS)     \
-  class Class {                                            \
-   public:                                                 \
-    struct Table {                                         \
-      FUNCTIONS(REPORTENGINE_SLOT)                         \
-    };                                                     \
-    static const Table& Get() {                            \
-      static Class library;                                \
-      std::call_once(library.once_, [] {                   \
-        OpenedLibrary opened(soname);                      \
-        Table& table_ = library.table_;                    \
-        FUNCTIONS(REPORTENGINE_TAKE)                       \
-        opened.Keep();                                     \
-      });                                                  \
-      return library.table_;                               \
-    }                                                      \
-                                                           \
-   private:                                                \
-    std::once_flag once_;                                  \
-    Table table_;                                          \
-  };
+// `Functions` (one of the tables below) taken from its library on the first call of Get() that
+// succeeds; a load that failed is tried again by the next call.
+template <typename Functions>
+class LoadedOnFirstUse {
+ public:
+  static const Functions& Get() {
+    static std::once_flag once;
+    static Functions functions;
+    std::call_once(once, [] {
+      OpenedLibrary library(Functions::kSoname);
+      functions.TakeFrom(library);
+      library.Keep();
+    });
+    return functions;
+  }
+};
 
-REPORTENGINE_LIBRARY(HarfBuzz, text::kHarfBuzzLibrary, REPORTENGINE_HARFBUZZ_FUNCTIONS)
-REPORTENGINE_LIBRARY(Fontconfig, text::kFontconfigLibrary, REPORTENGINE_FONTCONFIG_FUNCTIONS)
-REPORTENGINE_LIBRARY(Hyphen, text::kHyphenLibrary, REPORTENGINE_HYPHEN_FUNCTIONS)
+struct HarfBuzzFunctions {
+  static constexpr const char* kSoname = text::kHarfBuzzLibrary;
+  REPORTENGINE_HARFBUZZ_FUNCTIONS(REPORTENGINE_SLOT)
+  void TakeFrom(OpenedLibrary& library) { REPORTENGINE_HARFBUZZ_FUNCTIONS(REPORTENGINE_TAKE) }
+};
+struct FontconfigFunctions {
+  static constexpr const char* kSoname = text::kFontconfigLibrary;
+  REPORTENGINE_FONTCONFIG_FUNCTIONS(REPORTENGINE_SLOT)
+  void TakeFrom(OpenedLibrary& library) { REPORTENGINE_FONTCONFIG_FUNCTIONS(REPORTENGINE_TAKE) }
+};
+struct HyphenFunctions {
+  static constexpr const char* kSoname = text::kHyphenLibrary;
+  REPORTENGINE_HYPHEN_FUNCTIONS(REPORTENGINE_SLOT)
+  void TakeFrom(OpenedLibrary& library) { REPORTENGINE_HYPHEN_FUNCTIONS(REPORTENGINE_TAKE) }
+};
+
+using HarfBuzz = LoadedOnFirstUse<HarfBuzzFunctions>;
+using Fontconfig = LoadedOnFirstUse<FontconfigFunctions>;
+using Hyphen = LoadedOnFirstUse<HyphenFunctions>;
 
 }  // namespace
 
