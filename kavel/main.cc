@@ -26,6 +26,8 @@ void RunWithoutDisplay(const std::vector<std::string>& arguments, common::Env& e
                        kavel::ConsoleUi& console) {
   kavel::RunFlow flow(env, console);
   flow.FormCreate(arguments);
+  // After FormCreate, which starts the database reader: the reader's start overlaps this.
+  common::RemoveStaleTemporariesOfProgramFolder(env.ProgramFolder());
   flow.FormShow();
 }
 
@@ -57,10 +59,10 @@ int main(int argc, char** argv) {
   // The one place where the run meets the real world; everything below reaches it through these.
   common::SystemEnv env(common::ProgramFolder());
   kavel::ConsoleUi console(std::cerr);
-  common::RemoveStaleTemporariesOfProgramFolder(env.ProgramFolder());
   try {
     const common::Displays displays = common::ProbeDisplays();
     if (displays.any()) {
+      common::RemoveStaleTemporariesOfProgramFolder(env.ProgramFolder());
       std::string error;
       const kavel::WindowRunContext context{&arguments, &env, &console};
       if (RunWithWindowModule(argc, argv, context, displays, &error)) return 0;

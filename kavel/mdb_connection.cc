@@ -15,6 +15,12 @@ namespace kavel {
 
 std::string MdbReaderPath() { return common::ProgramFileFolder() + kMdbReaderProgram; }
 
+struct MdbConnection::ReaderAhead {
+  MdbDatabase database;
+  MdbTableSource* first;
+  std::unique_ptr<IsolatedProgram> reader;
+};
+
 MdbConnection::MdbConnection(common::Env& env)
     : env_(env),
       query1_(std::make_unique<MdbTableSource>(*this, kTableRepChk)),
@@ -30,36 +36,58 @@ void MdbConnection::Close() {
   database_.reset();
 }
 
-bool MdbConnection::OpenMDB(const std::string& pstDataSource, MdbTableSource* first) {
-  const std::string& folder = env_.ProgramFolder();
-  std::string path = folder + kDefaultDatabaseName;
-  // The line names the default database even when another file is opened: the main
-  // application reads it that way.
-  env_.WrtLog(folder + kLogFileName, common::FillIn(kLogDatabaseSource, {path}));
-  Close();
+std::unique_ptr<MdbDatabase> MdbConnection::CheckedDatabase(const std::string& pstDataSource) const {
+  std::string path = env_.ProgramFolder() + kDefaultDatabaseName;
   if (!pstDataSource.empty()) {
     // A Windows caller under Wine names the file as Windows sees it.
     std::optional<std::string> mapped = MapWindowsPath(pstDataSource, WinePrefix());
-    if (!mapped) return false;
+    if (!mapped) return nullptr;
     path = *mapped;
   }
-
   auto database = std::make_unique<MdbDatabase>();
-  if (!LooksLikeJetFile(path, database.get())) return false;
+  if (!LooksLikeJetFile(path, database.get())) return nullptr;
   database->path = path;
+  return database;
+}
+
+void MdbConnection::StartReaderAhead(const std::string& pstDataSource, MdbTableSource& first) {
+  ahead_.reset();
+  std::unique_ptr<MdbDatabase> database = CheckedDatabase(pstDataSource);
+  if (!database) return;
+  std::unique_ptr<IsolatedProgram> reader =
+      StartIsolated({MdbReaderPath(), kMdbReaderRows, database->path, first.table()},
+                    IsolationTimeoutSeconds(*database));
+  if (!reader) return;
+  ahead_ = std::make_unique<ReaderAhead>(ReaderAhead{*database, &first, std::move(reader)});
+}
+
+bool MdbConnection::OpenMDB(const std::string& pstDataSource, MdbTableSource* first) {
+  // A reader started ahead is stopped on every way out unless it is taken.
+  const std::unique_ptr<ReaderAhead> ahead = std::move(ahead_);
+  const std::string& folder = env_.ProgramFolder();
+  // The line names the default database even when another file is opened: the main
+  // application reads it that way.
+  env_.WrtLog(folder + kLogFileName, common::FillIn(kLogDatabaseSource, {folder + kDefaultDatabaseName}));
+  Close();
+  std::unique_ptr<MdbDatabase> database = CheckedDatabase(pstDataSource);
+  if (!database) return false;
   // The catalog is checked by the reader: libmdb never runs in this process. Its stream starts
   // with the signature and the check record once the catalog is whole.
   const size_t head = kCheckedStreamHead.size();
   const int timeout = IsolationTimeoutSeconds(*database);
   if (first == nullptr) {
     std::string stream;
-    if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, path}, timeout, &stream) ||
+    if (!RunIsolated({MdbReaderPath(), kMdbReaderCheck, database->path}, timeout, &stream) ||
         !stream.starts_with(kCheckedStreamHead)) {
       return false;
     }
   } else {
-    std::unique_ptr<IsolatedProgram> reader =
-        StartIsolated({MdbReaderPath(), kMdbReaderRows, path, first->table()}, timeout);
+    std::unique_ptr<IsolatedProgram> reader;
+    if (ahead && ahead->first == first && ahead->database.SameFileAs(*database)) {
+      reader = std::move(ahead->reader);
+    } else {
+      reader = StartIsolated({MdbReaderPath(), kMdbReaderRows, database->path, first->table()}, timeout);
+    }
     if (!reader) return false;
     std::string stream;
     char buffer[4096];

@@ -45,6 +45,13 @@ class MdbConnection {
   // the run knows the table.)
   bool OpenMDB(const std::string& pstDataSource, MdbTableSource* first = nullptr);
 
+  // Starts the reader that OpenMDB(pstDataSource, &first) takes over, so that the reader's own
+  // start and its catalog check overlap whatever the run does before it opens the database.
+  // Writes nothing and reports nothing: a file OpenMDB would refuse starts no reader, and OpenMDB
+  // makes all its checks and log lines as usual. A reader OpenMDB does not take (other arguments,
+  // or another file in the database's place by then) is stopped there.
+  void StartReaderAhead(const std::string& pstDataSource, MdbTableSource& first);
+
   // Closes the database and the row sources; they read afresh after the next OpenMDB.
   void Close();
   bool IsOpen() const { return database_ != nullptr; }
@@ -60,6 +67,12 @@ class MdbConnection {
   common::Env& env_;                       // program folder and Pdf.log
   std::unique_ptr<MdbDatabase> database_;  // null while closed
   std::unique_ptr<MdbTableSource> query1_, query3_, query4_;
+
+  // The file OpenMDB opens for `pstDataSource`, checked, or null when it refuses it.
+  std::unique_ptr<MdbDatabase> CheckedDatabase(const std::string& pstDataSource) const;
+
+  struct ReaderAhead;
+  std::unique_ptr<ReaderAhead> ahead_;  // from StartReaderAhead, until OpenMDB
 };
 
 }  // namespace kavel

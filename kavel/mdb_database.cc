@@ -55,6 +55,9 @@ bool LooksLikeJetFile(const std::string& path, MdbDatabase* database) {
   const uint64_t size = static_cast<uint64_t>(st.st_size);
   if (size % database->page_size != 0 || size / database->page_size < kMinimumPages) return false;
   database->page_count = size / database->page_size;
+  database->device = static_cast<uint64_t>(st.st_dev);
+  database->inode = static_cast<uint64_t>(st.st_ino);
+  database->modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }
 

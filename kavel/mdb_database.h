@@ -14,6 +14,15 @@ struct MdbDatabase {
   uint64_t page_count = 0;   // whole pages in the file when it was checked
   uint32_t page_size = 0;    // 2048 (Jet 3) or 4096 (Jet 4)
   bool jet4 = true;
+  // Which file it was and when it was last written, to tell it from a file put in its place.
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t modified_ns = 0;
+
+  bool SameFileAs(const MdbDatabase& other) const {
+    return path == other.path && device == other.device && inode == other.inode &&
+           modified_ns == other.modified_ns && page_count == other.page_count;
+  }
 };
 
 // Checks `path` without blocking (a FIFO returns at once) and fills *database. Returns false for

@@ -204,6 +204,54 @@ TEST_F(MdbTableSourceTest, OneReaderChecksTheDatabaseAndDeliversTheFirstSourcesR
   EXPECT_TRUE(Children().empty());
 }
 
+TEST_F(MdbTableSourceTest, AReaderStartedAheadServesOnlyTheSameSourceOfTheSameFile) {
+  const std::string path = folder_.path() + "Data.Rpt";
+  const auto write_rows = [&](int rows) {
+    jet::SampleOptions options;
+    options.rows = rows;
+    // Written beside and renamed over, as a new file in the database's place.
+    ASSERT_TRUE(jet::WriteSampleDatabase(path + ".new", options).ok);
+    std::filesystem::rename(path + ".new", path);
+  };
+  enum class Then { kSameArguments, kOtherSource, kFileReplaced, kFileRemoved };
+  struct Case {
+    const char* name;
+    Then then;
+    bool reader_taken;
+    size_t rows;  // in Rep, or 0 when OpenMDB fails
+  } const cases[] = {
+      {"same source, same file", Then::kSameArguments, true, 50},
+      {"another source", Then::kOtherSource, false, 50},
+      {"another file in its place", Then::kFileReplaced, false, 30},
+      {"file gone", Then::kFileRemoved, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_rows(50);
+    connection_.StartReaderAhead("", connection_.ADOQuery3());
+    const std::vector<pid_t> ahead = Children();
+    ASSERT_EQ(ahead.size(), 1u);
+    MdbTableSource* first = &connection_.ADOQuery3();
+    if (c.then == Then::kOtherSource) first = &connection_.ADOQuery1();
+    if (c.then == Then::kFileReplaced) write_rows(30);
+    if (c.then == Then::kFileRemoved) {
+      ASSERT_TRUE(std::filesystem::remove(path));
+    }
+
+    ASSERT_EQ(connection_.OpenMDB("", first), c.rows > 0);
+    const std::vector<pid_t> after = Children();
+    EXPECT_EQ(!after.empty() && after == ahead, c.reader_taken);
+    if (c.rows > 0) {
+      std::string error;
+      ASSERT_TRUE(connection_.ADOQuery3().Open(&error)) << error;
+      EXPECT_EQ(ReadRows(connection_.ADOQuery3(), 1, &error).size(), c.rows);
+      EXPECT_EQ(error, "");
+    }
+    connection_.Close();
+    EXPECT_TRUE(Children().empty());
+  }
+}
+
 TEST_F(MdbTableSourceTest, AReaderStoppedMidStreamIsADamagedFile) {
   jet::SampleOptions options;
   options.rows = 20000;  // more than the pipe holds

@@ -23,12 +23,31 @@ add_library(kavel_mdb_reader_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/mdb_value_text.cc
 )
 target_include_directories(kavel_mdb_reader_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(kavel_mdb_reader_core PUBLIC common kavel_mdb_file PRIVATE PkgConfig::LIBMDB)
+target_include_directories(kavel_mdb_reader_core PRIVATE ${LIBMDB_INCLUDE_DIRS})
+target_link_libraries(kavel_mdb_reader_core PUBLIC common kavel_mdb_file)
+
+# libmdb, GLib and PCRE2, for whatever links the reader's work. The reader program takes their
+# archives when they are installed: Kavel waits for its first answer, and loading and binding three
+# shared libraries is a good part of a small program's start. Sanitizer builds and the tests take
+# the shared ones.
+add_library(kavel_libmdb_shared INTERFACE)
+target_link_libraries(kavel_libmdb_shared INTERFACE PkgConfig::LIBMDB)
+set(reader_archives)
+foreach(name mdb glib-2.0 pcre2-8)
+  find_library(READER_ARCHIVE_${name} NAMES lib${name}.a)
+  list(APPEND reader_archives ${READER_ARCHIVE_${name}})
+endforeach()
+add_library(kavel_libmdb_for_reader INTERFACE)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT ENABLE_SANITIZERS AND NOT reader_archives MATCHES "NOTFOUND")
+  target_link_libraries(kavel_libmdb_for_reader INTERFACE ${reader_archives} Threads::Threads m)
+else()
+  target_link_libraries(kavel_libmdb_for_reader INTERFACE kavel_libmdb_shared)
+endif()
 
 # <build>/kavel/kavel-mdb-reader, beside Kavel and the tests here; a program in another folder
 # that opens the database gets a link to it beside itself (kavel_reader_beside).
 add_executable(kavel-mdb-reader ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader_main.cc)
-target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core)
+target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core kavel_libmdb_for_reader)
 # Kavel waits for the reader's first answer, and resolving libstdc++'s symbols is a good part of
 # a small program's start: the reader carries its own copy (it shares no C++ objects with any
 # library; libmdb and GLib are C). Sanitizer builds keep the shared one their runtimes expect.
@@ -53,4 +72,4 @@ project_test(kavel_db_test
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_connection_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/mdb_table_source_test.cc
     ${CMAKE_CURRENT_SOURCE_DIR}/windows_path_test.cc
-  LIBS kavel_db kavel_mdb_reader_core jetwriter)
+  LIBS kavel_db kavel_mdb_reader_core kavel_libmdb_shared jetwriter)

@@ -103,6 +103,14 @@ void RunFlow::FormCreate(const std::vector<std::string>& arguments) {
   for (size_t i = 0; i < fields.size(); ++i) {
     *fields[i] = i < arguments.size() ? arguments[i] : std::string();
   }
+  // The report the dispatch will print is known now: its faces are looked up and the database
+  // reader starts on its rows at once, while the program finishes its own start.
+  if (re::Report* report = DispatchedReport()) {
+    report->LookUpFontsAhead();
+    if (MdbTableSource* first = components_->SourceOf(*report)) {
+      components_->database.StartReaderAhead(parameters_.gstFile, *first);
+    }
+  }
 }
 
 re::Report* RunFlow::FindReport(const std::string& name) {
@@ -118,8 +126,8 @@ void RunFlow::FormShow() {
     env_.WrtLog(LogPath(), common::FillIn(kLogCaption, {parameters_.gstNgt}));
 
     // 2. Without a database there is nothing to print. The reader that checks it goes on with
-    //    the rows of the report the dispatch will print; that report's faces are looked up
-    //    meanwhile.
+    //    the rows of the report the dispatch will print (started in FormCreate when it could);
+    //    that report's faces are looked up meanwhile.
     MdbTableSource* first = nullptr;
     if (re::Report* report = DispatchedReport()) {
       report->LookUpFontsAhead();

@@ -54,7 +54,8 @@ class RunFlow {
   RunFlow& operator=(const RunFlow&) = delete;
 
   // Stores the command-line arguments (without the program's own name): missing ones read as
-  // empty text, arguments after the fourth are ignored.
+  // empty text, arguments after the fourth are ignored. For a known kind, the report's faces
+  // are looked up and the database reader started ahead of FormShow, which takes both over.
   void FormCreate(const std::vector<std::string>& arguments);
 
   // The whole run: "年月:" log line, OpenMDB, the caption into the chosen title object, then
