@@ -42,6 +42,9 @@ class PageStreamExporter : public Exporter {
   // the pages, before its first AddPage, while that page is still being laid out. A font that
   // cannot be loaded fails only the page that uses it, as without this call.
   virtual void LoadFonts() {}
+  // Gets ready for a text that a page being laid out shows (its glyphs' metrics, say); called on
+  // the thread that writes the pages while it waits for the first one. Changes no output.
+  virtual void Foresee(const ShapedLine& /*line*/) {}
   // Writes one page. Returns false once the output has failed; Finish then says why.
   virtual bool AddPage(const PreparedPage& page) = 0;
   // Completes the output (a report without pages gets one blank page). Returns true when it

@@ -109,6 +109,10 @@ void Paginator::PrintBand(CompiledBand& band, const RowOverrides& overrides) {
     height = band.LayOut(left, y_, datasets_, context_, cache_, *items, overrides);
   }
   y_ += height;
+  if (placed_ != nullptr && pages_in_run_ == 1) {
+    (*placed_)(std::span<const PageItem>(*items).subspan(items_told_));
+    items_told_ = items->size();
+  }
 }
 
 void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
@@ -162,11 +166,14 @@ void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
 }
 
 void Paginator::Run(const EvalContext& context, const BeforeRowHook& before_row,
-                    const PageDone& done) {
+                    const PageDone& done, const ItemsPlaced* placed) {
   std::vector<PreparedPage> current;  // the one page being laid out
   done_ = &done;
+  placed_ = placed;
+  items_told_ = 0;
   Run(context, before_row, current);
   done_ = nullptr;
+  placed_ = nullptr;
 }
 
 }  // namespace re

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "reportengine/layout/band_layout.h"
@@ -32,6 +33,11 @@ using BeforeRowHook = std::function<RowOverrides(const RowSource& source, size_t
 // Takes each page as soon as it is final (its page footer drawn), in page order.
 using PageDone = std::function<void(PreparedPage&& page)>;
 
+// Told of the items each band added to the first page while that page is laid out (the page
+// header's with the first band's), so that whoever writes the pages can get ready for them. The
+// items may still move to the next page.
+using ItemsPlaced = std::function<void(std::span<const PageItem> items)>;
+
 class Paginator {
  public:
   // Compiles the template's bands against `datasets`; unknown references go to `errors`, and so
@@ -47,7 +53,8 @@ class Paginator {
            std::vector<PreparedPage>& pages);
   // The same pages handed to `done` one by one as each is finished; none is kept, so a list of
   // any length needs the memory of one page (and of the layout cache, which is kept bounded).
-  void Run(const EvalContext& context, const BeforeRowHook& before_row, const PageDone& done);
+  void Run(const EvalContext& context, const BeforeRowHook& before_row, const PageDone& done,
+           const ItemsPlaced* placed = nullptr);
 
  private:
   struct DataChain;  // one data band with its data header and group headers
@@ -68,6 +75,8 @@ class Paginator {
   EvalContext context_;
   std::vector<PreparedPage>* pages_ = nullptr;
   const PageDone* done_ = nullptr;  // streaming: finished pages leave pages_ at once
+  const ItemsPlaced* placed_ = nullptr;
+  size_t items_told_ = 0;           // items of the first page placed_ was told of
   size_t last_page_items_ = 0;      // items on the page finished last
   float y_ = 0;             // where the next band goes
   float content_top_ = 0;   // below the page header: a band here is never moved on

@@ -104,6 +104,17 @@ class PageHandOver {
     ready_.notify_one();
   }
 
+  // Texts of the first page, for the exporter to get ready for while it waits for that page.
+  void Foresee(std::span<const PageItem> items) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const PageItem& item : items) {
+      if (const auto* text = std::get_if<TextItem>(&item); text && text->line) {
+        foreseen_.push_back(text->line);
+      }
+    }
+    if (!foreseen_.empty()) ready_.notify_one();
+  }
+
   // Waits until every page handed over has been written (or dropped after a failed write; the
   // exporter's Finish says why).
   void Close() {
@@ -123,7 +134,15 @@ class PageHandOver {
       PreparedPage page;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return !waiting_.empty() || closed_; });
+        ready_.wait(lock, [this] { return !waiting_.empty() || closed_ || !foreseen_.empty(); });
+        if (waiting_.empty() && !closed_) {
+          std::vector<std::shared_ptr<const ShapedLine>> lines;
+          lines.swap(foreseen_);
+          lock.unlock();
+          for (const auto& line : lines) exporter_.Foresee(*line);
+          continue;
+        }
+        foreseen_.clear();  // the page is here: what it shows is done with it
         if (waiting_.empty()) return;
         page = std::move(waiting_.front());
         waiting_.pop_front();
@@ -139,6 +158,7 @@ class PageHandOver {
   std::condition_variable ready_;  // a page waits, or no more will come
   std::condition_variable room_;   // fewer than kPagesWaiting wait
   std::deque<PreparedPage> waiting_;
+  std::vector<std::shared_ptr<const ShapedLine>> foreseen_;  // texts not yet foreseen
   bool closed_ = false;
   std::thread writer_;       // last: starts once everything above is there
 };
@@ -211,7 +231,8 @@ void Report::LookUpFontsAhead() {
 
 std::vector<std::string> Report::Prepare(
     bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
-    const std::function<void(PreparedPage&& page)>* stream) {
+    const std::function<void(PreparedPage&& page)>* stream,
+    const std::function<void(std::span<const PageItem> items)>* placed) {
   ErrorList errors;
   const common::LocalDateTime started_at = clock_ ? clock_() : common::Now();
   EvalContext context;
@@ -265,7 +286,7 @@ std::vector<std::string> Report::Prepare(
     paginator.Run(context, before_row, prepared_.pages);
   } else {
     if (!begun) begun = (*started)(cache_->shaper().fonts());
-    if (*begun) paginator.Run(context, before_row, *stream);
+    if (*begun) paginator.Run(context, before_row, *stream, placed);
   }
   prepared_.fonts = cache_->shaper().fonts();
   return errors.Sorted();
@@ -287,7 +308,8 @@ bool Report::PrepareAndExport(PageStreamExporter& exporter) {
   const std::function<void(PreparedPage&&)> stream = [&](PreparedPage&& page) {
     writer->Push(std::move(page));
   };
-  std::vector<std::string> prepare_errors = Prepare(true, &started, &stream);
+  const ItemsPlaced placed = [&](std::span<const PageItem> items) { writer->Foresee(items); };
+  std::vector<std::string> prepare_errors = Prepare(true, &started, &stream, &placed);
   const bool begun = writer != nullptr;
   if (begun) writer->Close();
   writer.reset();

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,10 +141,12 @@ class Report {
   // Ends an operation: stores the collected errors, shows the box when there are any.
   bool Finish(std::vector<std::string> collected);
   // One preparation: the pages go to prepared_, or to `stream` one by one when it is set (after
-  // `started` saw the font table). Returns the errors collected, sorted and distinct.
+  // `started` saw the font table), and `placed` hears of the first page's items as they are
+  // placed. Returns the errors collected, sorted and distinct.
   std::vector<std::string> Prepare(
       bool clear, const std::function<bool(const std::vector<FontFace>& fonts)>* started,
-      const std::function<void(PreparedPage&& page)>* stream);
+      const std::function<void(PreparedPage&& page)>* stream,
+      const std::function<void(std::span<const PageItem> items)>* placed = nullptr);
 
   Template template_;                      // the design; objects may be changed by the caller
   std::vector<DatasetBinding> bindings_;   // row sources by user name

@@ -117,6 +117,17 @@ void PdfExporter::LoadFonts() {
   }
 }
 
+void PdfExporter::Foresee(const ShapedLine& line) {
+  if (!output_) return;
+  std::string ignored;  // a font that cannot be loaded fails the page that uses it
+  pdf::Font* font = output_->font_set.Get(line.font, &ignored);
+  if (font == nullptr) return;
+  for (const Glyph& glyph : line.glyphs) {
+    font->Width(glyph.id);
+    font->Ink(glyph.id);
+  }
+}
+
 bool PdfExporter::AddPage(const PreparedPage& page) {
   if (!output_ || output_->failed) return false;
   Output& out = *output_;

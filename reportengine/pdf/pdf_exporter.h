@@ -52,6 +52,9 @@ class PdfExporter : public PageStreamExporter {
   // for the same pages at the same moment.
   bool Begin(const std::vector<FontFace>& fonts, std::vector<std::string>* errors) override;
   void LoadFonts() override;
+  // Reads the widths and ink boxes of the line's glyphs from the face, which brings the parts of
+  // the font file the page and the subset will read into memory while the page is laid out.
+  void Foresee(const ShapedLine& line) override;
   bool AddPage(const PreparedPage& page) override;
   bool Finish(std::vector<std::string>* errors) override;
   void Abandon() override;
