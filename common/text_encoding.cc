@@ -139,6 +139,11 @@ bool IsAscii(std::string_view s) {
 
 }  // namespace
 
+void OpenCp932Conversions() {
+  Utf8ToCp932Converter();
+  Cp932ToUtf8Converter();
+}
+
 std::string Utf8ToCp932(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);  // the same in both; spares an iconv descriptor
   std::string out;

@@ -17,6 +17,11 @@ std::string Utf8ToCp932(std::string_view utf8);
 // CP932 -> UTF-8. A byte sequence that is not valid CP932 becomes U+FFFD; never fails.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// Opens the calling thread's CP932 conversions now. The first one loads the system's conversion
+// module, which waits while any other thread of the process loads a library: a thread about to
+// start others that load libraries opens its conversions first.
+void OpenCp932Conversions();
+
 // UTF-16LE bytes (no byte-order mark) <-> UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view utf16le_bytes);
 std::string Utf8ToUtf16Le(std::string_view utf8);

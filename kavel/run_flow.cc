@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/text_encoding.h"
 #include "common/text_format.h"
 #include "common/trim.h"
 #include "common/texts.h"
@@ -103,13 +104,16 @@ void RunFlow::FormCreate(const std::vector<std::string>& arguments) {
   for (size_t i = 0; i < fields.size(); ++i) {
     *fields[i] = i < arguments.size() ? arguments[i] : std::string();
   }
-  // The report the dispatch will print is known now: its faces are looked up and the database
-  // reader starts on its rows at once, while the program finishes its own start.
+  // The report the dispatch will print is known now: the database reader starts on its rows at
+  // once and its faces are looked up, while the program finishes its own start. The look-up
+  // loads the text libraries; the log and user.ini conversions are opened before it, so that the
+  // log lines do not wait for that loading.
   if (re::Report* report = DispatchedReport()) {
-    report->LookUpFontsAhead();
     if (MdbTableSource* first = components_->SourceOf(*report)) {
       components_->database.StartReaderAhead(parameters_.gstFile, *first);
     }
+    common::OpenCp932Conversions();
+    report->LookUpFontsAhead();
   }
 }
 
