@@ -9,7 +9,8 @@ namespace re::pdf {
 
 ObjectWriter::ObjectWriter(OutputFile* file) : file_(file) {
   offsets_.push_back(0);  // object 0 heads the free list
-  zlib_ready_ = deflateInit(&zlib_, kDeflateLevel) == Z_OK;
+  zlib_ready_ = deflateInit2(&zlib_, kDeflateLevel, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
+                             Z_DEFAULT_STRATEGY) == Z_OK;
   file_->Write(kHeader);
 }
 
