@@ -59,7 +59,9 @@ struct LineKey {
 
 // The shaped lines, found by LineKey: open addressing over a power-of-two array kept at most
 // half full, so a look-up mostly touches one slot and compares the stored hash before it reads
-// a line's text. Forgetting many lines at once rebuilds the array.
+// a line's text. Forgetting many lines at once moves the kept ones into a second array of the
+// same size, kept empty between times, so that a long list does not allocate and first touch
+// a new array at every trim.
 class LineTable {
  public:
   struct Slot {
@@ -94,19 +96,21 @@ class LineTable {
   // Keeps the lines for which keep(slot) holds.
   template <typename Keep>
   void KeepOnly(Keep&& keep) {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.size(), Slot{});
+    spare_.resize(slots_.size());  // empty slots: added now, or emptied by the last call
+    slots_.swap(spare_);
     size_ = 0;
-    for (Slot& slot : old) {
+    for (Slot& slot : spare_) {
       if (slot.line && keep(slot)) {
         Place(std::move(slot));
         ++size_;
       }
+      slot = Slot{};
     }
   }
 
   void Clear() {
     slots_ = {};
+    spare_ = {};
     mask_ = 0;
     size_ = 0;
   }
@@ -128,6 +132,7 @@ class LineTable {
   }
 
   std::vector<Slot> slots_;  // a power of two of them, or none
+  std::vector<Slot> spare_;  // empty slots, none or as many as slots_ had at the last KeepOnly
   size_t mask_ = 0;
   size_t size_ = 0;
 };
