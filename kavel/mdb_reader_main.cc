@@ -15,8 +15,9 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr size_t kBufferSize = 1 << 16;
 
-// Standard output in 64 KiB writes, and at each Flush (when Kavel waits for what came so far). A closed pipe (Kavel gave up) ends the program through
-// SIGPIPE, as it should: nobody reads any more.
+// Standard output in 64 KiB writes, and at each Flush (when Kavel waits for what came so far).
+// A closed pipe (Kavel gave up) ends the program through SIGPIPE, as it should: nobody reads any
+// more.
 class StandardOutput : public kavel::RowStreamOutput {
  public:
   StandardOutput() { buffer_.reserve(kBufferSize); }

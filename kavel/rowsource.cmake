@@ -26,34 +26,32 @@ target_include_directories(kavel_mdb_reader_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_include_directories(kavel_mdb_reader_core PRIVATE ${LIBMDB_INCLUDE_DIRS})
 target_link_libraries(kavel_mdb_reader_core PUBLIC common kavel_mdb_file)
 
-# libmdb, GLib and PCRE2, for whatever links the reader's work. The reader program takes their
-# archives when they are installed: Kavel waits for its first answer, and loading and binding three
-# shared libraries is a good part of a small program's start. Sanitizer builds and the tests take
-# the shared ones.
+# libmdb with GLib, shared, for the tests and the fuzz target that run the reader's work in
+# process.
 add_library(kavel_libmdb_shared INTERFACE)
 target_link_libraries(kavel_libmdb_shared INTERFACE PkgConfig::LIBMDB)
+
+# <build>/kavel/kavel-mdb-reader, beside Kavel and the tests here; a program in another folder
+# that opens the database gets a link to it beside itself (kavel_reader_beside).
+add_executable(kavel-mdb-reader ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader_main.cc)
+target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core)
+# Kavel waits for the reader's first answer, and loading and binding shared libraries is a good
+# part of a small program's start. The reader carries its own libstdc++ (it shares no C++ objects
+# with any library; libmdb and GLib are C) and, where their archives are installed, its own
+# libmdb, GLib and PCRE2. Sanitizer builds keep the shared libraries their runtimes expect.
 set(reader_archives)
 foreach(name mdb glib-2.0 pcre2-8)
   find_library(READER_ARCHIVE_${name} NAMES lib${name}.a)
   list(APPEND reader_archives ${READER_ARCHIVE_${name}})
 endforeach()
-add_library(kavel_libmdb_for_reader INTERFACE)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT ENABLE_SANITIZERS AND NOT reader_archives MATCHES "NOTFOUND")
-  target_link_libraries(kavel_libmdb_for_reader INTERFACE ${reader_archives} Threads::Threads m)
-else()
-  target_link_libraries(kavel_libmdb_for_reader INTERFACE kavel_libmdb_shared)
-endif()
-
-# <build>/kavel/kavel-mdb-reader, beside Kavel and the tests here; a program in another folder
-# that opens the database gets a link to it beside itself (kavel_reader_beside).
-add_executable(kavel-mdb-reader ${CMAKE_CURRENT_SOURCE_DIR}/mdb_reader_main.cc)
-target_link_libraries(kavel-mdb-reader PRIVATE kavel_mdb_reader_core kavel_libmdb_for_reader)
-# Kavel waits for the reader's first answer, and resolving libstdc++'s symbols is a good part of
-# a small program's start: the reader carries its own copy (it shares no C++ objects with any
-# library; libmdb and GLib are C). Sanitizer builds keep the shared one their runtimes expect.
+set(reader_libmdb kavel_libmdb_shared)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT ENABLE_SANITIZERS)
   target_link_options(kavel-mdb-reader PRIVATE -static-libstdc++ -static-libgcc)
+  if(NOT reader_archives MATCHES "NOTFOUND")
+    set(reader_libmdb ${reader_archives} Threads::Threads m)
+  endif()
 endif()
+target_link_libraries(kavel-mdb-reader PRIVATE ${reader_libmdb})
 # Whatever links the row sources needs the reader built.
 add_dependencies(kavel_db kavel-mdb-reader)
 
