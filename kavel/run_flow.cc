@@ -130,13 +130,10 @@ void RunFlow::FormShow() {
     env_.WrtLog(LogPath(), common::FillIn(kLogCaption, {parameters_.gstNgt}));
 
     // 2. Without a database there is nothing to print. The reader that checks it goes on with
-    //    the rows of the report the dispatch will print (started in FormCreate when it could);
-    //    that report's faces are looked up meanwhile.
+    //    the rows of the report the dispatch will print; FormCreate started it, and the look-up
+    //    of that report's faces, ahead.
     MdbTableSource* first = nullptr;
-    if (re::Report* report = DispatchedReport()) {
-      report->LookUpFontsAhead();
-      first = components_->SourceOf(*report);
-    }
+    if (re::Report* report = DispatchedReport()) first = components_->SourceOf(*report);
     if (!components_->database.OpenMDB(parameters_.gstFile, first)) return;
 
     // 3. The title object: each true test replaces the earlier choice.
