@@ -270,9 +270,6 @@ REPORTENGINE_FORWARD FcObjectSet* FcObjectSetBuild(const char* first, ...) {
   va_end(va);
   return set;
 }
-REPORTENGINE_FORWARD FcObjectSet* FcObjectSetVaBuild(const char* first, va_list va) {
-  return Fontconfig::Get().FcObjectSetVaBuild(first, va);
-}
 REPORTENGINE_FORWARD FcBool FcPatternAddInteger(FcPattern* p, const char* object, int i) {
   return Fontconfig::Get().FcPatternAddInteger(p, object, i);
 }
